@@ -1,0 +1,16 @@
+# Cross-compiles the 64-bit Windows program with mingw-w64. The posix thread model is chosen because
+# the win32 one has no std::mutex or std::thread with GCC 12.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+
+set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
+set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
+set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
+
+set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+
+# Linked statically, or Wine and Windows look for libstdc++-6.dll beside the program.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")

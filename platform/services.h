@@ -1,0 +1,27 @@
+#pragma once
+
+class IProfileService;
+class IProgramPathService;
+
+// The process-wide set of platform services. The program's entry point installs the real ones and
+// a test fixture installs fakes; the setup record reaches them here because it is a plain record
+// with no virtual operations of its own. A service that is not installed is a null pointer.
+struct PlatformServices {
+    IProfileService* profile = nullptr;
+    IProgramPathService* programPath = nullptr;
+};
+
+// The set in force. Installed before any worker thread starts and not changed while one runs.
+PlatformServices& Services();
+
+// Installs a set of services for its own lifetime and puts the previous set back when it ends.
+class CScopedServices {
+  public:
+    explicit CScopedServices(const PlatformServices& services);
+    ~CScopedServices();
+    CScopedServices(const CScopedServices&) = delete;
+    CScopedServices& operator=(const CScopedServices&) = delete;
+
+  private:
+    PlatformServices m_previous;
+};

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <cstdint>
+
+#include "setupdata/text_types.h"
+
+// The one record that carries a setup run: where the setup data lies beside the program, the
+// printer and port the user chose, and the two options applied after installation. A plain record
+// with fixed-width text fields and no heap memory; it reaches the platform through Services().
+struct SetupContext {
+    static constexpr uint32_t kPathWidth = 260;
+    static constexpr uint32_t kNameWidth = 200;
+    static constexpr uint32_t kLanguageWidth = 20;
+    static constexpr uint32_t kTypeValueWidth = 20;
+    static constexpr uint32_t kSectionWidth = 2048;
+    static constexpr uint32_t kLineWidth = 256;
+
+    wchar_t setupFolder[kPathWidth];
+    wchar_t printerInfoPath[kPathWidth];
+    wchar_t driverInfPath[kPathWidth];
+    wchar_t languagePath[kPathWidth];
+    wchar_t printerName[kNameWidth];
+    wchar_t portName[kNameWidth];
+    wchar_t language[kLanguageWidth];
+    int32_t makeDefault;
+    int32_t printTestPage;
+
+    // Construction runs Init.
+    SetupContext();
+
+    // Folder layout.
+    SetupContext& Init();
+    void ResolveSetupFolder();
+    void ResolveInfoFilePath();
+    void ResolveDriverInfPath();
+    void ResolveLanguageFilePath();
+
+    // Profile-file reads.
+    int32_t ReadProfileString(const wchar_t* section, const wchar_t* key, const wchar_t* file,
+                              wchar_t* buffer, uint32_t size) const;
+    int32_t ReadProfileSection(const wchar_t* section, const wchar_t* file, wchar_t* buffer,
+                               uint32_t size) const;
+    int32_t GetPrinterType(const wchar_t* name) const;
+    int32_t LookUpPrinterName(const wchar_t* key, wchar_t* out, uint32_t size) const;
+
+    // Choices and options.
+    void SetPrinterName(const wchar_t* name);
+    void GetPrinterName(wchar_t* out, uint32_t size) const;
+    void SetPortName(const wchar_t* name);
+    void GetPortName(wchar_t* out, uint32_t size) const;
+    void SetMakeDefault(int32_t value);
+    int32_t GetMakeDefault() const;
+    void SetPrintTestPage(int32_t value);
+    int32_t GetPrintTestPage() const;
+
+    // Model lists of the printer information file.
+    int32_t ListSeries(StringList& list) const;
+    int32_t ListSeriesModels(const wchar_t* section, StringList& list) const;
+    int32_t IsSupportedModel(const wchar_t* model) const;
+    int32_t FindModelSeries(CString& seriesOut, const wchar_t* model) const;
+};

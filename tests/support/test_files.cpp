@@ -1,0 +1,81 @@
+#include "tests/support/test_files.h"
+
+#include <algorithm>
+#include <atomic>
+#include <fstream>
+#include <random>
+
+#include "platform/standin/wide_text.h"
+
+#ifdef _WIN32
+#include "platform/win32/win32_profile_service.h"
+#else
+#include "platform/standin/standin_profile_service.h"
+#endif
+
+namespace {
+
+std::wstring WindowsForm(const std::filesystem::path& path) {
+#ifdef _WIN32
+    std::wstring text = path.wstring();
+    if (!text.empty() && text[0] == L'/')
+        text = L"Z:" + text;
+#else
+    std::wstring text = DecodeUtf8(path.string());
+#endif
+    std::replace(text.begin(), text.end(), L'/', L'\\');
+    return text;
+}
+
+}  // namespace
+
+std::wstring SourcePath(const std::string& relative) {
+    return WindowsForm(std::filesystem::path(KORVEL_SOURCE_DIR) / relative);
+}
+
+std::unique_ptr<IProfileService> MakePlatformProfileService() {
+#ifdef _WIN32
+    return std::make_unique<CWin32ProfileService>();
+#else
+    return std::make_unique<CStandInProfileService>();
+#endif
+}
+
+CTempFolder::CTempFolder() {
+    // Each test case may run in a process of its own, so the name must differ between processes.
+    static std::atomic<unsigned> counter{0};
+    const std::string unique =
+        std::to_string(std::random_device()()) + "-" + std::to_string(counter++);
+    m_path = std::filesystem::temp_directory_path() / ("korvel-test-" + unique);
+    std::filesystem::remove_all(m_path);
+    std::filesystem::create_directories(m_path);
+}
+
+CTempFolder::~CTempFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(m_path, ignored);
+}
+
+void CTempFolder::Write(const std::string& name, const std::string& bytes) const {
+    const std::filesystem::path file = m_path / name;
+    std::filesystem::create_directories(file.parent_path());
+    std::ofstream(file, std::ios::binary) << bytes;
+}
+
+std::wstring CTempFolder::WindowsPath() const {
+    return WindowsForm(m_path) + L"\\";
+}
+
+std::string Utf16LeFile(const std::string& utf8Text) {
+    std::string bytes = "\xFF\xFE";
+    auto put = [&bytes](uint32_t unit) {
+        bytes.push_back(static_cast<char>(unit & 0xFF));
+        bytes.push_back(static_cast<char>((unit >> 8) & 0xFF));
+    };
+    for (wchar_t c : DecodeUtf8(utf8Text)) {
+        if (c == L'\n')
+            put(L'\r');
+        put(static_cast<uint32_t>(c));
+    }
+    return bytes;
+}

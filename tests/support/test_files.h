@@ -1,0 +1,34 @@
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "platform/profile_service.h"
+
+// Paths of the source tree's test data, in the Windows form the program uses: on Linux the
+// backslash form that the stand-ins map back, under Wine the Z: drive.
+std::wstring SourcePath(const std::string& relative);
+
+// The profile service this platform really has: the stand-in on Linux, the Windows API under Wine.
+std::unique_ptr<IProfileService> MakePlatformProfileService();
+
+// A folder of its own for one test, removed with everything in it when the test ends.
+class CTempFolder {
+  public:
+    CTempFolder();
+    ~CTempFolder();
+    CTempFolder(const CTempFolder&) = delete;
+    CTempFolder& operator=(const CTempFolder&) = delete;
+
+    // Writes `bytes` to the file `name` (a relative path; folders are made as needed).
+    void Write(const std::string& name, const std::string& bytes) const;
+    // The folder in Windows form, ending with a backslash.
+    std::wstring WindowsPath() const;
+
+  private:
+    std::filesystem::path m_path;
+};
+
+// `text` (UTF-8) as the bytes of a UTF-16LE file with a byte order mark.
+std::string Utf16LeFile(const std::string& utf8Text);
