@@ -9,7 +9,9 @@
 
 #ifdef _WIN32
 #include "platform/win32/win32_profile_service.h"
+#include "platform/win32/win32_program_path_service.h"
 #else
+#include "platform/standin/posix_program_path_service.h"
 #include "platform/standin/standin_profile_service.h"
 #endif
 
@@ -38,6 +40,14 @@ std::unique_ptr<IProfileService> MakePlatformProfileService() {
     return std::make_unique<CWin32ProfileService>();
 #else
     return std::make_unique<CStandInProfileService>();
+#endif
+}
+
+std::unique_ptr<IProgramPathService> MakePlatformProgramPathService() {
+#ifdef _WIN32
+    return std::make_unique<CWin32ProgramPathService>();
+#else
+    return std::make_unique<CPosixProgramPathService>();
 #endif
 }
 

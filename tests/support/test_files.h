@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/profile_service.h"
+#include "platform/program_path_service.h"
 
 // Paths of the source tree's test data, in the Windows form the program uses: on Linux the
 // backslash form that the stand-ins map back, under Wine the Z: drive.
@@ -12,6 +13,9 @@ std::wstring SourcePath(const std::string& relative);
 
 // The profile service this platform really has: the stand-in on Linux, the Windows API under Wine.
 std::unique_ptr<IProfileService> MakePlatformProfileService();
+
+// The program path service this platform really has.
+std::unique_ptr<IProgramPathService> MakePlatformProgramPathService();
 
 // A folder of its own for one test, removed with everything in it when the test ends.
 class CTempFolder {
