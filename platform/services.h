@@ -1,7 +1,10 @@
 #pragma once
 
+class IInterfaceRegistryService;
 class IProfileService;
 class IProgramPathService;
+class ITextConversionService;
+class IUsbPrinterService;
 
 // The process-wide set of platform services. The program's entry point installs the real ones and
 // a test fixture installs fakes; the setup record reaches them here because it is a plain record
@@ -9,6 +12,9 @@ class IProgramPathService;
 struct PlatformServices {
     IProfileService* profile = nullptr;
     IProgramPathService* programPath = nullptr;
+    IUsbPrinterService* usbPrinters = nullptr;
+    IInterfaceRegistryService* interfaceRegistry = nullptr;
+    ITextConversionService* textConversion = nullptr;
 };
 
 // The set in force. Installed before any worker thread starts and not changed while one runs.
