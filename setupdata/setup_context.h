@@ -58,4 +58,8 @@ struct SetupContext {
     int32_t ListSeriesModels(const wchar_t* section, StringList& list) const;
     int32_t IsSupportedModel(const wchar_t* model) const;
     int32_t FindModelSeries(CString& seriesOut, const wchar_t* model) const;
+
+    // Printer detection: the model a connected supported USB printer reports. Reads and writes
+    // no field of the record.
+    int32_t DetectUsbPrinterModel(CString& model) const;
 };
