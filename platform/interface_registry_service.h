@@ -18,7 +18,7 @@ enum class SubkeyResult {
 // Read access to the registry below the USB printer interface class key, where the system keeps
 // one entry per USB printer interface it knows.
 class IInterfaceRegistryService {
-public:
+  public:
     virtual ~IInterfaceRegistryService() = default;
 
     // Opens the interface class key of GUID_DEVINTERFACE_USBPRINT for reading. Null on failure.

@@ -4,7 +4,7 @@
 
 // Conversion of 8-bit text from devices and driver files.
 class ITextConversionService {
-public:
+  public:
     virtual ~ITextConversionService() = default;
 
     // Converts text in the calling thread's ANSI code page to wide text.

@@ -23,7 +23,7 @@ enum class InterfacePathResult {
 // The USB printer interfaces of the machine (class GUID_DEVINTERFACE_USBPRINT) and the IEEE 1284
 // device ID request.
 class IUsbPrinterService {
-public:
+  public:
     virtual ~IUsbPrinterService() = default;
 
     // Lists the present USB printer interfaces. Returns null when no list can be had.
