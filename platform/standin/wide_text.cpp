@@ -97,6 +97,14 @@ std::wstring DecodeUtf16(const std::string& bytes, bool bigEndian) {
     return out;
 }
 
+std::wstring DecodeLatin1(const std::string& bytes) {
+    std::wstring out;
+    out.reserve(bytes.size());
+    for (const char byte : bytes)
+        out.push_back(static_cast<unsigned char>(byte));
+    return out;
+}
+
 std::string EncodeUtf8(const std::wstring& text) {
     std::string out;
     out.reserve(text.size());

@@ -11,5 +11,8 @@ std::wstring DecodeUtf8(const std::string& bytes);
 // 32 bits wide, and a trailing odd byte is dropped.
 std::wstring DecodeUtf16(const std::string& bytes, bool bigEndian);
 
+// Decodes 8-bit text one byte per character (ISO 8859-1).
+std::wstring DecodeLatin1(const std::string& bytes);
+
 // Encodes to UTF-8 (for file names handed to the operating system).
 std::string EncodeUtf8(const std::wstring& text);
