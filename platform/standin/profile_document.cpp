@@ -68,9 +68,7 @@ CProfileDocument CProfileDocument::Parse(const std::string& bytes) {
     } else if (startsWith("\xFE\xFF", 2)) {
         text = DecodeUtf16(bytes.substr(2), true);
     } else {
-        text.reserve(bytes.size());
-        for (const char byte : bytes)
-            text.push_back(static_cast<unsigned char>(byte));
+        text = DecodeLatin1(bytes);
     }
     CProfileDocument document;
     document.ParseText(text);
