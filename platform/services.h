@@ -1,8 +1,12 @@
 #pragma once
 
+class IClockService;
 class IInterfaceRegistryService;
+class ILauncherService;
+class IPnpService;
 class IProfileService;
 class IProgramPathService;
+class ISpoolerService;
 class ITextConversionService;
 class IUsbPrinterService;
 
@@ -15,6 +19,10 @@ struct PlatformServices {
     IUsbPrinterService* usbPrinters = nullptr;
     IInterfaceRegistryService* interfaceRegistry = nullptr;
     ITextConversionService* textConversion = nullptr;
+    ISpoolerService* spooler = nullptr;
+    ILauncherService* launcher = nullptr;
+    IPnpService* pnp = nullptr;
+    IClockService* clock = nullptr;
 };
 
 // The set in force. Installed before any worker thread starts and not changed while one runs.
