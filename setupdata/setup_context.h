@@ -62,4 +62,25 @@ struct SetupContext {
     // Printer detection: the model a connected supported USB printer reports. Reads and writes
     // no field of the record.
     int32_t DetectUsbPrinterModel(CString& model) const;
+
+    // Spooler queries.
+    int32_t FindPrinter(const wchar_t* name) const;
+    int32_t ListPrinters(const wchar_t* name, StringList& list) const;
+    int32_t ListPorts(StringList& list) const;
+
+    // Removal of a replaced printer.
+    int32_t PurgePrinter(void* printerHandle) const;
+    int32_t DeletePrinterAndDriver(const wchar_t* name) const;
+
+    // The printer-UI commands.
+    int32_t RunPrintUi(const wchar_t* commandLine) const;
+    int32_t MakeDefaultPrinter(const wchar_t* printerNameOverride);
+    int32_t PrintTestPage(const wchar_t* printerNameOverride);
+
+    // The two installation paths and the choice between them.
+    int32_t InstallByPrintUi(const wchar_t* printerNameOverride, const wchar_t* portNameOverride);
+    int32_t InstallByPnp();
+    int32_t FindInfHardwareId(const wchar_t* infPath, wchar_t* modelKey, uint32_t keyLength,
+                              char* hardwareId) const;
+    int32_t Install();
 };

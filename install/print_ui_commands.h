@@ -1,0 +1,26 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// The printer-UI commands handed to rundll32, and their limits.
+namespace PrintUiCommands {
+
+// The longest command line with its terminator.
+constexpr size_t kCommandWidth = 1024;
+// How long one command is waited for.
+constexpr uint32_t kWaitLimitMs = 120000;
+
+// A name or path that holds a double quote would end its quoted argument and could add switches
+// of its own to the command; such a value is never put into one.
+bool IsQuotable(const wchar_t* value);
+
+std::wstring MakeDefault(const wchar_t* printerName);
+std::wstring TestPage(const wchar_t* printerName);
+// Ends in one blank, as the printer UI has always been given it.
+std::wstring Install(const wchar_t* printerName, const wchar_t* infPath, const wchar_t* portName);
+
+// The message shown when rundll32 cannot be started, by the system's error code.
+const wchar_t* LaunchErrorText(uint32_t error);
+
+}  // namespace PrintUiCommands

@@ -1,0 +1,45 @@
+#include "install/print_ui_commands.h"
+#include "platform/launcher_service.h"
+#include "platform/services.h"
+#include "setupdata/setup_context.h"
+
+namespace {
+
+constexpr wchar_t kHost[] = L"rundll32.exe";
+constexpr wchar_t kErrorCaption[] = L"ERROR";
+
+}  // namespace
+
+int32_t SetupContext::RunPrintUi(const wchar_t* commandLine) const {
+    ILauncherService* launcher = Services().launcher;
+    if (launcher == nullptr || commandLine == nullptr)
+        return 0;
+    // The printer UI is told to be quiet and its exit code is not read: started is all that
+    // success means here. A command still running at the wait limit is left to run on.
+    uint32_t error = 0;
+    if (launcher->RunSystemProgram(kHost, commandLine, PrintUiCommands::kWaitLimitMs, error)) {
+        return 1;
+    }
+    launcher->ShowError(PrintUiCommands::LaunchErrorText(error), kErrorCaption);
+    return 0;
+}
+
+int32_t SetupContext::MakeDefaultPrinter(const wchar_t* printerNameOverride) {
+    if (makeDefault == 0)
+        return 1;
+    if (printerNameOverride != nullptr)
+        SetPrinterName(printerNameOverride);
+    if (!PrintUiCommands::IsQuotable(printerName))
+        return 0;
+    return RunPrintUi(PrintUiCommands::MakeDefault(printerName).c_str());
+}
+
+int32_t SetupContext::PrintTestPage(const wchar_t* printerNameOverride) {
+    if (printTestPage == 0)
+        return 1;
+    if (printerNameOverride != nullptr)
+        SetPrinterName(printerNameOverride);
+    if (!PrintUiCommands::IsQuotable(printerName))
+        return 0;
+    return RunPrintUi(PrintUiCommands::TestPage(printerName).c_str());
+}
