@@ -1,0 +1,156 @@
+#include <gtest/gtest.h>
+
+#include "platform/services.h"
+#include "setupdata/setup_context.h"
+#include "tests/fakes/fake_install_services.h"
+#include "tests/fakes/fake_program_path_service.h"
+#include "tests/fakes/fake_spooler_service.h"
+#include "tests/support/test_files.h"
+
+namespace {
+
+class PrintUiTest : public ::testing::Test {
+  protected:
+    PrintUiTest() {
+        programPath.path = SourcePath("sample-setup/PavonisSetup.exe");
+        context.Init();  // again, now that the program's path is set
+    }
+
+    void TearDown() override { EXPECT_TRUE(spooler.AllReleased()); }
+
+    std::wstring Inf(const char* family) {
+        return SourcePath(std::string("sample-setup/PrinterDriver/") + family + "/OEMPRINT.INF");
+    }
+
+    std::unique_ptr<IProfileService> profile = MakePlatformProfileService();
+    CFakeProgramPathService programPath;
+    CFakeSpoolerService spooler;
+    CFakeLauncherService launcher;
+    CFakeClockService clock;
+    CScopedServices services{[this] {
+        PlatformServices set;
+        set.profile = profile.get();
+        set.programPath = &programPath;
+        set.spooler = &spooler;
+        set.launcher = &launcher;
+        set.clock = &clock;
+        return set;
+    }()};
+    SetupContext context;
+};
+
+TEST_F(PrintUiTest, ACommandIsRunByRundll32AndWaitedForTwoMinutes) {
+    EXPECT_EQ(context.RunPrintUi(L"PRINTUI.DLL,PrintUIEntry /?"), 1);
+    ASSERT_EQ(launcher.runs.size(), 1u);
+    EXPECT_EQ(launcher.runs[0].program, L"rundll32.exe");
+    EXPECT_EQ(launcher.runs[0].parameters, L"PRINTUI.DLL,PrintUIEntry /?");
+    EXPECT_EQ(launcher.runs[0].waitMs, 120000u);
+    EXPECT_TRUE(launcher.messages.empty());
+}
+
+TEST_F(PrintUiTest, ALaunchFailureIsShownByItsErrorCode) {
+    const struct {
+        uint32_t error;
+        const wchar_t* text;
+    } cases[] = {
+        {2, L"The specified file was not found."},
+        {3, L"The specified path was not found."},
+        {5, L"Access to the specified file is denied."},
+        {8, L"There is not enough memory to perform the specified action."},
+        {32, L"A sharing violation occurred."},
+        {1155, L"There is no application associated with the given file name extension."},
+        {1156, L"The Dynamic Data Exchange (DDE) transaction failed."},
+        {1157, L"One of the library files necessary to run the application can't be found."},
+        {1223,
+         L"The function prompted the user for additional information, but the user "
+         L"canceled the request."},
+        {0, L"Other error occurred."},
+        {1154, L"Other error occurred."},
+    };
+    launcher.failStart = true;
+    for (const auto& c : cases) {
+        launcher.startError = c.error;
+        launcher.messages.clear();
+        EXPECT_EQ(context.RunPrintUi(L"PRINTUI.DLL,PrintUIEntry /?"), 0);
+        ASSERT_EQ(launcher.messages.size(), 1u);
+        EXPECT_EQ(launcher.messages[0].text, c.text) << c.error;
+        EXPECT_EQ(launcher.messages[0].caption, L"ERROR");
+    }
+}
+
+TEST_F(PrintUiTest, OptionCommandsRunOnlyWhenChosen) {
+    context.SetPrinterName(L"Korvel RV-90");
+    EXPECT_EQ(context.MakeDefaultPrinter(L"Other Name"), 1);
+    EXPECT_EQ(context.PrintTestPage(L"Other Name"), 1);
+    EXPECT_TRUE(launcher.runs.empty());
+    EXPECT_STREQ(context.printerName, L"Korvel RV-90");  // no override stored either
+
+    context.SetMakeDefault(1);
+    context.SetPrintTestPage(1);
+    EXPECT_EQ(context.MakeDefaultPrinter(nullptr), 1);
+    EXPECT_EQ(context.PrintTestPage(L"Korvel RV 95 (Copy 1)"), 1);
+    ASSERT_EQ(launcher.runs.size(), 2u);
+    EXPECT_EQ(launcher.runs[0].parameters, L"PRINTUI.DLL,PrintUIEntry /y /q /n \"Korvel RV-90\"");
+    EXPECT_EQ(launcher.runs[1].parameters,
+              L"PRINTUI.DLL,PrintUIEntry /k /q /n \"Korvel RV 95 (Copy 1)\"");
+    EXPECT_STREQ(context.printerName, L"Korvel RV 95 (Copy 1)");
+}
+
+TEST_F(PrintUiTest, ANameWithADoubleQuoteIsNeverPutIntoACommand) {
+    context.SetMakeDefault(1);
+    context.SetPrintTestPage(1);
+    context.SetPrinterName(L"Korvel\" /ga /n \"x");
+    context.SetPortName(L"LPT1:");
+    EXPECT_EQ(context.MakeDefaultPrinter(nullptr), 0);
+    EXPECT_EQ(context.PrintTestPage(nullptr), 0);
+    EXPECT_EQ(context.InstallByPrintUi(nullptr, nullptr), 0);
+    EXPECT_EQ(context.InstallByPrintUi(L"Korvel RV-90", L"LPT1:\" /z"), 0);
+    EXPECT_TRUE(launcher.runs.empty());
+    EXPECT_TRUE(clock.sleeps.empty());
+}
+
+TEST_F(PrintUiTest, TheInstallCommandNamesQueueInfPortAndModelThenLooksForTheQueue) {
+    launcher.onRun = [this](const std::wstring&) {
+        spooler.AddQueue(L"Korvel RV-90", L"Korvel RV-90");
+    };
+    context.SetPrinterName(L"Korvel RV-90");
+    context.SetPortName(L"LPT1:");
+    EXPECT_EQ(context.InstallByPrintUi(nullptr, nullptr), 1);
+    ASSERT_EQ(launcher.runs.size(), 1u);
+    EXPECT_EQ(launcher.runs[0].parameters,
+              L"PRINTUI.DLL,PrintUIEntry /if /n \"Korvel RV-90\" /f \"" + Inf("9pin") +
+                  L"\" /r \"LPT1:\" /m \"Korvel RV-90\" ");
+    EXPECT_EQ(clock.sleeps, std::vector<uint32_t>{500});
+    EXPECT_EQ(std::wstring(context.driverInfPath), Inf("9pin"));
+}
+
+TEST_F(PrintUiTest, OverridesReplaceTheChoicesAndAMissingQueueIsAFailure) {
+    EXPECT_EQ(context.InstallByPrintUi(L"Korvel RV-1800K", L"USB001"), 0);
+    EXPECT_STREQ(context.printerName, L"Korvel RV-1800K");
+    EXPECT_STREQ(context.portName, L"USB001");
+    ASSERT_EQ(launcher.runs.size(), 1u);
+    EXPECT_NE(launcher.runs[0].parameters.find(L"/f \"" + Inf("24pin") + L"\" /r \"USB001\""),
+              std::wstring::npos);
+
+    // A printer of no known family gets the bare driver folder, passed on unchanged.
+    EXPECT_EQ(context.InstallByPrintUi(L"Unknown Printer", nullptr), 0);
+    EXPECT_NE(launcher.runs[1].parameters.find(L"/f \"" + SourcePath("sample-setup/PrinterDriver") +
+                                               L"\\\" /r"),
+              std::wstring::npos);
+}
+
+TEST_F(PrintUiTest, AQueueThereBeforehandCountsAsInstalled) {
+    spooler.AddQueue(L"Korvel RV-90", L"Korvel RV-90");
+    EXPECT_EQ(context.InstallByPrintUi(L"Korvel RV-90", L"LPT1:"), 1);
+}
+
+TEST_F(PrintUiTest, ACommandThatCannotStartIsNotFollowedByALook) {
+    spooler.AddQueue(L"Korvel RV-90", L"Korvel RV-90");
+    launcher.failStart = true;
+    launcher.startError = 2;
+    EXPECT_EQ(context.InstallByPrintUi(L"Korvel RV-90", L"LPT1:"), 0);
+    EXPECT_TRUE(clock.sleeps.empty());
+    EXPECT_EQ(launcher.messages.size(), 1u);
+}
+
+}  // namespace

@@ -1,0 +1,91 @@
+#include <gtest/gtest.h>
+
+#include "platform/services.h"
+#include "setupdata/setup_context.h"
+#include "tests/fakes/fake_spooler_service.h"
+
+namespace {
+
+class SpoolerOperationsTest : public ::testing::Test {
+  protected:
+    void TearDown() override { EXPECT_TRUE(spooler.AllReleased()); }
+
+    CFakeSpoolerService spooler;
+    CScopedServices services{[this] {
+        PlatformServices set;
+        set.spooler = &spooler;
+        return set;
+    }()};
+    SetupContext context;
+};
+
+TEST_F(SpoolerOperationsTest, AQueueBelongsByItsExactNameOrAsACopy) {
+    for (const wchar_t* name : {L"Printer A", L"Printer AB", L"Printer A (Copy 1)", L"Printer A(1)",
+                                L"Printer A (", L"Printer B", L"printer a", L"Printer A"}) {
+        spooler.AddQueue(name, L"Driver");
+    }
+    StringList list{L"kept"};
+    EXPECT_EQ(context.ListPrinters(L"Printer A", list), 3);
+    EXPECT_EQ(list, (StringList{L"kept", L"Printer A", L"Printer A (Copy 1)", L"Printer A"}));
+    EXPECT_EQ(context.ListPrinters(L"Printer C", list), 0);
+    EXPECT_EQ(list.size(), 4u);
+}
+
+TEST_F(SpoolerOperationsTest, FindPrinterTakesTheNameAsAPrefix) {
+    EXPECT_EQ(context.FindPrinter(L""), 0);  // no queue at all
+    spooler.AddQueue(L"Printer AB", L"Driver");
+    EXPECT_EQ(context.FindPrinter(L"Printer A"), 1);
+    EXPECT_EQ(context.FindPrinter(L"Printer AB"), 1);
+    EXPECT_EQ(context.FindPrinter(L"Printer ABC"), 0);
+    EXPECT_EQ(context.FindPrinter(L"printer ab"), 0);
+    EXPECT_EQ(context.FindPrinter(L""), 1);
+}
+
+TEST_F(SpoolerOperationsTest, AFailedEnumerationIsToldApartAndAppendsNothing) {
+    spooler.AddQueue(L"Printer A", L"Driver");
+    spooler.failList = true;
+    spooler.failPorts = true;
+    StringList list{L"kept"};
+    EXPECT_EQ(context.ListPrinters(L"Printer A", list), -1);
+    EXPECT_EQ(context.FindPrinter(L"Printer A"), 0);
+    EXPECT_EQ(context.ListPorts(list), 0);
+    EXPECT_EQ(list, StringList{L"kept"});
+
+    spooler.failPorts = false;
+    EXPECT_EQ(context.ListPorts(list), 1);
+    EXPECT_EQ(list, (StringList{L"kept", L"LPT1:", L"COM1:", L"USB001"}));
+}
+
+TEST_F(SpoolerOperationsTest, RemovalPurgesDeletesClosesThenDeletesTheDriver) {
+    spooler.AddQueue(L"Korvel RV-90", L"Korvel RV-90");
+    EXPECT_EQ(context.DeletePrinterAndDriver(L"Korvel RV-90"), 1);
+    EXPECT_EQ(spooler.calls, (std::vector<std::wstring>{L"open Korvel RV-90", L"purge", L"delete",
+                                                        L"close", L"delete driver Korvel RV-90"}));
+    EXPECT_FALSE(spooler.HasQueue(L"Korvel RV-90"));
+    EXPECT_EQ(spooler.drivers.count(L"Korvel RV-90"), 0u);
+}
+
+TEST_F(SpoolerOperationsTest, FailuresOnTheWayChangeNeitherTheStepsNorTheResult) {
+    spooler.AddQueue(L"Korvel RV-90", L"Korvel RV-90");
+    spooler.failPurge = true;
+    spooler.failDelete = true;
+    spooler.failClose = true;
+    // The queue stays, so its driver is still in use and cannot go.
+    EXPECT_EQ(context.DeletePrinterAndDriver(L"Korvel RV-90"), 0);
+    EXPECT_EQ(spooler.calls.size(), 5u);
+    EXPECT_EQ(spooler.calls.back(), L"delete driver Korvel RV-90");
+}
+
+TEST_F(SpoolerOperationsTest, ADriverSharedOrAbsentStays) {
+    spooler.AddQueue(L"Korvel RV-90", L"Shared");
+    spooler.AddQueue(L"Other", L"Shared");
+    EXPECT_EQ(context.DeletePrinterAndDriver(L"Korvel RV-90"), 0);
+    EXPECT_FALSE(spooler.HasQueue(L"Korvel RV-90"));
+
+    spooler.calls.clear();
+    EXPECT_EQ(context.DeletePrinterAndDriver(L"Nothing"), 0);
+    EXPECT_EQ(spooler.calls,
+              (std::vector<std::wstring>{L"open Nothing", L"delete driver Nothing"}));
+}
+
+}  // namespace
