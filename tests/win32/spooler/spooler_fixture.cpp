@@ -1,0 +1,198 @@
+#include "tests/win32/spooler/spooler_fixture.h"
+
+#include <gtest/gtest.h>
+#include <winspool.h>
+
+#include <memory>
+
+namespace {
+
+const wchar_t kTurnMutex[] = L"Local\\KorvelSpoolerQueues";
+// Far longer than any test holds its turn, and shorter than the time-out of a test case.
+constexpr DWORD kTurnTimeoutMs = 60000;
+const wchar_t kEnvironment[] = L"Windows x64";
+const wchar_t kDriverFile[] = L"korvel_test_printer_driver.dll";
+
+struct PrinterCloser {
+    void operator()(HANDLE printer) const { ClosePrinter(printer); }
+};
+using UniquePrinter = std::unique_ptr<void, PrinterCloser>;
+
+// The folder of the running program, ending with a backslash.
+std::wstring ProgramFolder() {
+    wchar_t path[MAX_PATH];
+    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    const DWORD error = GetLastError();
+    EXPECT_TRUE(length > 0 && length < MAX_PATH) << "finding the test program: error " << error;
+    std::wstring folder(path, length);
+    return folder.substr(0, folder.find_last_of(L'\\') + 1);
+}
+
+std::wstring DriverDirectory() {
+    std::wstring environment = kEnvironment;
+    wchar_t path[MAX_PATH];
+    DWORD needed = 0;
+    const BOOL found = GetPrinterDriverDirectoryW(
+        nullptr, environment.data(), 1, reinterpret_cast<BYTE*>(path), sizeof(path), &needed);
+    const DWORD error = GetLastError();
+    EXPECT_TRUE(found) << "asking for the driver directory: error " << error;
+    return found ? std::wstring(path) + L"\\" : std::wstring();
+}
+
+// Deletes the queue if it is there. An absent queue is not an error: the test may have deleted it.
+void DeleteQueue(const std::wstring& name) {
+    std::wstring copy = name;
+    PRINTER_DEFAULTSW defaults{nullptr, nullptr, PRINTER_ALL_ACCESS};
+    HANDLE raw = nullptr;
+    if (!OpenPrinterW(copy.data(), &raw, &defaults)) {
+        const DWORD error = GetLastError();
+        EXPECT_EQ(error, static_cast<DWORD>(ERROR_INVALID_PRINTER_NAME))
+            << "opening " << testing::PrintToString(name) << " to delete it";
+        return;
+    }
+    const UniquePrinter printer(raw);
+    const BOOL deleted = DeletePrinter(printer.get());
+    const DWORD error = GetLastError();
+    EXPECT_TRUE(deleted) << "deleting " << testing::PrintToString(name) << ": error " << error;
+}
+
+// Deletes the driver if it is there. DeletePrinterDriverExW with DPD_DELETE_UNUSED_FILES, which
+// would take its files too, fails in Wine; the files are deleted separately.
+void DeleteDriver(const std::wstring& name) {
+    std::wstring environment = kEnvironment;
+    std::wstring copy = name;
+    if (DeletePrinterDriverW(nullptr, environment.data(), copy.data()))
+        return;
+    const DWORD error = GetLastError();
+    EXPECT_EQ(error, static_cast<DWORD>(ERROR_UNKNOWN_PRINTER_DRIVER))
+        << "deleting the driver " << testing::PrintToString(name);
+}
+
+}  // namespace
+
+CSpoolerFixture::CTurn::CTurn() {
+    m_mutex = CreateMutexW(nullptr, FALSE, kTurnMutex);
+    const DWORD error = GetLastError();
+    EXPECT_NE(m_mutex, nullptr) << "creating the turn mutex: error " << error;
+    if (m_mutex == nullptr)
+        return;
+    // An abandoned mutex is owned all the same: its last owner died, and with it its turn.
+    const DWORD wait = WaitForSingleObject(m_mutex, kTurnTimeoutMs);
+    m_owned = wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED;
+    EXPECT_TRUE(m_owned) << "waiting for the turn mutex: " << wait;
+}
+
+CSpoolerFixture::CTurn::~CTurn() {
+    if (m_owned)
+        ReleaseMutex(m_mutex);
+    if (m_mutex != nullptr)
+        CloseHandle(m_mutex);
+}
+
+CSpoolerFixture::CSpoolerFixture() = default;
+
+CSpoolerFixture::~CSpoolerFixture() {
+    for (auto it = m_queues.rbegin(); it != m_queues.rend(); ++it)
+        DeleteQueue(*it);
+    for (auto it = m_drivers.rbegin(); it != m_drivers.rend(); ++it) {
+        DeleteDriver(*it);
+        EXPECT_FALSE(HasDriver(*it)) << testing::PrintToString(*it) << " is left behind";
+    }
+    // Wine's spooler may keep a driver's configuration file loaded until the process ends, and a
+    // loaded file cannot be deleted; a file left over is overwritten by the next run.
+    for (const std::wstring& file : m_files)
+        DeleteFileW(file.c_str());
+}
+
+std::wstring CSpoolerFixture::UniqueName() {
+    const testing::TestInfo* test = testing::UnitTest::GetInstance()->current_test_info();
+    const std::string name = std::string("Korvel ") + test->test_suite_name() + "." + test->name();
+    return std::wstring(name.begin(), name.end());
+}
+
+bool CSpoolerFixture::AddDriver(const std::wstring& name) {
+    const std::wstring directory = DriverDirectory();
+    if (directory.empty())
+        return false;
+    // Each driver gets a file of its own, so that no copy overwrites a file that a queue of
+    // another driver has loaded.
+    const std::wstring fileName = name + L".dll";
+    const std::wstring source = ProgramFolder() + kDriverFile;
+    const std::wstring target = directory + fileName;
+    const BOOL copied = CopyFileW(source.c_str(), target.c_str(), FALSE);
+    const DWORD copyError = GetLastError();
+    EXPECT_TRUE(copied) << "copying " << testing::PrintToString(source) << " to "
+                        << testing::PrintToString(target) << ": error " << copyError;
+    if (!copied)
+        return false;
+    m_files.push_back(target);
+    // AddPrinterDriverExW copies the files into the directory of the driver version.
+    m_files.push_back(directory + L"3\\" + fileName);
+
+    std::wstring driverName = name;
+    std::wstring environment = kEnvironment;
+    std::wstring path = target;
+    DRIVER_INFO_3W info{};
+    info.cVersion = 3;
+    info.pName = driverName.data();
+    info.pEnvironment = environment.data();
+    info.pDriverPath = path.data();
+    info.pDataFile = path.data();
+    info.pConfigFile = path.data();
+    const BOOL added =
+        AddPrinterDriverExW(nullptr, 3, reinterpret_cast<BYTE*>(&info), APD_COPY_NEW_FILES);
+    const DWORD error = GetLastError();
+    EXPECT_TRUE(added) << "adding the driver " << testing::PrintToString(name) << ": error "
+                       << error;
+    if (!added)
+        return false;
+    m_drivers.push_back(name);
+    return true;
+}
+
+bool CSpoolerFixture::AddQueue(const std::wstring& name, const std::wstring& driver) {
+    std::wstring printerName = name;
+    std::wstring port = L"LPT1:";
+    std::wstring driverName = driver;
+    std::wstring processor = L"winprint";
+    std::wstring datatype = L"RAW";
+    PRINTER_INFO_2W info{};
+    info.pPrinterName = printerName.data();
+    info.pPortName = port.data();
+    info.pDriverName = driverName.data();
+    info.pPrintProcessor = processor.data();
+    info.pDatatype = datatype.data();
+    const UniquePrinter printer(AddPrinterW(nullptr, 2, reinterpret_cast<BYTE*>(&info)));
+    const DWORD error = GetLastError();
+    EXPECT_NE(printer.get(), nullptr)
+        << "adding the queue " << testing::PrintToString(name) << ": error " << error;
+    if (!printer)
+        return false;
+    m_queues.push_back(name);
+    return true;
+}
+
+bool CSpoolerFixture::HasDriver(const std::wstring& name) {
+    std::wstring environment = kEnvironment;
+    DWORD needed = 0;
+    DWORD count = 0;
+    if (EnumPrinterDriversW(nullptr, environment.data(), 1, nullptr, 0, &needed, &count))
+        return false;
+    const DWORD error = GetLastError();
+    EXPECT_EQ(error, static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER)) << "listing the drivers";
+    if (error != ERROR_INSUFFICIENT_BUFFER)
+        return false;
+    auto buffer = std::make_unique<BYTE[]>(needed);
+    const BOOL listed =
+        EnumPrinterDriversW(nullptr, environment.data(), 1, buffer.get(), needed, &needed, &count);
+    const DWORD listError = GetLastError();
+    EXPECT_TRUE(listed) << "listing the drivers: error " << listError;
+    if (!listed)
+        return false;
+    const auto* drivers = reinterpret_cast<const DRIVER_INFO_1W*>(buffer.get());
+    for (DWORD i = 0; i < count; ++i) {
+        if (name == drivers[i].pName)
+            return true;
+    }
+    return false;
+}
