@@ -1,6 +1,7 @@
 #pragma once
 
 class IClockService;
+class IDeviceTreeService;
 class IInterfaceRegistryService;
 class ILauncherService;
 class IPnpService;
@@ -23,6 +24,7 @@ struct PlatformServices {
     ILauncherService* launcher = nullptr;
     IPnpService* pnp = nullptr;
     IClockService* clock = nullptr;
+    IDeviceTreeService* deviceTree = nullptr;
 };
 
 // The set in force. Installed before any worker thread starts and not changed while one runs.

@@ -1,0 +1,202 @@
+#include "app/step5.h"
+
+#include <cstdio>
+#include <memory>
+
+#include "app/process_objects.h"
+#include "app/resource.h"
+#include "framework/property_sheet.h"
+#include "platform/clock_service.h"
+#include "platform/device_tree_service.h"
+#include "platform/services.h"
+#include "platform/spooler_service.h"
+
+namespace {
+
+constexpr wchar_t kDriverLabel[] = L"驱动：";
+constexpr wchar_t kPortLabel[] = L"端口：";
+constexpr wchar_t kStatusLabel[] = L"状态：";
+constexpr wchar_t kIntro[] =
+    L"单击完成按扭后，本向导会按照前面几个步骤的设置，自动完成打印机驱动的安装。";
+constexpr wchar_t kRemoving[] = L"正在删除所要替换的驱动...";
+constexpr wchar_t kInstalling[] = L"正在安装打印机驱动...";
+constexpr wchar_t kInstalled[] = L"打印机驱动已成功安装！";
+constexpr wchar_t kFailed[] = L"打印机驱动安装失败！";
+constexpr wchar_t kSucceededBox[] = L"打印机驱动安装成功！";
+constexpr UINT_PTR kPollTimer = 1;
+constexpr UINT kPollMs = 200;
+constexpr uint32_t kShowSuccessMs = 100;
+
+struct HandleCloser {
+    void operator()(HANDLE handle) const { CloseHandle(handle); }
+};
+using UniqueHandle = std::unique_ptr<void, HandleCloser>;
+
+// The whole chosen printer name: a cut name could make the removal delete queues of another
+// printer, and would show another printer in the summary.
+CString ChosenPrinter() {
+    wchar_t name[SetupContext::kNameWidth] = {};
+    theSetup.GetPrinterName(name, SetupContext::kNameWidth);
+    return name;
+}
+
+CString ChosenPort() {
+    wchar_t name[SetupContext::kNameWidth] = {};
+    theSetup.GetPortName(name, SetupContext::kNameWidth);
+    return name;
+}
+
+}  // namespace
+
+CStep5::CStep5() : CPropertyPage(IDD_STEP5) {
+    BindText(IDC_STEP5_INTRO, m_introText);
+    BindText(IDC_STEP5_DRIVER, m_driverLine);
+    BindText(IDC_STEP5_PORT, m_portLine);
+    BindText(IDC_STEP5_STATUS_LABEL, m_statusLabel);
+    BindText(IDC_STEP5_STATUS, m_statusText);
+}
+
+BOOL CStep5::OnInitDialog() {
+    CPropertyPage::OnInitDialog();
+    return TRUE;
+}
+
+BOOL CStep5::OnSetActive() {
+    GetSheet()->SetWizardButtons(PSWIZB_BACK | PSWIZB_FINISH);
+    m_driverLine = kDriverLabel + ChosenPrinter();
+    m_portLine = kPortLabel + ChosenPort();
+    m_introText = kIntro;
+    m_statusLabel = kStatusLabel;
+    m_statusText.clear();
+    UpdateData(FALSE);
+    return CPropertyPage::OnSetActive();
+}
+
+LRESULT CStep5::OnWizardBack() {
+    return 0;
+}
+
+void CStep5::ShowStatus(const wchar_t* text) {
+    m_statusText = text;
+    SendMessageW(m_hWnd, WM_INSTALL_STATUS, 0, 0);
+}
+
+BOOL CStep5::OnWizardFinish() {
+    EnableNavigation(FALSE);
+    theSetup.SetMakeDefault(1);
+    theSetup.SetPrintTestPage(0);
+    const CString printer = ChosenPrinter();
+
+    ISpoolerService* spooler = Services().spooler;
+    PrinterHandle queue = spooler != nullptr ? spooler->OpenPrinter(printer.c_str()) : nullptr;
+    if (queue != nullptr) {
+        // The GUI thread waits for the whole removal: nothing else may change the spooler then.
+        UniqueHandle done(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        ShowStatus(kRemoving);
+        if (done) {
+            UniqueHandle worker(
+                CreateThread(nullptr, 0, &RemovalThreadProc, done.get(), 0, nullptr));
+            // Without a worker nothing would ever set the event.
+            if (worker)
+                WaitForSingleObject(done.get(), INFINITE);
+            ResetEvent(done.get());
+        }
+        if (spooler->ClosePrinter(queue))
+            RescanDevices();
+    }
+
+    // The page keeps no handle of the installation worker; its result comes through
+    // m_installResult, which the poll timer reads.
+    UniqueHandle installer(CreateThread(nullptr, 0, &InstallThreadProc, this, 0, nullptr));
+    if (!installer) {
+        m_installResult = -1;
+        ShowStatus(kFailed);
+    }
+    m_timerId = SetTimer(kPollTimer, kPollMs);
+    return FALSE;
+}
+
+DWORD WINAPI CStep5::RemovalThreadProc(LPVOID event) {
+    const CString printer = ChosenPrinter();
+    StringList queues;
+    if (theSetup.ListPrinters(printer.c_str(), queues) != 0) {
+        for (const std::wstring& queue : queues)
+            theSetup.DeletePrinterAndDriver(queue.c_str());
+    }
+    SetEvent(static_cast<HANDLE>(event));
+    return 0;
+}
+
+DWORD WINAPI CStep5::InstallThreadProc(LPVOID parameter) {
+    auto* page = static_cast<CStep5*>(parameter);
+    page->ShowStatus(kInstalling);
+    if (theSetup.Install() != 0) {
+        if (theSetup.GetMakeDefault() != 0)
+            theSetup.MakeDefaultPrinter(nullptr);
+        if (theSetup.GetPrintTestPage() != 0)
+            theSetup.PrintTestPage(nullptr);
+        page->ShowStatus(kInstalled);
+        // The success text stays a moment before the message box covers it.
+        if (IClockService* clock = Services().clock)
+            clock->Sleep(kShowSuccessMs);
+        page->m_installResult = 1;
+        return 0;
+    }
+    page->ShowStatus(kFailed);
+    page->m_installResult = -1;
+    return 1;
+}
+
+bool CStep5::OnMessage(UINT message, WPARAM wParam, LPARAM, LRESULT& result) {
+    if (message == WM_INSTALL_STATUS) {
+        UpdateData(FALSE);
+        result = 1;
+        return true;
+    }
+    if (message == WM_TIMER)
+        OnResultPoll(wParam);
+    return false;  // the timer goes on to the default handling
+}
+
+void CStep5::OnResultPoll(UINT_PTR timerId) {
+    if (timerId != m_timerId || m_installResult == 0)
+        return;
+    KillTimer(m_timerId);
+    const int32_t result = m_installResult;
+    if (result == -1)
+        MessageBox(kFailed, L"ERROR", MB_OK | MB_ICONHAND);
+    if (result == 1) {
+        MessageBox(kSucceededBox, L"OK", MB_OK | MB_ICONINFORMATION);
+        GetSheet()->EndDialog(IDCANCEL);
+    }
+    m_installResult = 0;
+    EnableNavigation(TRUE);
+}
+
+void CStep5::EnableNavigation(BOOL enable) {
+    CPropertySheet* sheet = GetSheet();
+    sheet->SetWizardButtons(enable ? (PSWIZB_BACK | PSWIZB_FINISH) : PSWIZB_DISABLEDFINISH);
+    if (HWND cancel = ::GetDlgItem(sheet->GetSafeHwnd(), IDCANCEL))
+        EnableWindow(cancel, enable);
+    // The worker writes into this page up to its last action, so nothing may close the wizard
+    // while it runs.
+    sheet->BlockClosing(!enable);
+}
+
+int CStep5::RescanDevices() {
+    IDeviceTreeService* tree = Services().deviceTree;
+    if (tree == nullptr)
+        return 0;
+    uint32_t root = 0;
+    uint32_t result = tree->LocateRoot(root);
+    if (result != 0) {
+        std::printf("CM_Locate_DevNode failed: %x\n", result);
+        return 0;
+    }
+    result = tree->Reenumerate(root);
+    if (result != 0) {
+        std::printf("CM_Reenumerate_DevNode failed: %x\n", result);
+        return 0;
+    }
+    return 1;
+}
