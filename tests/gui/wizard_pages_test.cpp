@@ -1,0 +1,424 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <prsht.h>
+
+#include <functional>
+#include <future>
+#include <memory>
+#include <thread>
+
+#include "app/process_objects.h"
+#include "app/resource.h"
+#include "app/step1.h"
+#include "app/step2.h"
+#include "app/step3.h"
+#include "app/step4.h"
+#include "app/step5.h"
+#include "app/wizard.h"
+#include "platform/services.h"
+#include "platform/standin/standin_text_conversion_service.h"
+#include "tests/fakes/fake_device_tree_service.h"
+#include "tests/fakes/fake_install_services.h"
+#include "tests/fakes/fake_interface_registry_service.h"
+#include "tests/fakes/fake_program_path_service.h"
+#include "tests/fakes/fake_spooler_service.h"
+#include "tests/fakes/fake_usb_printer_service.h"
+#include "tests/gui/wizard_driver.h"
+#include "tests/support/test_files.h"
+
+// The process-wide objects of the program, here for the pages under test.
+SetupContext theSetup;
+StringList checkedPrinters;
+
+namespace {
+
+namespace wd = WizardDriver;
+
+constexpr DWORD kWait = 10000;
+constexpr wchar_t kWelcome[] =
+    L"欢迎使用Korvel打印机驱动安装向导。\n\n若已出现了“找到新硬件向导”窗口，请点击“找到新硬件向导”"
+    L"窗口中的“取消”按钮来中断它。\n\n点击“下一步”按钮选择打印机驱动程序。";
+const std::vector<std::wstring> kSeries = {L"RV-1800K", L"RV-2400K", L"RV-630K", L"RV-90",
+                                           L"RV-95"};
+
+// The real sheet and pages on fake services, on the sample setup folder. A script drives the
+// wizard from a second thread while this one runs it, as the program does, modally.
+class WizardPagesTest : public ::testing::Test {
+  protected:
+    WizardPagesTest() {
+        programPath.path = SourcePath("sample-setup/PavonisSetup.exe");
+        theSetup.Init();
+        checkedPrinters.clear();
+        // The printer UI creates the queue it is told to install, unless a test says otherwise.
+        launcher.onRun = [this](const std::wstring& command) {
+            if (command.find(L"/if") != std::wstring::npos && installSucceeds) {
+                spooler.AddQueue(theSetup.printerName, theSetup.printerName);
+            }
+        };
+    }
+
+    // A supported printer on USB reporting `model`, on spooler port `port`.
+    void ConnectPrinter(const std::string& model, uint32_t port) {
+        usb.interfaces = {
+            {L"\\\\?\\usb#vid_fff0&pid_0001#s1#{28d78fad-5a12-11d1-ae5b-0000f803a8c2}", false,
+             false, CFakeUsbPrinterService::DeviceIdReply("MDL:" + model + ";")}};
+        registry.classKey.subkeys.clear();
+        registry.AddEntry(L"##?#USB#VID_FFF0&PID_0001#S1#{28d78fad-5a12-11d1-ae5b-0000f803a8c2}",
+                          L"USB\\VID_FFF0&PID_0001\\S1", CFakeInterfaceRegistryService::Dword(1),
+                          CFakeInterfaceRegistryService::Dword(port));
+    }
+
+    // Runs the wizard as the application builds it (with the options page added before the
+    // installation page when `withOptions`), while `script` drives it. Returns the sheet's result.
+    INT_PTR Run(const std::function<void(HWND sheet)>& script, bool withOptions = false) {
+        CWizard wizard(L"Korvel Printer Driver Setup", nullptr, 0);
+        CStep1 step1;
+        CStep2 step2;
+        CStep3 step3;
+        CStep4 step4;
+        CStep5 step5;
+        wizard.AddPage(&step1);
+        wizard.AddPage(&step3);
+        wizard.AddPage(&step2);
+        if (withOptions)
+            wizard.AddPage(&step4);
+        wizard.AddPage(&step5);
+        wizard.SetWizardMode();
+        wizard.SetActivePage(&step1);
+        options = &step4;
+
+        std::thread driver([&] {
+            HWND sheet = wd::FindSheet(kWait, GetCurrentProcessId());
+            if (sheet == nullptr) {
+                ADD_FAILURE() << "no wizard appeared: is there a display?";
+                return;
+            }
+            script(sheet);
+            // Whatever the script left, the wizard must not outlive the test.
+            if (IsWindow(sheet))
+                wd::Press(sheet, PSBTN_CANCEL);
+        });
+        const INT_PTR result = wizard.DoModal();
+        driver.join();
+        options = nullptr;
+        return result;
+    }
+
+    // Walks from the welcome page to the installation page with the default choices.
+    static void WalkToInstallPage(HWND sheet) {
+        for (int page = 0; page < 3; ++page) {
+            ASSERT_TRUE(wd::WaitForPage(sheet, page, kWait));
+            wd::Press(sheet, PSBTN_NEXT);
+        }
+        ASSERT_TRUE(wd::WaitForPage(sheet, 3, kWait));
+    }
+
+    void TearDown() override {
+        EXPECT_TRUE(usb.AllReleased());
+        EXPECT_TRUE(registry.AllReleased());
+        EXPECT_TRUE(spooler.AllReleased());
+    }
+
+    std::unique_ptr<IProfileService> profile = MakePlatformProfileService();
+    CFakeProgramPathService programPath;
+    CFakeUsbPrinterService usb;
+    CFakeInterfaceRegistryService registry;
+    CStandInTextConversionService text;
+    CFakeSpoolerService spooler;
+    CFakeLauncherService launcher;
+    CFakePnpService pnp;
+    CFakeClockService clock;
+    CFakeDeviceTreeService deviceTree;
+    CScopedServices services{{profile.get(), &programPath, &usb, &registry, &text, &spooler,
+                              &launcher, &pnp, &clock, &deviceTree}};
+    bool installSucceeds = true;
+    CStep4* options = nullptr;
+};
+
+TEST_F(WizardPagesTest, PagesFollowInOrderWithTheirButtons) {
+    const INT_PTR result = Run([](HWND sheet) {
+        ASSERT_TRUE(wd::WaitForPage(sheet, 0, kWait));
+        HWND page = wd::CurrentPage(sheet);
+        EXPECT_EQ(wd::Text(page, IDC_STEP1_WELCOME), kWelcome);
+        EXPECT_TRUE(wd::IsButtonEnabled(sheet, wd::kNextButton));
+        EXPECT_FALSE(wd::IsButtonEnabled(sheet, wd::kBackButton));
+        EXPECT_FALSE(wd::IsButtonVisible(sheet, IDHELP));
+
+        wd::Press(sheet, PSBTN_NEXT);
+        ASSERT_TRUE(wd::WaitForPage(sheet, 1, kWait));
+        page = wd::CurrentPage(sheet);
+        EXPECT_EQ(wd::Text(page, IDC_STEP3_PROMPT), L"请选择要安装的打印机驱动：");
+        EXPECT_EQ(wd::ListItems(page, IDC_STEP3_DRIVERS), kSeries);
+        EXPECT_EQ(wd::ListSelection(page, IDC_STEP3_DRIVERS), 0);
+        EXPECT_TRUE(wd::IsButtonEnabled(sheet, wd::kBackButton));
+        wd::SelectListItem(page, IDC_STEP3_DRIVERS, 3);
+
+        wd::Press(sheet, PSBTN_NEXT);
+        ASSERT_TRUE(wd::WaitForPage(sheet, 2, kWait));
+        wd::Press(sheet, PSBTN_NEXT);
+        ASSERT_TRUE(wd::WaitForPage(sheet, 3, kWait));
+        page = wd::CurrentPage(sheet);
+        EXPECT_EQ(wd::Text(page, IDC_STEP5_DRIVER), L"驱动：Korvel RV-90");
+        EXPECT_EQ(wd::Text(page, IDC_STEP5_PORT), L"端口：LPT1:");
+        EXPECT_EQ(wd::Text(page, IDC_STEP5_STATUS_LABEL), L"状态：");
+        EXPECT_EQ(wd::Text(page, IDC_STEP5_STATUS), L"");
+        EXPECT_TRUE(wd::IsButtonEnabled(sheet, wd::kFinishButton));
+
+        wd::Press(sheet, PSBTN_BACK);
+        ASSERT_TRUE(wd::WaitForPage(sheet, 2, kWait));
+        wd::Press(sheet, PSBTN_BACK);
+        ASSERT_TRUE(wd::WaitForPage(sheet, 1, kWait));
+        wd::Press(sheet, PSBTN_BACK);
+        ASSERT_TRUE(wd::WaitForPage(sheet, 0, kWait));
+        EXPECT_EQ(wd::Text(wd::CurrentPage(sheet), IDC_STEP1_WELCOME), kWelcome);
+        EXPECT_FALSE(wd::IsButtonEnabled(sheet, wd::kBackButton));
+        wd::Press(sheet, PSBTN_CANCEL);
+        EXPECT_TRUE(wd::WaitForClose(sheet, kWait));
+    });
+    EXPECT_EQ(result, IDCANCEL);
+    EXPECT_STREQ(theSetup.printerName, L"Korvel RV-90");
+    EXPECT_STREQ(theSetup.portName, L"LPT1:");
+    EXPECT_TRUE(launcher.runs.empty());
+}
+
+TEST_F(WizardPagesTest, AConnectedListedPrinterIsOfferedAloneOnItsUsbPort) {
+    ConnectPrinter("RV-95", 3);
+    Run([](HWND sheet) {
+        ASSERT_TRUE(wd::WaitForPage(sheet, 0, kWait));
+        wd::Press(sheet, PSBTN_NEXT);
+        ASSERT_TRUE(wd::WaitForPage(sheet, 1, kWait));
+        HWND page = wd::CurrentPage(sheet);
+        EXPECT_EQ(wd::ListItems(page, IDC_STEP3_DRIVERS), std::vector<std::wstring>{L"RV-95"});
+        EXPECT_EQ(wd::ListSelection(page, IDC_STEP3_DRIVERS), 0);
+        wd::Press(sheet, PSBTN_NEXT);
+        ASSERT_TRUE(wd::WaitForPage(sheet, 2, kWait));
+        page = wd::CurrentPage(sheet);
+        EXPECT_EQ(
+            wd::Text(page, IDC_STEP2_INFO),
+            L"软件自动检测到与打印机的USB连接\n端口：USB003\n\n请按“下一步”确认驱动安装信息。\n\n");
+        EXPECT_FALSE(wd::IsVisible(page, IDC_STEP2_PORTS));
+        wd::Press(sheet, PSBTN_NEXT);
+        ASSERT_TRUE(wd::WaitForPage(sheet, 3, kWait));
+        wd::Press(sheet, PSBTN_CANCEL);
+    });
+    EXPECT_STREQ(theSetup.printerName, L"Korvel RV-95");
+    EXPECT_STREQ(theSetup.portName, L"USB003");
+}
+
+TEST_F(WizardPagesTest, AnUnlistedModelAsksFirstAndOkShowsTheSeries) {
+    for (const char* model : {"RV-9999", ""}) {
+        ConnectPrinter(model, 1);
+        Run([](HWND sheet) {
+            ASSERT_TRUE(wd::WaitForPage(sheet, 0, kWait));
+            wd::Press(sheet, PSBTN_NEXT);
+            HWND box = wd::FindMessageBox(L"欢迎使用Korvel打印机", kWait, GetCurrentProcessId());
+            ASSERT_NE(box, nullptr);
+            EXPECT_EQ(
+                wd::MessageText(box),
+                L"\n检测到您所使用的打印机驱动程序不在本安装程序内！\n单击确定选用其它驱动安装，"
+                L"单击取消退出安装程序！");
+            wd::Answer(box, IDOK);
+            ASSERT_TRUE(wd::WaitForPage(sheet, 1, kWait));
+            EXPECT_EQ(wd::ListItems(wd::CurrentPage(sheet), IDC_STEP3_DRIVERS), kSeries);
+            wd::Press(sheet, PSBTN_CANCEL);
+        });
+    }
+}
+
+TEST_F(WizardPagesTest, CancellingTheQuestionEndsTheWizardWithNothingStored) {
+    ConnectPrinter("RV-9999", 1);
+    const INT_PTR result = Run([](HWND sheet) {
+        ASSERT_TRUE(wd::WaitForPage(sheet, 0, kWait));
+        wd::Press(sheet, PSBTN_NEXT);
+        HWND box = wd::FindMessageBox(L"欢迎使用Korvel打印机", kWait, GetCurrentProcessId());
+        ASSERT_NE(box, nullptr);
+        wd::Answer(box, IDCANCEL);
+        EXPECT_TRUE(wd::WaitForClose(sheet, kWait));
+    });
+    EXPECT_EQ(result, 1);  // the driver page's index
+    EXPECT_STREQ(theSetup.printerName, L"");
+}
+
+TEST_F(WizardPagesTest, ThePortListComesFromTheSpoolerOrTheFixedNames) {
+    const struct {
+        StringList ports;
+        bool fail;
+        std::vector<std::wstring> shown;
+        int selected;
+    } cases[] = {
+        {{L"COM1:", L"FILE:", L"lpt1:", L"LPT1: (old)"},
+         false,
+         {L"COM1:", L"FILE:", L"lpt1:", L"LPT1: (old)"},
+         2},
+        {{L"COM1:", L"FILE:"}, false, {L"COM1:", L"FILE:"}, 0},
+        {{},
+         true,
+         {L"LPT1:", L"LPT2:", L"LPT3:", L"COM1:", L"COM2:", L"COM3:", L"COM4:", L"COM5:",
+          L"USB001"},
+         0},
+    };
+    for (const auto& c : cases) {
+        spooler.ports = c.ports;
+        spooler.failPorts = c.fail;
+        Run([&](HWND sheet) {
+            ASSERT_TRUE(wd::WaitForPage(sheet, 0, kWait));
+            wd::Press(sheet, PSBTN_NEXT);
+            ASSERT_TRUE(wd::WaitForPage(sheet, 1, kWait));
+            wd::Press(sheet, PSBTN_NEXT);
+            ASSERT_TRUE(wd::WaitForPage(sheet, 2, kWait));
+            HWND page = wd::CurrentPage(sheet);
+            EXPECT_EQ(wd::Text(page, IDC_STEP2_INFO),
+                      L"没有检测到与打印机连接的可用USB口，请手动选择端口，并按“下一步”确认驱动安装"
+                      L"信息。");
+            EXPECT_TRUE(wd::IsVisible(page, IDC_STEP2_PORTS));
+            EXPECT_EQ(wd::ListItems(page, IDC_STEP2_PORTS), c.shown);
+            EXPECT_EQ(wd::ListSelection(page, IDC_STEP2_PORTS), c.selected);
+            wd::Press(sheet, PSBTN_NEXT);
+            ASSERT_TRUE(wd::WaitForPage(sheet, 3, kWait));
+            wd::Press(sheet, PSBTN_CANCEL);
+        });
+        EXPECT_EQ(std::wstring(theSetup.portName), c.shown[c.selected]);
+    }
+}
+
+TEST_F(WizardPagesTest, GoingBackAfterUnpluggingShowsThePortList) {
+    ConnectPrinter("RV-90", 2);
+    Run([this](HWND sheet) {
+        WalkToInstallPage(sheet);
+        usb.interfaces.clear();
+        wd::Press(sheet, PSBTN_BACK);
+        ASSERT_TRUE(wd::WaitForPage(sheet, 2, kWait));
+        HWND page = wd::CurrentPage(sheet);
+        EXPECT_TRUE(wd::IsVisible(page, IDC_STEP2_PORTS));
+        EXPECT_EQ(wd::ListItems(page, IDC_STEP2_PORTS),
+                  (std::vector<std::wstring>{L"LPT1:", L"COM1:", L"USB001"}));
+        wd::Press(sheet, PSBTN_NEXT);
+        ASSERT_TRUE(wd::WaitForPage(sheet, 3, kWait));
+        EXPECT_EQ(wd::Text(wd::CurrentPage(sheet), IDC_STEP5_PORT), L"端口：LPT1:");
+        wd::Press(sheet, PSBTN_CANCEL);
+    });
+}
+
+TEST_F(WizardPagesTest, FinishInstallsMakesTheDefaultAndCloses) {
+    const INT_PTR result = Run([](HWND sheet) {
+        WalkToInstallPage(sheet);
+        wd::Press(sheet, PSBTN_FINISH);
+        HWND box = wd::FindMessageBox(L"OK", kWait, GetCurrentProcessId());
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(wd::MessageText(box), L"打印机驱动安装成功！");
+        EXPECT_EQ(wd::Text(wd::CurrentPage(sheet), IDC_STEP5_STATUS), L"打印机驱动已成功安装！");
+        wd::Answer(box, IDOK);
+        EXPECT_TRUE(wd::WaitForClose(sheet, kWait));
+    });
+    EXPECT_EQ(result, IDCANCEL);
+    ASSERT_EQ(launcher.runs.size(), 2u);
+    EXPECT_NE(launcher.runs[0].parameters.find(L"/if /n \"Korvel RV-1800K\""), std::wstring::npos);
+    EXPECT_EQ(launcher.runs[1].parameters,
+              L"PRINTUI.DLL,PrintUIEntry /y /q /n \"Korvel RV-1800K\"");
+    EXPECT_EQ(theSetup.makeDefault, 1);
+    EXPECT_EQ(theSetup.printTestPage, 0);
+    EXPECT_EQ(deviceTree.rescans, 0);  // no queue to remove, so no rescan
+    EXPECT_EQ(clock.sleeps, (std::vector<uint32_t>{500, 100}));
+}
+
+TEST_F(WizardPagesTest, FinishRemovesTheQueuesOfTheNameFirst) {
+    spooler.AddQueue(L"Korvel RV-1800K", L"Korvel RV-1800K");
+    spooler.AddQueue(L"Korvel RV-1800K (Copy 1)", L"Korvel RV-1800K");
+    spooler.AddQueue(L"Korvel RV-1800KX", L"Other");
+    Run([](HWND sheet) {
+        WalkToInstallPage(sheet);
+        wd::Press(sheet, PSBTN_FINISH);
+        HWND box = wd::FindMessageBox(L"OK", kWait, GetCurrentProcessId());
+        ASSERT_NE(box, nullptr);
+        wd::Answer(box, IDOK);
+        EXPECT_TRUE(wd::WaitForClose(sheet, kWait));
+    });
+    EXPECT_FALSE(spooler.HasQueue(L"Korvel RV-1800K (Copy 1)"));
+    EXPECT_TRUE(spooler.HasQueue(L"Korvel RV-1800KX"));
+    EXPECT_TRUE(spooler.HasQueue(L"Korvel RV-1800K"));  // installed anew
+    EXPECT_EQ(deviceTree.rescans, 1);
+    ASSERT_GE(spooler.calls.size(), 2u);
+    EXPECT_EQ(spooler.calls[0], L"open Korvel RV-1800K");
+}
+
+TEST_F(WizardPagesTest, AFailureIsShownAndFinishCanBePressedAgain) {
+    installSucceeds = false;
+    Run([](HWND sheet) {
+        WalkToInstallPage(sheet);
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            wd::Press(sheet, PSBTN_FINISH);
+            HWND box = wd::FindMessageBox(L"ERROR", kWait, GetCurrentProcessId());
+            ASSERT_NE(box, nullptr);
+            EXPECT_EQ(wd::MessageText(box), L"打印机驱动安装失败！");
+            wd::Answer(box, IDOK);
+            ASSERT_TRUE(wd::WaitForClose(box, kWait));
+            EXPECT_EQ(wd::Text(wd::CurrentPage(sheet), IDC_STEP5_STATUS), L"打印机驱动安装失败！");
+            EXPECT_TRUE(wd::IsButtonEnabled(sheet, wd::kBackButton));
+            EXPECT_TRUE(wd::IsButtonEnabled(sheet, wd::kFinishButton));
+            EXPECT_TRUE(wd::IsButtonEnabled(sheet, IDCANCEL));
+        }
+        wd::Press(sheet, PSBTN_BACK);
+        EXPECT_TRUE(wd::WaitForPage(sheet, 2, kWait));
+        wd::Press(sheet, PSBTN_CANCEL);
+        EXPECT_TRUE(wd::WaitForClose(sheet, kWait));
+    });
+    EXPECT_EQ(launcher.runs.size(), 2u);  // two install commands, no default command
+}
+
+TEST_F(WizardPagesTest, NothingClosesTheWizardWhileTheInstallationRuns) {
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    launcher.onRun = [this, released](const std::wstring&) {
+        released.wait();
+        spooler.AddQueue(theSetup.printerName, theSetup.printerName);
+    };
+    Run([&](HWND sheet) {
+        WalkToInstallPage(sheet);
+        wd::Press(sheet, PSBTN_FINISH);
+        ASSERT_TRUE(wd::WaitForPage(sheet, 3, kWait));
+        Sleep(300);
+        EXPECT_FALSE(wd::IsButtonEnabled(sheet, IDCANCEL));
+        EXPECT_FALSE(wd::IsButtonEnabled(sheet, wd::kBackButton));
+        EXPECT_EQ(wd::Text(wd::CurrentPage(sheet), IDC_STEP5_STATUS), L"正在安装打印机驱动...");
+        PostMessageW(sheet, WM_CLOSE, 0, 0);
+        PostMessageW(sheet, WM_SYSCOMMAND, SC_CLOSE, 0);
+        PostMessageW(sheet, WM_COMMAND, IDCANCEL, 0);
+        wd::Press(sheet, PSBTN_CANCEL);
+        Sleep(300);
+        EXPECT_TRUE(IsWindow(sheet));
+        release.set_value();
+        HWND box = wd::FindMessageBox(L"OK", kWait, GetCurrentProcessId());
+        ASSERT_NE(box, nullptr);
+        wd::Answer(box, IDOK);
+        EXPECT_TRUE(wd::WaitForClose(sheet, kWait));
+    });
+}
+
+TEST_F(WizardPagesTest, TheOptionsPageWorksWhenASheetAddsIt) {
+    spooler.AddQueue(L"Korvel RV-1800K", L"Korvel RV-1800K");
+    spooler.AddQueue(L"Korvel RV-1800K (Copy 1)", L"Korvel RV-1800K");
+    Run(
+        [this](HWND sheet) {
+            for (int page = 0; page < 3; ++page) {
+                ASSERT_TRUE(wd::WaitForPage(sheet, page, kWait));
+                wd::Press(sheet, PSBTN_NEXT);
+            }
+            ASSERT_TRUE(wd::WaitForPage(sheet, 3, kWait));
+            HWND page = wd::CurrentPage(sheet);
+            EXPECT_EQ(wd::ListItems(page, IDC_STEP4_PRINTERS),
+                      (std::vector<std::wstring>{L"Korvel RV-1800K", L"Korvel RV-1800K (Copy 1)"}));
+            EXPECT_EQ(IsDlgButtonChecked(page, IDC_STEP4_DEFAULT_YES), BST_CHECKED);
+            EXPECT_EQ(IsDlgButtonChecked(page, IDC_STEP4_TESTPAGE_NO), BST_CHECKED);
+            options->m_printerList.SetCheck(1, 1);  // the selected first item stays unchecked
+            wd::Press(sheet, PSBTN_NEXT);
+            ASSERT_TRUE(wd::WaitForPage(sheet, 4, kWait));
+            wd::Press(sheet, PSBTN_CANCEL);
+        },
+        true);
+    EXPECT_EQ(checkedPrinters, StringList{L"Korvel RV-1800K (Copy 1)"});
+    EXPECT_EQ(theSetup.makeDefault, 1);
+    EXPECT_EQ(theSetup.printTestPage, 0);
+}
+
+}  // namespace
