@@ -120,10 +120,16 @@ class PrintUiWineTest : public ::testing::Test {
         m_log = m_logFolder.WindowsPath() + L"printui.log";
         // The child processes inherit it, and every test process has a log of its own.
         ASSERT_TRUE(SetEnvironmentVariableW(L"KORVEL_PRINTUI_LOG", m_log.c_str()));
+        // Only the command lines matter here: the stand-in is kept from changing the spooler,
+        // which other test programs use at the same time in this prefix.
+        ASSERT_TRUE(SetEnvironmentVariableW(L"KORVEL_PRINTUI_REFUSE", L"install,default"));
         context.Init();
     }
 
-    void TearDown() override { SetEnvironmentVariableW(L"KORVEL_PRINTUI_LOG", nullptr); }
+    void TearDown() override {
+        SetEnvironmentVariableW(L"KORVEL_PRINTUI_LOG", nullptr);
+        SetEnvironmentVariableW(L"KORVEL_PRINTUI_REFUSE", nullptr);
+    }
 
     std::vector<std::wstring> Records() const { return ReadRecords(m_log); }
     bool LogExists() const { return Exists(m_log); }
@@ -169,7 +175,7 @@ TEST_F(PrintUiWineTest, TheCommandsReachThePrinterUiByteForByte) {
 TEST_F(PrintUiWineTest, TheInstallCommandKeepsItsTrailingBlank) {
     // The name is not in the printer information file, so the driver is the bare driver folder;
     // its closing backslash stands right before a quote, and must reach the printer UI as it is.
-    // No spooler is installed here, so the new queue is never found.
+    // The stand-in is told not to install, so the new queue is never found.
     EXPECT_EQ(context.InstallByPrintUi(kChineseName, L"USB001"), 0);
     const std::wstring driverFolder = SourcePath("sample-setup") + L"\\PrinterDriver\\";
     EXPECT_EQ(Records(), (std::vector<std::wstring>{
