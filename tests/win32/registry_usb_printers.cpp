@@ -27,7 +27,6 @@ const wchar_t kEnumKey[] = L"System\\CurrentControlSet\\Enum";
 const wchar_t kUsbClassGuid[] = L"{36FC9E60-C465-11CF-8056-444553540000}";
 const wchar_t kTurnMutex[] = L"Local\\KorvelRegistryUsbPrinters";
 // Far longer than any test holds its turn, and shorter than the time-out of a test case.
-constexpr DWORD kTurnTimeoutMs = 60000;
 
 struct KeyCloser {
     void operator()(HKEY key) const { RegCloseKey(key); }
@@ -68,24 +67,7 @@ bool SetDword(HKEY key, const wchar_t* name, DWORD value) {
 
 }  // namespace
 
-CRegistryUsbPrinters::CTurn::CTurn() {
-    m_mutex = CreateMutexW(nullptr, FALSE, kTurnMutex);
-    const DWORD error = GetLastError();
-    EXPECT_NE(m_mutex, nullptr) << "creating the turn mutex: error " << error;
-    if (m_mutex == nullptr)
-        return;
-    // An abandoned mutex is owned all the same: its last owner died, and with it its turn.
-    const DWORD wait = WaitForSingleObject(m_mutex, kTurnTimeoutMs);
-    m_owned = wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED;
-    EXPECT_TRUE(m_owned) << "waiting for the turn mutex: " << wait;
-}
-
-CRegistryUsbPrinters::CTurn::~CTurn() {
-    if (m_owned)
-        ReleaseMutex(m_mutex);
-    if (m_mutex != nullptr)
-        CloseHandle(m_mutex);
-}
+CRegistryUsbPrinters::CRegistryUsbPrinters() : m_turn(kTurnMutex) {}
 
 CRegistryUsbPrinters::~CRegistryUsbPrinters() {
     for (auto it = m_written.rbegin(); it != m_written.rend(); ++it) {

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "tests/win32/named_turn.h"
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -16,7 +18,7 @@ class CRegistryUsbPrinters {
     // present only when it is a non-zero DWORD.
     enum class Link { kActive, kInactive, kNoValue };
 
-    CRegistryUsbPrinters() = default;
+    CRegistryUsbPrinters();
     ~CRegistryUsbPrinters();
     CRegistryUsbPrinters(const CRegistryUsbPrinters&) = delete;
     CRegistryUsbPrinters& operator=(const CRegistryUsbPrinters&) = delete;
@@ -32,26 +34,14 @@ class CRegistryUsbPrinters {
                                   const std::wstring& serial);
 
   private:
+    bool CreateKey(const std::wstring& path, HKEY& key);
+
     // Held while the helper lives, so that test processes writing USB printers take turns. The
     // registry and SetupDi walk keys by index: a key that another process adds or deletes during
     // a walk shifts the ones after it, and the walk then skips an entry or sees one twice. And a
-    // helper deletes the keys it made, the shared class key included.
-    class CTurn {
-      public:
-        CTurn();
-        ~CTurn();
-        CTurn(const CTurn&) = delete;
-        CTurn& operator=(const CTurn&) = delete;
-
-      private:
-        HANDLE m_mutex = nullptr;
-        bool m_owned = false;
-    };
-
-    bool CreateKey(const std::wstring& path, HKEY& key);
-
-    // Declared first so that it is let go last, after the keys are deleted.
-    CTurn m_turn;
+    // helper deletes the keys it made, the shared class key included. Declared first so that it
+    // is let go last, after the keys are deleted.
+    CNamedTurn m_turn;
     // Below HKEY_LOCAL_MACHINE, the keys to delete, in the order written.
     std::vector<std::wstring> m_written;
 };

@@ -9,7 +9,6 @@ namespace {
 
 const wchar_t kTurnMutex[] = L"Local\\KorvelSpoolerQueues";
 // Far longer than any test holds its turn, and shorter than the time-out of a test case.
-constexpr DWORD kTurnTimeoutMs = 60000;
 const wchar_t kEnvironment[] = L"Windows x64";
 const wchar_t kDriverFile[] = L"korvel_test_printer_driver.dll";
 
@@ -70,26 +69,7 @@ void DeleteDriver(const std::wstring& name) {
 
 }  // namespace
 
-CSpoolerFixture::CTurn::CTurn() {
-    m_mutex = CreateMutexW(nullptr, FALSE, kTurnMutex);
-    const DWORD error = GetLastError();
-    EXPECT_NE(m_mutex, nullptr) << "creating the turn mutex: error " << error;
-    if (m_mutex == nullptr)
-        return;
-    // An abandoned mutex is owned all the same: its last owner died, and with it its turn.
-    const DWORD wait = WaitForSingleObject(m_mutex, kTurnTimeoutMs);
-    m_owned = wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED;
-    EXPECT_TRUE(m_owned) << "waiting for the turn mutex: " << wait;
-}
-
-CSpoolerFixture::CTurn::~CTurn() {
-    if (m_owned)
-        ReleaseMutex(m_mutex);
-    if (m_mutex != nullptr)
-        CloseHandle(m_mutex);
-}
-
-CSpoolerFixture::CSpoolerFixture() = default;
+CSpoolerFixture::CSpoolerFixture() : m_turn(kTurnMutex) {}
 
 CSpoolerFixture::~CSpoolerFixture() {
     for (auto it = m_queues.rbegin(); it != m_queues.rend(); ++it)

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "tests/win32/named_turn.h"
+
 #include <string>
 #include <vector>
 
@@ -37,20 +39,8 @@ class CSpoolerFixture {
     static bool HasDriver(const std::wstring& name);
 
   private:
-    class CTurn {
-      public:
-        CTurn();
-        ~CTurn();
-        CTurn(const CTurn&) = delete;
-        CTurn& operator=(const CTurn&) = delete;
-
-      private:
-        HANDLE m_mutex = nullptr;
-        bool m_owned = false;
-    };
-
     // Declared first so that it is let go last, after the queues and drivers are gone.
-    CTurn m_turn;
+    CNamedTurn m_turn;
     std::vector<std::wstring> m_queues;
     std::vector<std::wstring> m_drivers;
     // The driver files copied into the spooler's driver directory, as full paths.
