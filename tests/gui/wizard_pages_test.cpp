@@ -395,6 +395,57 @@ TEST_F(WizardPagesTest, NothingClosesTheWizardWhileTheInstallationRuns) {
     });
 }
 
+TEST_F(WizardPagesTest, LongPrinterNamesAreUsedWholeOrNotAtAll) {
+    // A name of 150 characters fits the record but not the 100-character buffers the summary and
+    // the removal once used; one of 210 does not fit the record at all.
+    const std::string name150 = "Korvel " + std::string(143, 'L');
+    const std::string name210 = "Korvel " + std::string(203, 'X');
+    CTempFolder folder;
+    folder.Write("PrinterInfor.Inf", Utf16LeFile("[RV系列]\nLONG-150\nLONG-210\n[PRINTER_NAME]\n"
+                                                 "LONG-150=" +
+                                                 name150 + "\nLONG-210=" + name210 + "\n"));
+    programPath.path = folder.WindowsPath() + L"PavonisSetup.exe";
+    theSetup.Init();
+    const std::wstring wide150(name150.begin(), name150.end());
+    spooler.AddQueue(wide150, wide150);
+    spooler.AddQueue(wide150 + L" (Copy 1)", wide150);
+
+    Run([&](HWND sheet) {
+        WalkToInstallPage(sheet);
+        EXPECT_EQ(wd::Text(wd::CurrentPage(sheet), IDC_STEP5_DRIVER), L"驱动：" + wide150);
+        wd::Press(sheet, PSBTN_BACK);
+        ASSERT_TRUE(wd::WaitForPage(sheet, 2, kWait));
+        wd::Press(sheet, PSBTN_BACK);
+        ASSERT_TRUE(wd::WaitForPage(sheet, 1, kWait));
+        wd::SelectListItem(wd::CurrentPage(sheet), IDC_STEP3_DRIVERS, 1);
+        wd::Press(sheet, PSBTN_NEXT);
+        ASSERT_TRUE(wd::WaitForPage(sheet, 2, kWait));
+        wd::Press(sheet, PSBTN_NEXT);
+        ASSERT_TRUE(wd::WaitForPage(sheet, 3, kWait));
+        EXPECT_EQ(wd::Text(wd::CurrentPage(sheet), IDC_STEP5_DRIVER), L"驱动：");
+        EXPECT_STREQ(theSetup.printerName, L"");
+
+        // Back to the 150-character name, and install it over its old copy.
+        for (int page : {2, 1}) {
+            wd::Press(sheet, PSBTN_BACK);
+            ASSERT_TRUE(wd::WaitForPage(sheet, page, kWait));
+        }
+        wd::SelectListItem(wd::CurrentPage(sheet), IDC_STEP3_DRIVERS, 0);
+        wd::Press(sheet, PSBTN_NEXT);
+        ASSERT_TRUE(wd::WaitForPage(sheet, 2, kWait));
+        wd::Press(sheet, PSBTN_NEXT);
+        ASSERT_TRUE(wd::WaitForPage(sheet, 3, kWait));
+        wd::Press(sheet, PSBTN_FINISH);
+        HWND box = wd::FindMessageBox(L"OK", kWait, GetCurrentProcessId());
+        ASSERT_NE(box, nullptr);
+        wd::Answer(box, IDOK);
+        EXPECT_TRUE(wd::WaitForClose(sheet, kWait));
+    });
+    // The removal looked for copies of the whole name, so the old copy is gone.
+    EXPECT_FALSE(spooler.HasQueue(wide150 + L" (Copy 1)"));
+    EXPECT_TRUE(spooler.HasQueue(wide150));
+}
+
 TEST_F(WizardPagesTest, TheOptionsPageWorksWhenASheetAddsIt) {
     spooler.AddQueue(L"Korvel RV-1800K", L"Korvel RV-1800K");
     spooler.AddQueue(L"Korvel RV-1800K (Copy 1)", L"Korvel RV-1800K");
