@@ -76,7 +76,6 @@ export DISPLAY
 echo "No DISPLAY: walking the wizard on a private Xvfb ($DISPLAY)"
 echo "screenshots: $SHOTS"
 
-frame_windows_without_wm "$prefix"
 start_server "$prefix"
 start_wizard "$prefix" "$setup"
 walk_success "$prefix" 3

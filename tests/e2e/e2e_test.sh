@@ -62,7 +62,6 @@ begin_walk() {
   rm -rf "$dir"
   mkdir -p "$SHOTS"
   prepare_prefix "$template" "$prefix" "$printui" "$driver"
-  frame_windows_without_wm "$prefix"
   lay_out "$run" "$exe" "$source_dir/sample-setup"
   export KORVEL_PRINTUI_LOG
   KORVEL_PRINTUI_LOG=$(windows_path "$log")

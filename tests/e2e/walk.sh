@@ -53,18 +53,6 @@ prepare_prefix() {
   cp "$4" "$system32/korvel_test_printer_driver.dll"
 }
 
-# frame_windows_without_wm PREFIX: for a display with no window manager (a private Xvfb). Wine
-# then waits 2 s for a manager to confirm each window it hides, and it hides two at the end of a
-# walk (measured: "wait_for_withdrawn_state ... wait timed out"); told to manage no window, it
-# draws title bars itself and waits for nobody. Written while no Wine server runs on the prefix.
-frame_windows_without_wm() {
-  cat >>"$1/user.reg" <<'REG'
-
-[Software\\Wine\\X11 Driver] 1700000000
-"Managed"="N"
-REG
-}
-
 # lay_out RUN_FOLDER EXE SAMPLE_SETUP: the program beside a copy of the setup folder.
 lay_out() {
   rm -rf "$1"
