@@ -19,6 +19,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/win32/spooler/test_driver_install.h"
+
 namespace {
 
 struct HandleCloser {
@@ -30,9 +32,6 @@ struct PrinterCloser {
     void operator()(HANDLE printer) const { ClosePrinter(printer); }
 };
 using UniquePrinter = std::unique_ptr<void, PrinterCloser>;
-
-constexpr wchar_t kEnvironment[] = L"Windows x64";
-constexpr wchar_t kDriverFile[] = L"korvel_test_printer_driver.dll";
 
 std::wstring Environment(const wchar_t* name) {
     std::wstring value(MAX_PATH, L'\0');
@@ -183,41 +182,17 @@ std::wstring ThisFolder() {
     return folder.substr(0, folder.rfind(L'\\') + 1);
 }
 
-bool AddDriver(std::wstring model) {
-    std::wstring environment = kEnvironment;
-    wchar_t directory[MAX_PATH];
-    DWORD needed = 0;
-    const BOOL asked =
-        GetPrinterDriverDirectoryW(nullptr, environment.data(), 1,
-                                   reinterpret_cast<BYTE*>(directory), sizeof(directory), &needed);
-    const DWORD askError = GetLastError();
-    if (!asked) {
-        Report(L"asking for the driver directory", askError);
-        return false;
-    }
+bool AddDriver(const std::wstring& model) {
     const std::wstring folder = ThisFolder();
     if (folder.empty())
         return false;
-    const std::wstring source = folder + kDriverFile;
-    std::wstring target = std::wstring(directory) + L"\\" + kDriverFile;
-    const BOOL copied = CopyFileW(source.c_str(), target.c_str(), FALSE);
-    const DWORD copyError = GetLastError();
-    if (!copied) {
-        Report(L"copying " + source + L" to " + target, copyError);
-        return false;
-    }
-    DRIVER_INFO_3W info{};
-    info.cVersion = 3;
-    info.pName = model.data();
-    info.pEnvironment = environment.data();
-    info.pDriverPath = target.data();
-    info.pDataFile = target.data();
-    info.pConfigFile = target.data();
-    const BOOL added =
-        AddPrinterDriverExW(nullptr, 3, reinterpret_cast<BYTE*>(&info), APD_COPY_NEW_FILES);
-    const DWORD addError = GetLastError();
-    if (!added) {
-        Report(L"adding the driver " + model, addError);
+    std::wstring target;
+    std::wstring failedStep;
+    const DWORD error =
+        TestDriverInstall::AddDriver(model, folder + TestDriverInstall::kDriverFile,
+                                     TestDriverInstall::kDriverFile, target, failedStep);
+    if (error != ERROR_SUCCESS) {
+        Report(failedStep, error);
         return false;
     }
     return true;

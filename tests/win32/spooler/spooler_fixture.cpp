@@ -1,4 +1,5 @@
 #include "tests/win32/spooler/spooler_fixture.h"
+#include "tests/win32/spooler/test_driver_install.h"
 
 #include <gtest/gtest.h>
 #include <winspool.h>
@@ -9,8 +10,7 @@ namespace {
 
 const wchar_t kTurnMutex[] = L"Local\\KorvelSpoolerQueues";
 // Far longer than any test holds its turn, and shorter than the time-out of a test case.
-const wchar_t kEnvironment[] = L"Windows x64";
-const wchar_t kDriverFile[] = L"korvel_test_printer_driver.dll";
+using TestDriverInstall::kEnvironment;
 
 struct PrinterCloser {
     void operator()(HANDLE printer) const { ClosePrinter(printer); }
@@ -25,17 +25,6 @@ std::wstring ProgramFolder() {
     EXPECT_TRUE(length > 0 && length < MAX_PATH) << "finding the test program: error " << error;
     std::wstring folder(path, length);
     return folder.substr(0, folder.find_last_of(L'\\') + 1);
-}
-
-std::wstring DriverDirectory() {
-    std::wstring environment = kEnvironment;
-    wchar_t path[MAX_PATH];
-    DWORD needed = 0;
-    const BOOL found = GetPrinterDriverDirectoryW(
-        nullptr, environment.data(), 1, reinterpret_cast<BYTE*>(path), sizeof(path), &needed);
-    const DWORD error = GetLastError();
-    EXPECT_TRUE(found) << "asking for the driver directory: error " << error;
-    return found ? std::wstring(path) + L"\\" : std::wstring();
 }
 
 // Deletes the queue if it is there. An absent queue is not an error: the test may have deleted it.
@@ -91,40 +80,21 @@ std::wstring CSpoolerFixture::UniqueName() {
 }
 
 bool CSpoolerFixture::AddDriver(const std::wstring& name) {
-    const std::wstring directory = DriverDirectory();
-    if (directory.empty())
-        return false;
     // Each driver gets a file of its own, so that no copy overwrites a file that a queue of
     // another driver has loaded.
     const std::wstring fileName = name + L".dll";
-    const std::wstring source = ProgramFolder() + kDriverFile;
-    const std::wstring target = directory + fileName;
-    const BOOL copied = CopyFileW(source.c_str(), target.c_str(), FALSE);
-    const DWORD copyError = GetLastError();
-    EXPECT_TRUE(copied) << "copying " << testing::PrintToString(source) << " to "
-                        << testing::PrintToString(target) << ": error " << copyError;
-    if (!copied)
-        return false;
-    m_files.push_back(target);
-    // AddPrinterDriverExW copies the files into the directory of the driver version.
-    m_files.push_back(directory + L"3\\" + fileName);
-
-    std::wstring driverName = name;
-    std::wstring environment = kEnvironment;
-    std::wstring path = target;
-    DRIVER_INFO_3W info{};
-    info.cVersion = 3;
-    info.pName = driverName.data();
-    info.pEnvironment = environment.data();
-    info.pDriverPath = path.data();
-    info.pDataFile = path.data();
-    info.pConfigFile = path.data();
-    const BOOL added =
-        AddPrinterDriverExW(nullptr, 3, reinterpret_cast<BYTE*>(&info), APD_COPY_NEW_FILES);
-    const DWORD error = GetLastError();
-    EXPECT_TRUE(added) << "adding the driver " << testing::PrintToString(name) << ": error "
-                       << error;
-    if (!added)
+    std::wstring target;
+    std::wstring failedStep;
+    const DWORD error = TestDriverInstall::AddDriver(
+        name, ProgramFolder() + TestDriverInstall::kDriverFile, fileName, target, failedStep);
+    if (!target.empty()) {
+        m_files.push_back(target);
+        // AddPrinterDriverExW copies the files into the directory of the driver version.
+        m_files.push_back(target.substr(0, target.size() - fileName.size()) + L"3\\" + fileName);
+    }
+    EXPECT_EQ(error, static_cast<DWORD>(ERROR_SUCCESS))
+        << testing::PrintToString(failedStep) << ": error " << error;
+    if (error != ERROR_SUCCESS)
         return false;
     m_drivers.push_back(name);
     return true;
