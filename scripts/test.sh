@@ -30,7 +30,14 @@ cleanup() {
   [ -n "${xvfb_pid:-}" ] && kill "$xvfb_pid" 2>/dev/null || true
 }
 trap cleanup EXIT
-display=:$((90 + RANDOM % 100))
-Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+# A private display, picked by Xvfb itself among the free ones.
+display_file=$PWD/build/win64/xvfb-display
+rm -f "$display_file"
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$display_file" >/dev/null 2>&1 &
 xvfb_pid=$!
-DISPLAY=$display ctest --preset win64 -j"$(nproc)"
+for _ in $(seq 100); do
+  [ -s "$display_file" ] && break
+  sleep 0.1
+done
+[ -s "$display_file" ] || { echo "Xvfb did not start" >&2; exit 1; }
+DISPLAY=:$(cat "$display_file") ctest --preset win64 -j"$(nproc)"
