@@ -10,6 +10,7 @@
 #include "platform/device_tree_service.h"
 #include "platform/services.h"
 #include "platform/spooler_service.h"
+#include "platform/win32/unique_handle.h"
 
 namespace {
 
@@ -26,11 +27,6 @@ constexpr wchar_t kSucceededBox[] = L"打印机驱动安装成功！";
 constexpr UINT_PTR kPollTimer = 1;
 constexpr UINT kPollMs = 200;
 constexpr uint32_t kShowSuccessMs = 100;
-
-struct HandleCloser {
-    void operator()(HANDLE handle) const { CloseHandle(handle); }
-};
-using UniqueHandle = std::unique_ptr<void, HandleCloser>;
 
 // The whole chosen printer name: a cut name could make the removal delete queues of another
 // printer, and would show another printer in the summary.

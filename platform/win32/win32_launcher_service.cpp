@@ -6,12 +6,9 @@
 #include <memory>
 #include <string>
 
-namespace {
+#include "platform/win32/unique_handle.h"
 
-struct HandleCloser {
-    void operator()(HANDLE handle) const { CloseHandle(handle); }
-};
-using UniqueHandle = std::unique_ptr<void, HandleCloser>;
+namespace {
 
 // The system directory, or empty with the error in `error`.
 std::wstring SystemDirectory(uint32_t& error) {

@@ -13,16 +13,13 @@
 #include <memory>
 #include <vector>
 
+#include "platform/win32/unique_handle.h"
+
 namespace {
 
 // How long a printer gets to answer the device ID request. A printer that is busy or switched
 // off may never answer, and the wizard must not hang on it.
 constexpr DWORD kDeviceIdTimeoutMs = 500;
-
-struct HandleCloser {
-    void operator()(HANDLE handle) const { CloseHandle(handle); }
-};
-using UniqueHandle = std::unique_ptr<void, HandleCloser>;
 
 }  // namespace
 

@@ -16,6 +16,7 @@
 
 #include "platform/clock_service.h"
 #include "platform/services.h"
+#include "platform/win32/unique_handle.h"
 #include "platform/win32/win32_launcher_service.h"
 #include "platform/win32/win32_pnp_service.h"
 #include "setupdata/setup_context.h"
@@ -28,11 +29,6 @@
 namespace {
 
 constexpr wchar_t kChineseName[] = L"Korvel 打印机 RV-90";
-
-struct HandleCloser {
-    void operator()(HANDLE handle) const { CloseHandle(handle); }
-};
-using UniqueHandle = std::unique_ptr<void, HandleCloser>;
 
 // A file of the build tree, named by its Linux path, in the Z: form Wine gives it.
 std::wstring BuildPath(const char* linuxPath) {

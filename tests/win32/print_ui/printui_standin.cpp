@@ -19,14 +19,10 @@
 #include <string>
 #include <vector>
 
+#include "platform/win32/unique_handle.h"
 #include "tests/win32/spooler/test_driver_install.h"
 
 namespace {
-
-struct HandleCloser {
-    void operator()(HANDLE handle) const { CloseHandle(handle); }
-};
-using UniqueHandle = std::unique_ptr<void, HandleCloser>;
 
 struct PrinterCloser {
     void operator()(HANDLE printer) const { ClosePrinter(printer); }
