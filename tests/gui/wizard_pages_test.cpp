@@ -17,13 +17,7 @@
 #include "app/step5.h"
 #include "app/wizard.h"
 #include "platform/services.h"
-#include "platform/standin/standin_text_conversion_service.h"
-#include "tests/fakes/fake_device_tree_service.h"
-#include "tests/fakes/fake_install_services.h"
-#include "tests/fakes/fake_interface_registry_service.h"
-#include "tests/fakes/fake_program_path_service.h"
-#include "tests/fakes/fake_spooler_service.h"
-#include "tests/fakes/fake_usb_printer_service.h"
+#include "tests/fakes/fake_machine.h"
 #include "tests/gui/wizard_driver.h"
 #include "tests/support/test_files.h"
 
@@ -44,7 +38,7 @@ const std::vector<std::wstring> kSeries = {L"RV-1800K", L"RV-2400K", L"RV-630K",
 
 // The real sheet and pages on fake services, on the sample setup folder. A script drives the
 // wizard from a second thread while this one runs it, as the program does, modally.
-class WizardPagesTest : public ::testing::Test {
+class WizardPagesTest : public ::testing::Test, protected CFakeMachine {
   protected:
     WizardPagesTest() {
         programPath.path = SourcePath("sample-setup/PavonisSetup.exe");
@@ -114,24 +108,9 @@ class WizardPagesTest : public ::testing::Test {
         ASSERT_TRUE(wd::WaitForPage(sheet, 3, kWait));
     }
 
-    void TearDown() override {
-        EXPECT_TRUE(usb.AllReleased());
-        EXPECT_TRUE(registry.AllReleased());
-        EXPECT_TRUE(spooler.AllReleased());
-    }
+    void TearDown() override { EXPECT_TRUE(AllReleased()); }
 
-    std::unique_ptr<IProfileService> profile = MakePlatformProfileService();
-    CFakeProgramPathService programPath;
-    CFakeUsbPrinterService usb;
-    CFakeInterfaceRegistryService registry;
-    CStandInTextConversionService text;
-    CFakeSpoolerService spooler;
-    CFakeLauncherService launcher;
-    CFakePnpService pnp;
-    CFakeClockService clock;
-    CFakeDeviceTreeService deviceTree;
-    CScopedServices services{{profile.get(), &programPath, &usb, &registry, &text, &spooler,
-                              &launcher, &pnp, &clock, &deviceTree}};
+    CScopedServices services{Set()};
     bool installSucceeds = true;
     CStep4* options = nullptr;
 };

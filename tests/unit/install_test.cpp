@@ -1,19 +1,12 @@
 #include <gtest/gtest.h>
 
-#include "platform/services.h"
-#include "platform/standin/standin_text_conversion_service.h"
 #include "setupdata/setup_context.h"
-#include "tests/fakes/fake_install_services.h"
-#include "tests/fakes/fake_interface_registry_service.h"
-#include "tests/fakes/fake_program_path_service.h"
-#include "tests/fakes/fake_spooler_service.h"
-#include "tests/fakes/fake_usb_printer_service.h"
-#include "tests/support/test_files.h"
+#include "tests/fakes/fake_machine.h"
 
 namespace {
 
 // The whole installation on the sample setup folder, with the machine faked.
-class InstallTest : public ::testing::Test {
+class InstallTest : public ::testing::Test, protected CFakeMachine {
   protected:
     InstallTest() {
         programPath.path = SourcePath("sample-setup/PavonisSetup.exe");
@@ -26,10 +19,7 @@ class InstallTest : public ::testing::Test {
         };
     }
 
-    void TearDown() override {
-        EXPECT_TRUE(usb.AllReleased());
-        EXPECT_TRUE(spooler.AllReleased());
-    }
+    void TearDown() override { EXPECT_TRUE(AllReleased()); }
 
     // A supported printer on USB that reports `model`.
     void ConnectPrinter(const std::string& model) {
@@ -37,17 +27,7 @@ class InstallTest : public ::testing::Test {
                                   CFakeUsbPrinterService::DeviceIdReply("MDL:" + model + ";")});
     }
 
-    std::unique_ptr<IProfileService> profile = MakePlatformProfileService();
-    CFakeProgramPathService programPath;
-    CFakeUsbPrinterService usb;
-    CFakeInterfaceRegistryService registry;
-    CStandInTextConversionService text;
-    CFakeSpoolerService spooler;
-    CFakeLauncherService launcher;
-    CFakePnpService pnp;
-    CFakeClockService clock;
-    CScopedServices services{
-        {profile.get(), &programPath, &usb, &registry, &text, &spooler, &launcher, &pnp, &clock}};
+    CScopedServices services{Set()};
     SetupContext context;
 };
 

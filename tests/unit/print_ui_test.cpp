@@ -1,41 +1,24 @@
 #include <gtest/gtest.h>
 
-#include "platform/services.h"
 #include "setupdata/setup_context.h"
-#include "tests/fakes/fake_install_services.h"
-#include "tests/fakes/fake_program_path_service.h"
-#include "tests/fakes/fake_spooler_service.h"
-#include "tests/support/test_files.h"
+#include "tests/fakes/fake_machine.h"
 
 namespace {
 
-class PrintUiTest : public ::testing::Test {
+class PrintUiTest : public ::testing::Test, protected CFakeMachine {
   protected:
     PrintUiTest() {
         programPath.path = SourcePath("sample-setup/PavonisSetup.exe");
         context.Init();  // again, now that the program's path is set
     }
 
-    void TearDown() override { EXPECT_TRUE(spooler.AllReleased()); }
+    void TearDown() override { EXPECT_TRUE(AllReleased()); }
 
     std::wstring Inf(const char* family) {
         return SourcePath(std::string("sample-setup/PrinterDriver/") + family + "/OEMPRINT.INF");
     }
 
-    std::unique_ptr<IProfileService> profile = MakePlatformProfileService();
-    CFakeProgramPathService programPath;
-    CFakeSpoolerService spooler;
-    CFakeLauncherService launcher;
-    CFakeClockService clock;
-    CScopedServices services{[this] {
-        PlatformServices set;
-        set.profile = profile.get();
-        set.programPath = &programPath;
-        set.spooler = &spooler;
-        set.launcher = &launcher;
-        set.clock = &clock;
-        return set;
-    }()};
+    CScopedServices services{Set()};
     SetupContext context;
 };
 

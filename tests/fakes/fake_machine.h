@@ -1,0 +1,40 @@
+#pragma once
+
+#include <memory>
+
+#include "platform/services.h"
+#include "platform/standin/standin_text_conversion_service.h"
+#include "tests/fakes/fake_device_tree_service.h"
+#include "tests/fakes/fake_install_services.h"
+#include "tests/fakes/fake_interface_registry_service.h"
+#include "tests/fakes/fake_program_path_service.h"
+#include "tests/fakes/fake_spooler_service.h"
+#include "tests/fakes/fake_usb_printer_service.h"
+#include "tests/support/test_files.h"
+
+// A whole machine of fakes, around the platform's own profile reader: no USB printer, an empty
+// spooler with three ports, a printer UI that starts and does nothing. A fixture derives from it
+// and installs Set() with CScopedServices, so that its members are made first.
+class CFakeMachine {
+  public:
+    PlatformServices Set() {
+        return {profile.get(), &programPath, &usb, &registry, &text,
+                &spooler,      &launcher,    &pnp, &clock,    &deviceTree};
+    }
+
+    // Nothing the code opened is left open.
+    bool AllReleased() const {
+        return usb.AllReleased() && registry.AllReleased() && spooler.AllReleased();
+    }
+
+    std::unique_ptr<IProfileService> profile = MakePlatformProfileService();
+    CFakeProgramPathService programPath;
+    CFakeUsbPrinterService usb;
+    CFakeInterfaceRegistryService registry;
+    CStandInTextConversionService text;
+    CFakeSpoolerService spooler;
+    CFakeLauncherService launcher;
+    CFakePnpService pnp;
+    CFakeClockService clock;
+    CFakeDeviceTreeService deviceTree;
+};
