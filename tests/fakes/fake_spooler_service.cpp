@@ -28,7 +28,7 @@ bool CFakeSpoolerService::ListPorts(StringList& names) {
 }
 
 PrinterHandle CFakeSpoolerService::OpenPrinter(const wchar_t* name) {
-    calls.push_back(std::wstring(L"open ") + name);
+    Record(std::wstring(L"open ") + name);
     if (!HasQueue(name))
         return nullptr;
     m_openNames.push_back(name);
@@ -38,12 +38,12 @@ PrinterHandle CFakeSpoolerService::OpenPrinter(const wchar_t* name) {
 }
 
 bool CFakeSpoolerService::PurgePrinter(PrinterHandle printer) {
-    calls.push_back(L"purge");
+    Record(L"purge");
     return m_open.count(printer) != 0 && !failPurge;
 }
 
 bool CFakeSpoolerService::DeletePrinter(PrinterHandle printer) {
-    calls.push_back(L"delete");
+    Record(L"delete");
     if (m_open.count(printer) == 0 || failDelete)
         return false;
     const std::wstring& name = m_openNames[reinterpret_cast<uintptr_t>(printer) - 1];
@@ -54,14 +54,20 @@ bool CFakeSpoolerService::DeletePrinter(PrinterHandle printer) {
 }
 
 bool CFakeSpoolerService::ClosePrinter(PrinterHandle printer) {
-    calls.push_back(L"close");
+    Record(L"close");
     const bool open = m_open.erase(printer) != 0;
     return open && !failClose;
 }
 
 bool CFakeSpoolerService::DeletePrinterDriver(const wchar_t* name) {
-    calls.push_back(std::wstring(L"delete driver ") + name);
+    Record(std::wstring(L"delete driver ") + name);
     const bool inUse =
         std::any_of(queues.begin(), queues.end(), [&](const Queue& q) { return q.driver == name; });
     return !inUse && drivers.erase(name) != 0;
+}
+
+void CFakeSpoolerService::Record(const std::wstring& call) {
+    calls.push_back(call);
+    if (onCall)
+        onCall(call);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -27,6 +28,8 @@ class CFakeSpoolerService : public ISpoolerService {
 
     // "open Name", "purge", "delete", "close", "delete driver Name", in the order made.
     std::vector<std::wstring> calls;
+    // Told of each call as it is recorded, on the calling thread, before the call acts.
+    std::function<void(const std::wstring& call)> onCall;
 
     // Adds a queue and its driver.
     void AddQueue(const std::wstring& name, const std::wstring& driver);
@@ -42,6 +45,8 @@ class CFakeSpoolerService : public ISpoolerService {
     bool DeletePrinterDriver(const wchar_t* name) override;
 
   private:
+    void Record(const std::wstring& call);
+
     std::set<PrinterHandle> m_open;
     std::vector<std::wstring> m_openNames;  // the queue of each handle, by handle order
 };
