@@ -1,7 +1,7 @@
 #pragma once
 
 #include "setupdata/setup_context.h"
-#include "setupdata/text_types.h"
+#include "platform/text_types.h"
 
 // The process-wide objects, created before the application's start-up in this order: the setup
 // record, the list of checked printers, the application object.

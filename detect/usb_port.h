@@ -4,7 +4,7 @@
 
 #include "platform/interface_registry_service.h"
 #include "platform/usb_printer_service.h"
-#include "setupdata/text_types.h"
+#include "platform/text_types.h"
 
 // The values that can be read from an entry of the USB printer interface class in the registry;
 // each names a value and the chain of subkeys below the entry that holds it.

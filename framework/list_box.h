@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "setupdata/text_types.h"
+#include "platform/text_types.h"
 
 // A list box control of a page, attached when the page's window is made.
 class CListBox {

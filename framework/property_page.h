@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "setupdata/text_types.h"
+#include "platform/text_types.h"
 
 class CCheckListBox;
 class CListBox;

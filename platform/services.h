@@ -2,6 +2,7 @@
 
 class IClockService;
 class IDeviceTreeService;
+class IFileStoreService;
 class IInterfaceRegistryService;
 class ILauncherService;
 class IPnpService;
@@ -25,6 +26,7 @@ struct PlatformServices {
     IPnpService* pnp = nullptr;
     IClockService* clock = nullptr;
     IDeviceTreeService* deviceTree = nullptr;
+    IFileStoreService* fileStore = nullptr;
 };
 
 // The set in force. Installed before any worker thread starts and not changed while one runs.

@@ -1,11 +1,27 @@
 #pragma once
 
-#include "setupdata/text_types.h"
+#include "platform/queue_record.h"
+#include "platform/text_types.h"
 
 // An open print queue (a Windows printer HANDLE).
 using PrinterHandle = void*;
 
-// The local print spooler: its queues, ports and drivers.
+// What the spooler says of the queue of one name right now.
+struct QueueState {
+    std::wstring port;
+    // Deleted while a handle of it was still open: it goes when the last handle closes, and
+    // meanwhile it is no queue to print to.
+    bool pendingDeletion = false;
+};
+
+enum class QueueLookup {
+    kPresent,  // the state was read
+    kAbsent,   // the spooler has no queue of that name
+    kUnknown,  // the spooler could not be asked: neither presence nor absence is known
+};
+
+// The local print spooler: its queues, ports and drivers. A failing call records its name and the
+// system's error (RecordPlatformFailure) before it returns.
 class ISpoolerService {
   public:
     virtual ~ISpoolerService() = default;
@@ -18,7 +34,8 @@ class ISpoolerService {
     // False when the spooler cannot be asked; `names` is then untouched.
     virtual bool ListPorts(StringList& names) = 0;
 
-    // Opens the queue of exactly this name with full access. Null when it cannot be opened.
+    // Opens the queue of this name, as the spooler matches names (without regard to case), with
+    // full access. Null when it cannot be opened.
     virtual PrinterHandle OpenPrinter(const wchar_t* name) = 0;
 
     // Deletes every job of the open queue. False when the spooler refused.
@@ -33,4 +50,26 @@ class ISpoolerService {
     // Deletes the local driver of exactly this name, whatever its version, with the driver files
     // no other driver uses. False when it cannot be deleted (in use, or absent).
     virtual bool DeletePrinterDriver(const wchar_t* name) = 0;
+
+    // The port and deletion mark of the queue of this name (matched as OpenPrinter matches);
+    // `state` is untouched unless kPresent.
+    virtual QueueLookup LookUpQueue(const wchar_t* name, QueueState& state) = 0;
+
+    // Everything a backup keeps of the queue of this name (QueueRecord), with whether it is the
+    // default printer. False when any of it cannot be read; `record` is then untouched.
+    virtual bool ReadQueue(const wchar_t* name, QueueRecord& record) = 0;
+
+    // Whether a driver of exactly this name is installed for the platform's own environment.
+    virtual bool IsDriverInstalled(const wchar_t* name) = 0;
+
+    // Installs the record's driver again from its package in the system's driver store.
+    virtual bool InstallDriverFromPackage(const QueueRecord& record) = 0;
+
+    // Makes the queue of a record again, with its settings, device mode and printer data. Its
+    // driver must be installed. A queue that could only be made in part is deleted again and the
+    // result is false.
+    virtual bool AddQueue(const QueueRecord& record) = 0;
+
+    // Makes the queue of this name the default printer of the current user.
+    virtual bool SetDefaultPrinter(const wchar_t* name) = 0;
 };

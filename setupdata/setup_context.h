@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "setupdata/text_types.h"
+#include "platform/text_types.h"
 
 // The one record that carries a setup run: where the setup data lies beside the program, the
 // printer and port the user chose, and the two options applied after installation. A plain record

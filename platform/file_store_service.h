@@ -1,0 +1,41 @@
+#pragma once
+
+#include <string>
+
+#include "platform/text_types.h"
+
+// The program's own folders for what outlives a run (the backups of replaced queues, the setup
+// logs), below the machine's folder for program data. Only the system and administrators may
+// write there: a standard user who could plant or change a file in it could make a later run with
+// administrator rights restore a queue of the user's choosing. A failing call records its name and
+// the system's error (RecordPlatformFailure) before it returns.
+class IFileStoreService {
+  public:
+    virtual ~IFileStoreService() = default;
+
+    // Makes the folder `folder` (one plain name such as "Backups") of the program's own folder,
+    // each with access for the system and administrators only. A folder that exists already is
+    // used only when it has that owner and no wider rights, and is no link; otherwise false.
+    virtual bool PrepareFolder(const wchar_t* folder) = 0;
+
+    // The full path of the file `name` in `folder`, as a person would find it.
+    virtual std::wstring PathOf(const wchar_t* folder, const wchar_t* name) = 0;
+
+    // Appends the names of the plain files in `folder` to `names`, sorted by name.
+    virtual bool ListFiles(const wchar_t* folder, StringList& names) = 0;
+
+    // Makes `bytes` the whole content of the file, as one step: the new content is written beside
+    // it and moved into its place, so that a failure leaves the old content whole.
+    virtual bool WriteFile(const wchar_t* folder, const wchar_t* name,
+                           const std::string& bytes) = 0;
+
+    // Appends `bytes` to the file, making it when it does not exist.
+    virtual bool AppendFile(const wchar_t* folder, const wchar_t* name,
+                            const std::string& bytes) = 0;
+
+    // The whole content of the file. A file that is a link, or that somebody other than the
+    // system or an administrator owns, is not read.
+    virtual bool ReadFile(const wchar_t* folder, const wchar_t* name, std::string& bytes) = 0;
+
+    virtual bool DeleteFile(const wchar_t* folder, const wchar_t* name) = 0;
+};
