@@ -1,12 +1,36 @@
+#include <string>
+
 #include "install/print_ui_commands.h"
 #include "platform/clock_service.h"
+#include "platform/log_sink.h"
 #include "platform/services.h"
+#include "platform/spooler_service.h"
 #include "setupdata/setup_context.h"
 
 namespace {
 
 // The pause between the end of the install command and the look for its queue.
 constexpr uint32_t kSettleMs = 500;
+
+// Whether the spooler has certainly no queue of this name now. A queue that is there already
+// would be taken for the new one, so the install could not be confirmed.
+bool QueueAbsent(const wchar_t* name) {
+    ISpoolerService* spooler = Services().spooler;
+    QueueState state;
+    switch (spooler != nullptr ? spooler->LookUpQueue(name, state) : QueueLookup::kUnknown) {
+        case QueueLookup::kAbsent:
+            return true;
+        case QueueLookup::kPresent:
+            LogLine(LogLevel::kError, std::wstring(L"A queue named ") + name +
+                                          L" is still installed, so a new one could not be "
+                                          L"told from it; nothing was installed.");
+            return false;
+        case QueueLookup::kUnknown:
+            break;
+    }
+    LogFailure(std::wstring(L"Could not look for the queue ") + name);
+    return false;
+}
 
 }  // namespace
 
@@ -17,18 +41,35 @@ int32_t SetupContext::InstallByPrintUi(const wchar_t* printerNameOverride,
     if (portNameOverride != nullptr)
         SetPortName(portNameOverride);
     ResolveDriverInfPath();
+    // Without a family there is no driver INF, only the driver folder, whose closing backslash
+    // would escape the quote after it on the command line.
+    if (GetPrinterType(printerName) < 0) {
+        LogLine(LogLevel::kError, std::wstring(L"The setup data gives no driver family for ") +
+                                      printerName + L"; nothing was installed.");
+        return 0;
+    }
     if (!PrintUiCommands::IsQuotable(printerName) || !PrintUiCommands::IsQuotable(portName) ||
         !PrintUiCommands::IsQuotable(driverInfPath)) {
+        LogLine(LogLevel::kError,
+                L"The printer name, port or driver path cannot be put into a "
+                L"command; nothing was installed.");
         return 0;
     }
     const std::wstring command = PrintUiCommands::Install(printerName, driverInfPath, portName);
-    if (command.size() >= PrintUiCommands::kCommandWidth)
+    if (command.size() >= PrintUiCommands::kCommandWidth || !QueueAbsent(printerName))
         return 0;
     if (RunPrintUi(command.c_str()) == 0)
         return 0;
 
     if (IClockService* clock = Services().clock)
         clock->Sleep(kSettleMs);
-    // One look, no retry: the runner has already waited for the printer UI to end.
-    return FindPrinter(printerName) != 0 ? 1 : 0;
+    // One look, no retry: the runner has already waited for the printer UI to end. Only the
+    // queue of this very name, absent before the command and now on the chosen port, shows that
+    // the printer UI installed it.
+    const int32_t found = FindPrinter(printerName, portName);
+    LogLine(found != 0 ? LogLevel::kInformation : LogLevel::kError,
+            std::wstring(L"Queue check after the command: ") + printerName +
+                (found != 0 ? L" is installed on " + std::wstring(portName) + L"."
+                            : L" was not installed on " + std::wstring(portName) + L"."));
+    return found;
 }

@@ -5,7 +5,9 @@
 namespace PrintUiCommands {
 
 bool IsQuotable(const wchar_t* value) {
-    return value != nullptr && std::wcschr(value, L'"') == nullptr;
+    if (value == nullptr || value[0] == L'\0')
+        return false;
+    return std::wcschr(value, L'"') == nullptr && value[std::wcslen(value) - 1] != L'\\';
 }
 
 std::wstring MakeDefault(const wchar_t* printerName) {

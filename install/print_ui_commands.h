@@ -11,8 +11,10 @@ constexpr size_t kCommandWidth = 1024;
 // How long one command is waited for.
 constexpr uint32_t kWaitLimitMs = 120000;
 
-// A name or path that holds a double quote would end its quoted argument and could add switches
-// of its own to the command; such a value is never put into one.
+// Whether a name or path can stand between double quotes in a command. An empty value names no
+// queue, port or file. A double quote in it would end its quoted argument and could add switches of
+// its own to the command; a backslash at its end would escape the closing quote on the printer
+// UI's command line and run the arguments together. Such a value is never put into a command.
 bool IsQuotable(const wchar_t* value);
 
 std::wstring MakeDefault(const wchar_t* printerName);

@@ -1,5 +1,8 @@
+#include <string>
+
 #include "install/print_ui_commands.h"
 #include "platform/launcher_service.h"
+#include "platform/log_sink.h"
 #include "platform/services.h"
 #include "setupdata/setup_context.h"
 
@@ -16,10 +19,21 @@ int32_t SetupContext::RunPrintUi(const wchar_t* commandLine) const {
         return 0;
     // The printer UI is told to be quiet and its exit code is not read: started is all that
     // success means here. A command still running at the wait limit is left to run on.
+    LogLine(LogLevel::kInformation, std::wstring(L"Starting rundll32.exe ") + commandLine);
     uint32_t error = 0;
-    if (launcher->RunSystemProgram(kHost, commandLine, PrintUiCommands::kWaitLimitMs, error)) {
-        return 1;
+    switch (launcher->RunSystemProgram(kHost, commandLine, PrintUiCommands::kWaitLimitMs, error)) {
+        case LaunchResult::kFinished:
+            LogLine(LogLevel::kInformation, L"The command finished.");
+            return 1;
+        case LaunchResult::kTimedOut:
+            LogLine(LogLevel::kWarning, L"The command was still running when the wait of " +
+                                            std::to_wstring(PrintUiCommands::kWaitLimitMs) +
+                                            L" ms ended.");
+            return 1;
+        case LaunchResult::kNotStarted:
+            break;
     }
+    LogFailure(L"The command could not be started");
     launcher->ShowError(PrintUiCommands::LaunchErrorText(error), kErrorCaption);
     return 0;
 }

@@ -1,5 +1,7 @@
 #include <cwchar>
 
+#include "platform/log_sink.h"
+#include "platform/name_case.h"
 #include "platform/services.h"
 #include "platform/spooler_service.h"
 #include "setupdata/setup_context.h"
@@ -10,37 +12,61 @@ bool StartsWith(const std::wstring& text, const wchar_t* prefix, size_t length) 
     return text.size() >= length && text.compare(0, length, prefix, length) == 0;
 }
 
-// A queue belongs to a printer when it has the printer's name, or the name, one character, "("
-// and at least one character more, as the spooler names the copies of a queue ("Name (Copy 1)").
+// A queue belongs to a printer when it has the printer's name, or the name, a blank, "(" and at
+// least one character more, as the spooler names the copies of a queue ("Name (Copy 1)"). Any
+// other character in place of the blank would take in another printer ("Name9(Office)"), and an
+// empty name names no printer at all.
 bool BelongsTo(const std::wstring& queue, const wchar_t* name) {
     const size_t length = std::wcslen(name);
+    if (length == 0)
+        return false;
     if (queue == name)
         return true;
-    return queue.size() > length + 2 && StartsWith(queue, name, length) &&
+    return queue.size() > length + 2 && StartsWith(queue, name, length) && queue[length] == L' ' &&
            queue[length + 1] == L'(';
 }
 
 }  // namespace
 
-int32_t SetupContext::FindPrinter(const wchar_t* name) const {
+int32_t SetupContext::FindPrinter(const wchar_t* name, const wchar_t* port) const {
     ISpoolerService* spooler = Services().spooler;
-    StringList queues;
-    if (spooler == nullptr || name == nullptr || !spooler->ListLocalPrinters(queues))
+    if (spooler == nullptr || name == nullptr || name[0] == L'\0')
         return 0;
-    // The name is compared as a prefix: a queue whose name goes on after it counts too.
-    const size_t length = std::wcslen(name);
-    for (const std::wstring& queue : queues) {
-        if (StartsWith(queue, name, length))
-            return 1;
+    // The queue of that very name, as the spooler matches names: one whose name merely begins
+    // with it is another printer. A queue marked for deletion goes as soon as its last handle
+    // closes, so it is no queue to print to.
+    QueueState state;
+    switch (spooler->LookUpQueue(name, state)) {
+        case QueueLookup::kAbsent:
+            return 0;
+        case QueueLookup::kUnknown:
+            LogFailure(std::wstring(L"Could not look for the queue ") + name);
+            return 0;
+        case QueueLookup::kPresent:
+            break;
     }
-    return 0;
+    if (state.pendingDeletion) {
+        LogLine(LogLevel::kWarning,
+                std::wstring(L"The queue ") + name + L" is there but marked for deletion.");
+        return 0;
+    }
+    if (port != nullptr && !SameNameIgnoringCase(state.port, port)) {
+        LogLine(LogLevel::kWarning, std::wstring(L"The queue ") + name + L" is on the port " +
+                                        state.port + L", not on " + port + L".");
+        return 0;
+    }
+    return 1;
 }
 
 int32_t SetupContext::ListPrinters(const wchar_t* name, StringList& list) const {
     ISpoolerService* spooler = Services().spooler;
     StringList queues;
-    if (spooler == nullptr || name == nullptr || !spooler->ListLocalPrinters(queues))
+    if (spooler == nullptr || name == nullptr || name[0] == L'\0')
         return -1;
+    if (!spooler->ListLocalPrinters(queues)) {
+        LogFailure(L"Could not list the print queues");
+        return -1;
+    }
     int32_t count = 0;
     for (const std::wstring& queue : queues) {
         if (!BelongsTo(queue, name))

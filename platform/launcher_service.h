@@ -2,6 +2,12 @@
 
 #include <cstdint>
 
+enum class LaunchResult {
+    kFinished,    // started, and ended within the wait
+    kTimedOut,    // started, and still running when the wait ended
+    kNotStarted,  // could not be started
+};
+
 // Starts programs of the operating system and tells the user when that fails.
 class ILauncherService {
   public:
@@ -9,10 +15,9 @@ class ILauncherService {
 
     // Starts `program` (a file name such as "rundll32.exe") from the system directory, never from
     // the search path, with `parameters`, shown normally and with no owner window, and waits at
-    // most `waitMs` for it to end. True when it was started, whether or not it ended in time;
-    // false with the system's error code in `error` when it could not be started.
-    virtual bool RunSystemProgram(const wchar_t* program, const wchar_t* parameters,
-                                  uint32_t waitMs, uint32_t& error) = 0;
+    // most `waitMs` for it to end. kNotStarted comes with the system's error code in `error`.
+    virtual LaunchResult RunSystemProgram(const wchar_t* program, const wchar_t* parameters,
+                                          uint32_t waitMs, uint32_t& error) = 0;
 
     // Shows an error message box with no owner window (so it does not disable the wizard) and
     // returns when the user has closed it.

@@ -3,6 +3,7 @@
 class IClockService;
 class IDeviceTreeService;
 class IFileStoreService;
+class ILogSink;
 class IInterfaceRegistryService;
 class ILauncherService;
 class IPnpService;
@@ -27,6 +28,8 @@ struct PlatformServices {
     IClockService* clock = nullptr;
     IDeviceTreeService* deviceTree = nullptr;
     IFileStoreService* fileStore = nullptr;
+    // Not a platform service: where the setup log goes while a setup run has one.
+    ILogSink* log = nullptr;
 };
 
 // The set in force. Installed before any worker thread starts and not changed while one runs.

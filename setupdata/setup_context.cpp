@@ -59,11 +59,16 @@ void SetupContext::ResolveSetupFolder() {
 
 void SetupContext::ResolveInfoFilePath() {
     ClearText(printerInfoPath, kPathWidth);
-    CopyText(printerInfoPath, kPathWidth, (std::wstring(setupFolder) + kInfoFileName).c_str());
+    // Without a setup folder a bare file name would be looked for in the Windows folder or the
+    // current folder, where another file of that name may lie; the path stays empty instead.
+    if (setupFolder[0] != L'\0')
+        CopyText(printerInfoPath, kPathWidth, (std::wstring(setupFolder) + kInfoFileName).c_str());
 }
 
 void SetupContext::ResolveDriverInfPath() {
     ClearText(driverInfPath, kPathWidth);
+    if (setupFolder[0] == L'\0')
+        return;
     std::wstring path = std::wstring(setupFolder) + kDriverFolder;
     switch (GetPrinterType(printerName)) {
         case kType24Pin:
@@ -80,7 +85,8 @@ void SetupContext::ResolveDriverInfPath() {
 
 void SetupContext::ResolveLanguageFilePath() {
     ClearText(languagePath, kPathWidth);
-    CopyText(languagePath, kPathWidth, (std::wstring(setupFolder) + kLanguageFileName).c_str());
+    if (setupFolder[0] != L'\0')
+        CopyText(languagePath, kPathWidth, (std::wstring(setupFolder) + kLanguageFileName).c_str());
 }
 
 void SetupContext::SetPrinterName(const wchar_t* name) {

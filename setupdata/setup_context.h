@@ -64,7 +64,9 @@ struct SetupContext {
     int32_t DetectUsbPrinterModel(CString& model) const;
 
     // Spooler queries.
-    int32_t FindPrinter(const wchar_t* name) const;
+    // 1 when the queue of exactly this name (as the spooler compares names) is installed, not
+    // marked for deletion, and on `port` when one is given.
+    int32_t FindPrinter(const wchar_t* name, const wchar_t* port = nullptr) const;
     int32_t ListPrinters(const wchar_t* name, StringList& list) const;
     int32_t ListPorts(StringList& list) const;
 

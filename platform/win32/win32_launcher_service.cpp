@@ -29,14 +29,15 @@ std::wstring SystemDirectory(uint32_t& error) {
 
 }  // namespace
 
-bool CWin32LauncherService::RunSystemProgram(const wchar_t* program, const wchar_t* parameters,
-                                             uint32_t waitMs, uint32_t& error) {
+LaunchResult CWin32LauncherService::RunSystemProgram(const wchar_t* program,
+                                                     const wchar_t* parameters, uint32_t waitMs,
+                                                     uint32_t& error) {
     // A bare name may be looked for in the program's folder and the current folder before the
     // system directory. A setup folder is often a download folder, and a program of the same name
     // lying there would be started with the wizard's administrator rights.
     std::wstring path = SystemDirectory(error);
     if (path.empty())
-        return false;
+        return LaunchResult::kNotStarted;
     path += L'\\';
     path += program;
 
@@ -54,13 +55,14 @@ bool CWin32LauncherService::RunSystemProgram(const wchar_t* program, const wchar
     info.nShow = SW_SHOWNORMAL;
     if (!ShellExecuteExW(&info)) {
         error = GetLastError();
-        return false;
+        return LaunchResult::kNotStarted;
     }
-    // The shell hands back no process when the start went through some other route.
+    // The shell hands back no process when the start went through some other route; then there
+    // is nothing to wait for. A wait that failed tells no more than one that ran out.
     UniqueHandle process(info.hProcess);
-    if (process)
-        WaitForSingleObject(process.get(), waitMs);
-    return true;
+    if (process && WaitForSingleObject(process.get(), waitMs) != WAIT_OBJECT_0)
+        return LaunchResult::kTimedOut;
+    return LaunchResult::kFinished;
 }
 
 void CWin32LauncherService::ShowError(const wchar_t* text, const wchar_t* caption) {

@@ -5,7 +5,7 @@
 // Programs of the system directory through ShellExecuteExW, and errors through MessageBoxW.
 class CWin32LauncherService : public ILauncherService {
   public:
-    bool RunSystemProgram(const wchar_t* program, const wchar_t* parameters, uint32_t waitMs,
-                          uint32_t& error) override;
+    LaunchResult RunSystemProgram(const wchar_t* program, const wchar_t* parameters,
+                                  uint32_t waitMs, uint32_t& error) override;
     void ShowError(const wchar_t* text, const wchar_t* caption) override;
 };

@@ -6,6 +6,7 @@
 
 #include "platform/clock_service.h"
 #include "platform/launcher_service.h"
+#include "platform/platform_failure.h"
 #include "platform/pnp_service.h"
 
 // Starts nothing: records each program run and each message shown, and fails on demand.
@@ -23,22 +24,24 @@ class CFakeLauncherService : public ILauncherService {
 
     bool failStart = false;
     uint32_t startError = 0;
+    bool timeOut = false;  // the program is still running when the wait ends
     // What the started program does, such as creating the queue an install command names.
     std::function<void(const std::wstring& parameters)> onRun;
 
     std::vector<Run> runs;
     std::vector<Message> messages;
 
-    bool RunSystemProgram(const wchar_t* program, const wchar_t* parameters, uint32_t waitMs,
-                          uint32_t& error) override {
+    LaunchResult RunSystemProgram(const wchar_t* program, const wchar_t* parameters,
+                                  uint32_t waitMs, uint32_t& error) override {
         if (failStart) {
             error = startError;
-            return false;
+            RecordPlatformFailure(L"ShellExecuteExW", startError);
+            return LaunchResult::kNotStarted;
         }
         runs.push_back({program, parameters, waitMs});
         if (onRun)
             onRun(parameters);
-        return true;
+        return timeOut ? LaunchResult::kTimedOut : LaunchResult::kFinished;
     }
     void ShowError(const wchar_t* text, const wchar_t* caption) override {
         messages.push_back({text, caption});
@@ -62,10 +65,17 @@ class CFakePnpService : public IPnpService {
     }
 };
 
-// Records each wait instead of waiting.
+// Records each wait instead of waiting, and tells a fixed time that moves on a millisecond each
+// time it is asked.
 class CFakeClockService : public IClockService {
   public:
     std::vector<uint32_t> sleeps;
+    LocalTime now{2026, 12, 7, 23, 15, 1, 0, -60};
 
     void Sleep(uint32_t milliseconds) override { sleeps.push_back(milliseconds); }
+    LocalTime Now() override {
+        const LocalTime time = now;
+        now.milliseconds = static_cast<uint16_t>((now.milliseconds + 1) % 1000);
+        return time;
+    }
 };

@@ -2,72 +2,192 @@
 
 #include <algorithm>
 
-void CFakeSpoolerService::AddQueue(const std::wstring& name, const std::wstring& driver) {
-    queues.push_back({name, driver});
-    drivers.insert(driver);
+#include "platform/name_case.h"
+#include "platform/platform_failure.h"
+
+namespace {
+
+constexpr uint32_t kInvalidPrinterName = 1801;
+constexpr uint32_t kInvalidHandle = 6;
+
+template <typename T>
+T Refuse(const wchar_t* call, uint32_t code, T result) {
+    RecordPlatformFailure(call, code, L"refused by the fake spooler");
+    return result;
+}
+
+}  // namespace
+
+void CFakeSpoolerService::AddQueue(const std::wstring& name, const std::wstring& driver,
+                                   const std::wstring& port) {
+    QueueRecord record;
+    record.name = name;
+    record.driver = driver;
+    record.driverPackage = driver + L".inf";
+    record.settings = {{L"port", port}};
+    queues.push_back({record, false, 0});
+    drivers.emplace(driver, record.driverPackage);
+    driverStore.insert(record.driverPackage);
 }
 
 bool CFakeSpoolerService::HasQueue(const std::wstring& name) const {
     return std::any_of(queues.begin(), queues.end(),
-                       [&](const Queue& q) { return q.name == name; });
+                       [&](const Queue& q) { return q.record.name == name; });
 }
 
-bool CFakeSpoolerService::ListLocalPrinters(StringList& names) {
-    if (failList)
-        return false;
-    for (const Queue& queue : queues)
-        names.push_back(queue.name);
-    return true;
+CFakeSpoolerService::Queue* CFakeSpoolerService::FindQueue(const std::wstring& name) {
+    for (Queue& queue : queues) {
+        if (queue.record.name == name)
+            return &queue;
+    }
+    return nullptr;
 }
 
-bool CFakeSpoolerService::ListPorts(StringList& names) {
-    if (failPorts)
-        return false;
-    names.insert(names.end(), ports.begin(), ports.end());
-    return true;
-}
-
-PrinterHandle CFakeSpoolerService::OpenPrinter(const wchar_t* name) {
-    Record(std::wstring(L"open ") + name);
-    if (!HasQueue(name))
-        return nullptr;
-    m_openNames.push_back(name);
-    auto handle = reinterpret_cast<PrinterHandle>(m_openNames.size());
-    m_open.insert(handle);
-    return handle;
-}
-
-bool CFakeSpoolerService::PurgePrinter(PrinterHandle printer) {
-    Record(L"purge");
-    return m_open.count(printer) != 0 && !failPurge;
-}
-
-bool CFakeSpoolerService::DeletePrinter(PrinterHandle printer) {
-    Record(L"delete");
-    if (m_open.count(printer) == 0 || failDelete)
-        return false;
-    const std::wstring& name = m_openNames[reinterpret_cast<uintptr_t>(printer) - 1];
-    queues.erase(std::remove_if(queues.begin(), queues.end(),
-                                [&](const Queue& q) { return q.name == name; }),
-                 queues.end());
-    return true;
-}
-
-bool CFakeSpoolerService::ClosePrinter(PrinterHandle printer) {
-    Record(L"close");
-    const bool open = m_open.erase(printer) != 0;
-    return open && !failClose;
-}
-
-bool CFakeSpoolerService::DeletePrinterDriver(const wchar_t* name) {
-    Record(std::wstring(L"delete driver ") + name);
-    const bool inUse =
-        std::any_of(queues.begin(), queues.end(), [&](const Queue& q) { return q.driver == name; });
-    return !inUse && drivers.erase(name) != 0;
+CFakeSpoolerService::Queue* CFakeSpoolerService::Match(const std::wstring& name) {
+    for (Queue& queue : queues) {
+        if (!queue.pendingDeletion && SameNameIgnoringCase(queue.record.name, name))
+            return &queue;
+    }
+    return nullptr;
 }
 
 void CFakeSpoolerService::Record(const std::wstring& call) {
     calls.push_back(call);
     if (onCall)
         onCall(call);
+}
+
+bool CFakeSpoolerService::ListLocalPrinters(StringList& names) {
+    if (failList)
+        return Refuse(L"EnumPrintersW", 1722, false);
+    for (const Queue& queue : queues)
+        names.push_back(queue.record.name);
+    return true;
+}
+
+bool CFakeSpoolerService::ListPorts(StringList& names) {
+    if (failPorts)
+        return Refuse(L"EnumPortsW", 1722, false);
+    names.insert(names.end(), ports.begin(), ports.end());
+    return true;
+}
+
+PrinterHandle CFakeSpoolerService::OpenPrinter(const wchar_t* name) {
+    Record(std::wstring(L"open ") + name);
+    Queue* queue = Match(name);
+    if (queue == nullptr)
+        return Refuse<PrinterHandle>(L"OpenPrinterW", kInvalidPrinterName, nullptr);
+    auto handle = reinterpret_cast<PrinterHandle>(m_nextHandle++);
+    m_open[handle] = queue->record.name;
+    ++queue->openHandles;
+    return handle;
+}
+
+bool CFakeSpoolerService::PurgePrinter(PrinterHandle printer) {
+    Record(L"purge");
+    if (m_open.count(printer) == 0)
+        return Refuse(L"SetPrinterW", kInvalidHandle, false);
+    return failPurge ? Refuse(L"SetPrinterW", 124, false) : true;
+}
+
+bool CFakeSpoolerService::DeletePrinter(PrinterHandle printer) {
+    Record(L"delete");
+    const auto open = m_open.find(printer);
+    if (open == m_open.end())
+        return Refuse(L"DeletePrinter", kInvalidHandle, false);
+    if (failDelete)
+        return Refuse(L"DeletePrinter", 5, false);
+    // The handle in hand is open, so the queue is only marked; it goes with its last handle.
+    FindQueue(open->second)->pendingDeletion = true;
+    return true;
+}
+
+bool CFakeSpoolerService::ClosePrinter(PrinterHandle printer) {
+    Record(L"close");
+    const auto open = m_open.find(printer);
+    if (open == m_open.end())
+        return Refuse(L"ClosePrinter", kInvalidHandle, false);
+    const std::wstring name = open->second;
+    m_open.erase(open);
+    Queue* queue = FindQueue(name);
+    if (--queue->openHandles == 0 && queue->pendingDeletion) {
+        queues.erase(std::remove_if(queues.begin(), queues.end(),
+                                    [&](const Queue& q) { return q.record.name == name; }),
+                     queues.end());
+    }
+    return failClose ? Refuse(L"ClosePrinter", 5, false) : true;
+}
+
+bool CFakeSpoolerService::DeletePrinterDriver(const wchar_t* name) {
+    Record(std::wstring(L"delete driver ") + name);
+    const bool inUse = std::any_of(queues.begin(), queues.end(), [&](const Queue& q) {
+        return SameNameIgnoringCase(q.record.driver, name);
+    });
+    if (inUse)
+        return Refuse(L"DeletePrinterDriverExW", 3001, false);  // ERROR_PRINTER_DRIVER_IN_USE
+    if (drivers.erase(name) == 0)
+        return Refuse(L"DeletePrinterDriverExW", 1797, false);  // ERROR_UNKNOWN_PRINTER_DRIVER
+    return true;
+}
+
+QueueLookup CFakeSpoolerService::LookUpQueue(const wchar_t* name, QueueState& state) {
+    Record(std::wstring(L"look up ") + name);
+    if (failList)
+        return Refuse(L"OpenPrinterW", 1722, QueueLookup::kUnknown);
+    for (const Queue& queue : queues) {
+        if (SameNameIgnoringCase(queue.record.name, name)) {
+            const std::wstring* port = queue.record.Setting(L"port");
+            state.port = port != nullptr ? *port : L"";
+            state.pendingDeletion = queue.pendingDeletion;
+            return QueueLookup::kPresent;
+        }
+    }
+    return QueueLookup::kAbsent;
+}
+
+bool CFakeSpoolerService::ReadQueue(const wchar_t* name, QueueRecord& record) {
+    Record(std::wstring(L"read ") + name);
+    Queue* queue = Match(name);
+    if (queue == nullptr)
+        return Refuse(L"OpenPrinterW", kInvalidPrinterName, false);
+    record = queue->record;
+    record.isDefault = SameNameIgnoringCase(defaultPrinter, name);
+    return true;
+}
+
+bool CFakeSpoolerService::IsDriverInstalled(const wchar_t* name) {
+    return std::any_of(drivers.begin(), drivers.end(), [&](const auto& driver) {
+        return SameNameIgnoringCase(driver.first, name);
+    });
+}
+
+bool CFakeSpoolerService::InstallDriverFromPackage(const QueueRecord& record) {
+    Record(L"install driver " + record.driver);
+    if (driverStore.count(record.driverPackage) == 0)
+        return Refuse(L"InstallPrinterDriverFromPackageW", 2, false);
+    drivers.emplace(record.driver, record.driverPackage);
+    return true;
+}
+
+bool CFakeSpoolerService::AddQueue(const QueueRecord& record) {
+    Record(L"add " + record.name);
+    if (std::any_of(queues.begin(), queues.end(), [&](const Queue& q) {
+            return SameNameIgnoringCase(q.record.name, record.name);
+        }))
+        return Refuse(L"AddPrinterW", 1802, false);  // ERROR_PRINTER_ALREADY_EXISTS
+    if (!IsDriverInstalled(record.driver.c_str()))
+        return Refuse(L"AddPrinterW", 1797, false);
+    Queue queue{record, false, 0};
+    queue.record.isDefault = false;  // a property of the user's settings, not of the queue
+    queues.push_back(queue);
+    return true;
+}
+
+bool CFakeSpoolerService::SetDefaultPrinter(const wchar_t* name) {
+    Record(std::wstring(L"default ") + name);
+    Queue* queue = Match(name);
+    if (queue == nullptr)
+        return Refuse(L"SetDefaultPrinterW", kInvalidPrinterName, false);
+    defaultPrinter = queue->record.name;
+    return true;
 }

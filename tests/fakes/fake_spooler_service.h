@@ -1,23 +1,31 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "platform/spooler_service.h"
 
-// A local spooler in memory: queues with the driver each uses, drivers and ports. Records the
-// calls made in order, fails any of them on demand, and counts open printer handles.
+// A local spooler in memory, as Windows behaves: names match without regard to case; a deleted
+// queue with a handle still open stays, marked for deletion, until its last handle closes; a
+// driver that any queue uses, marked or not, cannot be deleted. Records the calls made in order,
+// fails some of them on demand, and counts open printer handles.
 class CFakeSpoolerService : public ISpoolerService {
   public:
     struct Queue {
-        std::wstring name;
-        std::wstring driver;
+        QueueRecord record;  // its name, driver, "port" setting and the rest
+        bool pendingDeletion = false;
+        int openHandles = 0;
     };
 
     std::vector<Queue> queues;
-    std::set<std::wstring> drivers;
+    // Installed drivers by name, with the package each came from.
+    std::map<std::wstring, std::wstring> drivers;
+    // The packages of the driver store, from which a deleted driver can be put back.
+    std::set<std::wstring> driverStore;
+    std::wstring defaultPrinter;
     StringList ports{L"LPT1:", L"COM1:", L"USB001"};
 
     bool failList = false;
@@ -26,14 +34,18 @@ class CFakeSpoolerService : public ISpoolerService {
     bool failDelete = false;
     bool failClose = false;
 
-    // "open Name", "purge", "delete", "close", "delete driver Name", in the order made.
+    // "open Name", "purge", "delete", "close", "delete driver Name", "look up Name", "read Name",
+    // "add Name", "install driver Name", "default Name", in the order made.
     std::vector<std::wstring> calls;
     // Told of each call as it is recorded, on the calling thread, before the call acts.
     std::function<void(const std::wstring& call)> onCall;
 
-    // Adds a queue and its driver.
-    void AddQueue(const std::wstring& name, const std::wstring& driver);
+    // Adds a queue on `port` and its driver (from the package "<driver>.inf", kept in the store).
+    void AddQueue(const std::wstring& name, const std::wstring& driver,
+                  const std::wstring& port = L"LPT1:");
     bool HasQueue(const std::wstring& name) const;
+    // The queue of exactly this name, or null.
+    Queue* FindQueue(const std::wstring& name);
     bool AllReleased() const { return m_open.empty(); }
 
     bool ListLocalPrinters(StringList& names) override;
@@ -43,10 +55,18 @@ class CFakeSpoolerService : public ISpoolerService {
     bool DeletePrinter(PrinterHandle printer) override;
     bool ClosePrinter(PrinterHandle printer) override;
     bool DeletePrinterDriver(const wchar_t* name) override;
+    QueueLookup LookUpQueue(const wchar_t* name, QueueState& state) override;
+    bool ReadQueue(const wchar_t* name, QueueRecord& record) override;
+    bool IsDriverInstalled(const wchar_t* name) override;
+    bool InstallDriverFromPackage(const QueueRecord& record) override;
+    bool AddQueue(const QueueRecord& record) override;
+    bool SetDefaultPrinter(const wchar_t* name) override;
 
   private:
     void Record(const std::wstring& call);
+    // The queue the spooler would open by this name (any case, not marked), or null.
+    Queue* Match(const std::wstring& name);
 
-    std::set<PrinterHandle> m_open;
-    std::vector<std::wstring> m_openNames;  // the queue of each handle, by handle order
+    std::map<PrinterHandle, std::wstring> m_open;  // each open handle's queue
+    uintptr_t m_nextHandle = 0x100;
 };

@@ -114,21 +114,70 @@ TEST_F(PrintUiTest, OverridesReplaceTheChoicesAndAMissingQueueIsAFailure) {
     ASSERT_EQ(launcher.runs.size(), 1u);
     EXPECT_NE(launcher.runs[0].parameters.find(L"/f \"" + Inf("24pin") + L"\" /r \"USB001\""),
               std::wstring::npos);
-
-    // A printer of no known family gets the bare driver folder, passed on unchanged.
-    EXPECT_EQ(context.InstallByPrintUi(L"Unknown Printer", nullptr), 0);
-    EXPECT_NE(launcher.runs[1].parameters.find(L"/f \"" + SourcePath("sample-setup/PrinterDriver") +
-                                               L"\\\" /r"),
-              std::wstring::npos);
 }
 
-TEST_F(PrintUiTest, AQueueThereBeforehandCountsAsInstalled) {
-    spooler.AddQueue(L"Korvel RV-90", L"Korvel RV-90");
-    EXPECT_EQ(context.InstallByPrintUi(L"Korvel RV-90", L"LPT1:"), 1);
+TEST_F(PrintUiTest, OnlyTheNewQueueOfThatNameOnTheChosenPortConfirmsTheInstall) {
+    const struct {
+        std::vector<std::wstring> before;  // queues there before the command
+        bool pendingDeletion;              // the first of them is marked for deletion
+        bool spoolerAnswers;
+        std::wstring createdOnPort;  // where the printer UI puts "Korvel RV-90"; empty: nowhere
+        int32_t result;
+        size_t commands;
+    } cases[] = {
+        {{}, false, true, L"LPT1:", 1, 1},
+        {{}, false, true, L"lpt1:", 1, 1},
+        {{}, false, true, L"", 0, 1},
+        {{}, false, true, L"COM1:", 0, 1},
+        {{L"Korvel RV-900"}, false, true, L"", 0, 1},
+        {{L"Korvel RV-90 (Copy 1)"}, false, true, L"", 0, 1},
+        {{L"korvel rv-90"}, false, true, L"", 0, 0},
+        {{L"Korvel RV-90"}, true, true, L"", 0, 0},
+        {{}, false, false, L"LPT1:", 0, 0},
+    };
+    for (const auto& c : cases) {
+        CFakeSpoolerService fresh;
+        spooler = fresh;
+        launcher.runs.clear();
+        for (const std::wstring& queue : c.before)
+            spooler.AddQueue(queue, queue);
+        if (c.pendingDeletion)
+            spooler.queues[0].pendingDeletion = true;
+        spooler.failList = !c.spoolerAnswers;
+        launcher.onRun = [&](const std::wstring&) {
+            if (!c.createdOnPort.empty())
+                spooler.AddQueue(L"Korvel RV-90", L"Korvel RV-90", c.createdOnPort);
+        };
+        const std::wstring label = c.before.empty() ? c.createdOnPort : c.before[0];
+        EXPECT_EQ(context.InstallByPrintUi(L"Korvel RV-90", L"LPT1:"), c.result) << label;
+        EXPECT_EQ(launcher.runs.size(), c.commands) << label;
+    }
+}
+
+TEST_F(PrintUiTest, EmptyNamesAndUnusableValuesStartNothing) {
+    context.SetMakeDefault(1);
+    context.SetPrintTestPage(1);
+    const struct {
+        const wchar_t* printer;
+        const wchar_t* port;
+    } installs[] = {
+        {L"", L"LPT1:"},
+        {L"Korvel RV-90", L""},
+        {L"Korvel RV-90", L"LPT1:\\"},   // would escape the closing quote
+        {L"Unknown Printer", L"LPT1:"},  // no family: the bare driver folder, ending in "\\"
+    };
+    for (const auto& install : installs)
+        EXPECT_EQ(context.InstallByPrintUi(install.printer, install.port), 0) << install.printer;
+    context.SetPrinterName(L"");
+    EXPECT_EQ(context.MakeDefaultPrinter(nullptr), 0);
+    EXPECT_EQ(context.PrintTestPage(nullptr), 0);
+    EXPECT_EQ(context.InstallByPnp(), 0);
+    EXPECT_TRUE(launcher.runs.empty());
+    EXPECT_TRUE(pnp.updates.empty());
+    EXPECT_TRUE(clock.sleeps.empty());
 }
 
 TEST_F(PrintUiTest, ACommandThatCannotStartIsNotFollowedByALook) {
-    spooler.AddQueue(L"Korvel RV-90", L"Korvel RV-90");
     launcher.failStart = true;
     launcher.startError = 2;
     EXPECT_EQ(context.InstallByPrintUi(L"Korvel RV-90", L"LPT1:"), 0);

@@ -64,7 +64,9 @@ TEST_F(SetupContextTest, AProgramPathThatCannotBeHadLeavesEveryFileMissing) {
     programPath.fail = true;
     SetupContext failed;
     EXPECT_STREQ(failed.setupFolder, L"");
-    EXPECT_STREQ(failed.printerInfoPath, L"PrinterInfor.Inf");
+    // No path is derived: a bare name would be looked for in the Windows or the current folder.
+    for (const wchar_t* path : {failed.printerInfoPath, failed.driverInfPath, failed.languagePath})
+        EXPECT_STREQ(path, L"");
     StringList list;
     EXPECT_EQ(failed.ListSeries(list), 0);
 

@@ -20,8 +20,9 @@ class SpoolerOperationsTest : public ::testing::Test {
 };
 
 TEST_F(SpoolerOperationsTest, AQueueBelongsByItsExactNameOrAsACopy) {
-    for (const wchar_t* name : {L"Printer A", L"Printer AB", L"Printer A (Copy 1)", L"Printer A(1)",
-                                L"Printer A (", L"Printer B", L"printer a", L"Printer A"}) {
+    for (const wchar_t* name :
+         {L"Printer A", L"Printer AB", L"Printer A (Copy 1)", L"Printer A(1)", L"Printer A (",
+          L"Printer B", L"printer a", L"Printer A9(Office)", L"P(rinter", L"Printer A"}) {
         spooler.AddQueue(name, L"Driver");
     }
     StringList list{L"kept"};
@@ -31,14 +32,25 @@ TEST_F(SpoolerOperationsTest, AQueueBelongsByItsExactNameOrAsACopy) {
     EXPECT_EQ(list.size(), 4u);
 }
 
-TEST_F(SpoolerOperationsTest, FindPrinterTakesTheNameAsAPrefix) {
-    EXPECT_EQ(context.FindPrinter(L""), 0);  // no queue at all
-    spooler.AddQueue(L"Printer AB", L"Driver");
-    EXPECT_EQ(context.FindPrinter(L"Printer A"), 1);
+TEST_F(SpoolerOperationsTest, FindPrinterWantsThatVeryQueueUnmarkedOnItsPort) {
+    spooler.AddQueue(L"Printer AB", L"Driver", L"COM1:");
+    EXPECT_EQ(context.FindPrinter(L"Printer A"), 0);
     EXPECT_EQ(context.FindPrinter(L"Printer AB"), 1);
-    EXPECT_EQ(context.FindPrinter(L"Printer ABC"), 0);
-    EXPECT_EQ(context.FindPrinter(L"printer ab"), 0);
-    EXPECT_EQ(context.FindPrinter(L""), 1);
+    EXPECT_EQ(context.FindPrinter(L"printer ab", L"com1:"), 1);
+    EXPECT_EQ(context.FindPrinter(L"Printer AB", L"LPT1:"), 0);
+    spooler.queues[0].pendingDeletion = true;
+    EXPECT_EQ(context.FindPrinter(L"Printer AB"), 0);
+}
+
+TEST_F(SpoolerOperationsTest, AnEmptyNameIsRefusedWithoutAskingTheSpooler) {
+    spooler.AddQueue(L"P(rinter", L"Driver");
+    StringList list;
+    EXPECT_EQ(context.FindPrinter(L""), 0);
+    EXPECT_EQ(context.ListPrinters(L"", list), -1);
+    EXPECT_EQ(context.DeletePrinterAndDriver(L""), 0);
+    EXPECT_TRUE(list.empty());
+    EXPECT_TRUE(spooler.calls.empty());
+    EXPECT_TRUE(spooler.HasQueue(L"P(rinter"));
 }
 
 TEST_F(SpoolerOperationsTest, AFailedEnumerationIsToldApartAndAppendsNothing) {

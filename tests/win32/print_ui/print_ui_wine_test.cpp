@@ -192,8 +192,8 @@ TEST_F(PrintUiWineTest, WithTheOptionsOffNothingIsStarted) {
 class CMissingProgramLauncher : public ILauncherService {
   public:
     explicit CMissingProgramLauncher(ILauncherService& inner) : m_inner(inner) {}
-    bool RunSystemProgram(const wchar_t*, const wchar_t* parameters, uint32_t waitMs,
-                          uint32_t& error) override {
+    LaunchResult RunSystemProgram(const wchar_t*, const wchar_t* parameters, uint32_t waitMs,
+                                  uint32_t& error) override {
         return m_inner.RunSystemProgram(L"no-such-rundll32.exe", parameters, waitMs, error);
     }
     void ShowError(const wchar_t* text, const wchar_t* caption) override {

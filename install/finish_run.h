@@ -1,0 +1,80 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "install/queue_backup.h"
+#include "install/setup_log.h"
+
+struct SetupContext;
+
+// One press of Finish: the existence check, the removal of the chosen printer's old queues with a
+// backup of each, the install, the options after success, and after a failure the restore of
+// every queue the removal deleted. One call per phase, so that the wizard runs each on the thread
+// it belongs to (the GUI thread, the removal worker, the installation worker) while a console
+// front end runs them in a row with Run. The phases are called in that order, one at a time. The
+// run writes the setup log from Begin to End.
+class CFinishRun {
+  public:
+    // `setup` holds the user's choices; `component` names the program in the log.
+    CFinishRun(SetupContext& setup, std::wstring component);
+    ~CFinishRun();
+    CFinishRun(const CFinishRun&) = delete;
+    CFinishRun& operator=(const CFinishRun&) = delete;
+
+    // Opens the log and writes the setup folder and the user's choices. False when the printer or
+    // the port name is empty: then nothing may be touched or started, and the run has failed.
+    bool Begin();
+
+    // Whether a queue of the chosen name exists. The check's handle is closed before this
+    // returns: while a handle of a queue is open, the spooler only marks the queue for deletion,
+    // and its driver stays in use and cannot be deleted.
+    bool CheckExisting();
+    // Whether that handle was closed without error (the device rescan follows only then).
+    bool CheckClosed() const { return m_checkClosed; }
+
+    // Saves and then deletes every queue that belongs to the chosen name, with its driver. A
+    // queue that cannot be saved is not deleted, and the install will fail.
+    void Remove();
+
+    // Installs the chosen printer: 1 installed, 0 failed (also without trying, when the removal
+    // could not save a queue).
+    int32_t Install();
+
+    // After a successful install: the default-printer and test-page commands, as the options say.
+    void ApplyOptions();
+
+    // After a failed install: makes every deleted queue again, with its driver put back from the
+    // driver store where it is gone, and makes the default printer the default again. A queue that
+    // cannot be made again stays in the backup file, and the log says so.
+    void Restore();
+
+    // Writes the result and closes the log.
+    void End(int32_t result);
+
+    // Every phase in a row, for a front end without worker threads. 1 installed, 0 failed.
+    int32_t Run();
+
+    // The backup file's full path, empty while nothing was saved.
+    const std::wstring& BackupPath() const { return m_backupPath; }
+
+    static constexpr wchar_t kBackupFolder[] = L"Backups";
+    static constexpr size_t kKeptBackups = 10;
+
+  private:
+    bool SaveQueue(const std::wstring& queue);
+    bool WriteBackup();
+    void RotateBackups();
+    bool RestoreQueue(CQueueBackup::Entry& entry);
+    void SetState(BackupState from, BackupState to);
+
+    SetupContext& m_setup;
+    CSetupLog m_log;
+    ILogSink* m_previousLog = nullptr;
+    bool m_logInstalled = false;
+    bool m_checkClosed = false;
+    bool m_removalFailed = false;
+    CQueueBackup m_backup;
+    std::wstring m_backupName;
+    std::wstring m_backupPath;
+};

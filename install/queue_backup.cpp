@@ -1,0 +1,239 @@
+#include "install/queue_backup.h"
+
+#include <cstdio>
+#include <iterator>
+#include <utility>
+
+#include "platform/standin/wide_text.h"
+
+namespace {
+
+constexpr char kHeader[] =
+    "; Print queues saved by the Korvel printer setup before it replaced them.\r\n"
+    "; state: saved (not yet deleted), removed (deleted; made again if the install fails),\r\n"
+    "; kept (still installed), replaced (the new install succeeded), restored (made again).\r\n";
+
+const char* const kStateNames[] = {"saved", "removed", "kept", "replaced", "restored"};
+
+// Backslash escapes for the characters that would end or hide a line, and in a name for the "="
+// that ends the name: a value of any content stays on its one line.
+std::string Escape(const std::string& text, bool name = false) {
+    std::string out;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '\\') {
+            out += "\\\\";
+        } else if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else if (byte < 0x20 || byte == 0x7F || (name && c == '=')) {
+            char code[8] = {};
+            std::snprintf(code, sizeof code, "\\x%02x", byte);
+            out += code;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+bool Unescape(const std::string& text, std::string& out) {
+    out.clear();
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\\') {
+            out += text[i];
+            continue;
+        }
+        if (++i == text.size())
+            return false;
+        switch (text[i]) {
+            case '\\':
+                out += '\\';
+                break;
+            case 'n':
+                out += '\n';
+                break;
+            case 'r':
+                out += '\r';
+                break;
+            case 'x': {
+                if (i + 2 >= text.size())
+                    return false;
+                const int high = HexDigit(text[i + 1]);
+                const int low = HexDigit(text[i + 2]);
+                if (high < 0 || low < 0)
+                    return false;
+                out += static_cast<char>(high * 16 + low);
+                i += 2;
+                break;
+            }
+            default:
+                return false;
+        }
+    }
+    return true;
+}
+
+std::string Hex(const std::vector<uint8_t>& bytes) {
+    static const char kDigits[] = "0123456789abcdef";
+    std::string out;
+    for (const uint8_t byte : bytes) {
+        out += kDigits[byte >> 4];
+        out += kDigits[byte & 15];
+    }
+    return out;
+}
+
+bool FromHex(const std::string& text, std::vector<uint8_t>& bytes) {
+    if (text.size() % 2 != 0)
+        return false;
+    bytes.clear();
+    for (size_t i = 0; i < text.size(); i += 2) {
+        const int high = HexDigit(text[i]);
+        const int low = HexDigit(text[i + 1]);
+        if (high < 0 || low < 0)
+            return false;
+        bytes.push_back(static_cast<uint8_t>(high * 16 + low));
+    }
+    return true;
+}
+
+void Line(std::string& out, const std::string& key, const std::string& value) {
+    out += key + "=" + value + "\r\n";
+}
+
+void Text(std::string& out, const std::string& key, const std::wstring& value) {
+    Line(out, key, Escape(EncodeUtf8(value)));
+}
+
+// Applies one key=value line to the entry being read. False for a line that no backup has.
+bool ApplyLine(const std::string& key, const std::string& raw, CQueueBackup::Entry& entry) {
+    std::string value;
+    if (!Unescape(raw, value))
+        return false;
+    QueueRecord& record = entry.record;
+    const std::wstring wide = DecodeUtf8(value);
+    if (key == "name") {
+        record.name = wide;
+    } else if (key == "state") {
+        for (size_t i = 0; i < std::size(kStateNames); ++i) {
+            if (value == kStateNames[i]) {
+                entry.state = static_cast<BackupState>(i);
+                return true;
+            }
+        }
+        return false;
+    } else if (key == "default") {
+        if (value != "yes" && value != "no")
+            return false;
+        record.isDefault = value == "yes";
+    } else if (key == "driver") {
+        record.driver = wide;
+    } else if (key == "driver-package") {
+        record.driverPackage = wide;
+    } else if (key.rfind("setting.", 0) == 0) {
+        std::string name;
+        if (!Unescape(key.substr(8), name))
+            return false;
+        record.settings.emplace_back(DecodeUtf8(name), wide);
+    } else if (key == "device-mode") {
+        return FromHex(value, record.deviceMode);
+    } else if (key == "data.key") {
+        record.data.push_back(QueueDataValue{wide, L"", 0, {}});
+    } else if (key.rfind("data.", 0) == 0 && !record.data.empty()) {
+        QueueDataValue& data = record.data.back();
+        if (key == "data.name") {
+            data.name = wide;
+        } else if (key == "data.type") {
+            if (value.empty() || value.find_first_not_of("0123456789") != std::string::npos ||
+                value.size() > 10)
+                return false;
+            const unsigned long long type = std::stoull(value);
+            if (type > 0xFFFFFFFFull)
+                return false;
+            data.type = static_cast<uint32_t>(type);
+        } else if (key == "data.bytes") {
+            return FromHex(value, data.bytes);
+        } else {
+            return false;
+        }
+    } else {
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string CQueueBackup::Format() const {
+    std::string out = kHeader;
+    for (const Entry& entry : entries) {
+        const QueueRecord& record = entry.record;
+        out += "\r\n[queue]\r\n";
+        Text(out, "name", record.name);
+        Line(out, "state", kStateNames[static_cast<size_t>(entry.state)]);
+        Line(out, "default", record.isDefault ? "yes" : "no");
+        Text(out, "driver", record.driver);
+        Text(out, "driver-package", record.driverPackage);
+        for (const auto& [key, value] : record.settings)
+            Text(out, "setting." + Escape(EncodeUtf8(key), true), value);
+        Line(out, "device-mode", Hex(record.deviceMode));
+        for (const QueueDataValue& data : record.data) {
+            Text(out, "data.key", data.key);
+            Text(out, "data.name", data.name);
+            Line(out, "data.type", std::to_string(data.type));
+            Line(out, "data.bytes", Hex(data.bytes));
+        }
+    }
+    return out;
+}
+
+bool CQueueBackup::Parse(const std::string& text, CQueueBackup& backup) {
+    CQueueBackup read;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string line = text.substr(start, end - start);
+        start = end + 1;
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (line.empty() || line[0] == ';')
+            continue;
+        if (line == "[queue]") {
+            read.entries.emplace_back();
+            continue;
+        }
+        const size_t equals = line.find('=');
+        if (equals == std::string::npos || read.entries.empty() ||
+            !ApplyLine(line.substr(0, equals), line.substr(equals + 1), read.entries.back())) {
+            return false;
+        }
+    }
+    for (const Entry& entry : read.entries) {
+        if (entry.record.name.empty())
+            return false;
+    }
+    backup = std::move(read);
+    return true;
+}
+
+bool CQueueBackup::HoldsUnrestoredQueue() const {
+    for (const Entry& entry : entries) {
+        if (entry.state == BackupState::kSaved || entry.state == BackupState::kRemoved)
+            return true;
+    }
+    return false;
+}

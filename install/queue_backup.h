@@ -1,0 +1,35 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/queue_record.h"
+
+// What became of a saved queue.
+enum class BackupState {
+    kSaved,     // saved, not yet deleted
+    kRemoved,   // deleted for the new install; to be made again if that install fails
+    kKept,      // still installed after the removal: nothing to make again
+    kReplaced,  // deleted, and the new install succeeded
+    kRestored,  // made again after the new install failed
+};
+
+// The queues one Finish saved before it deleted them, as the text of one backup file: UTF-8 a
+// person can read, one [queue] section a queue, the same on every system (the backend's settings
+// go in as named entries). Values of any length and content survive the round trip.
+class CQueueBackup {
+  public:
+    struct Entry {
+        QueueRecord record;
+        BackupState state = BackupState::kSaved;
+    };
+
+    std::vector<Entry> entries;
+
+    std::string Format() const;
+    // False for a text that is no backup, or a damaged one; `backup` is then untouched.
+    static bool Parse(const std::string& text, CQueueBackup& backup);
+
+    // Whether a queue of it may still have to be made again: a file with such a queue is kept.
+    bool HoldsUnrestoredQueue() const;
+};

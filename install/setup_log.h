@@ -1,0 +1,38 @@
+#pragma once
+
+#include <mutex>
+#include <string>
+
+#include "platform/log_sink.h"
+
+// The log of one setup run, for a support engineer to read after the fact: a file of its own in
+// the program's "Logs" folder, of which the last ten are kept. Lines are UTF-8 in the CMTrace
+// format, which the log viewers of Windows administrators (CMTrace, OneTrace) read and colour by
+// type, and which stays readable as plain text. A log that cannot be written costs the run
+// nothing but its log.
+class CSetupLog : public ILogSink {
+  public:
+    // `component` names the program in every line.
+    explicit CSetupLog(std::wstring component);
+
+    // Makes the run's file, removing the oldest so that ten are left. False when there is no
+    // file store or it refuses; lines are then dropped.
+    bool Open();
+    // The full path of the run's file, empty before Open succeeded.
+    const std::wstring& Path() const { return m_path; }
+
+    void Write(LogLevel level, const std::wstring& message) override;
+
+    // One line as it stands in the file, line end included.
+    static std::string FormatLine(LogLevel level, const std::wstring& message,
+                                  const std::wstring& component, uint32_t thread);
+
+    static constexpr wchar_t kFolder[] = L"Logs";
+    static constexpr size_t kKeptLogs = 10;
+
+  private:
+    std::wstring m_component;
+    std::wstring m_name;
+    std::wstring m_path;
+    std::mutex m_lock;
+};

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <map>
+#include <set>
+#include <string>
+
+#include "platform/file_store_service.h"
+
+// The program's folders in memory. A folder must be prepared before its files are used, as the
+// real store checks the folder's rights first.
+class CFakeFileStoreService : public IFileStoreService {
+  public:
+    // Folder → file name → content.
+    std::map<std::wstring, std::map<std::wstring, std::string>> folders;
+    // Folders that a standard user planted: PrepareFolder refuses them.
+    std::set<std::wstring> plantedFolders;
+
+    bool PrepareFolder(const wchar_t* folder) override;
+    std::wstring PathOf(const wchar_t* folder, const wchar_t* name) override;
+    bool ListFiles(const wchar_t* folder, StringList& names) override;
+    bool WriteFile(const wchar_t* folder, const wchar_t* name, const std::string& bytes) override;
+    bool AppendFile(const wchar_t* folder, const wchar_t* name, const std::string& bytes) override;
+    bool ReadFile(const wchar_t* folder, const wchar_t* name, std::string& bytes) override;
+    bool DeleteFile(const wchar_t* folder, const wchar_t* name) override;
+
+  private:
+    std::map<std::wstring, std::string>* Prepared(const wchar_t* folder, const wchar_t* call);
+    std::set<std::wstring> m_prepared;
+};
