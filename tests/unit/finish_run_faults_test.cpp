@@ -1,0 +1,164 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <random>
+#include <set>
+#include <string>
+
+#include "install/finish_run.h"
+#include "platform/name_case.h"
+#include "setupdata/setup_context.h"
+#include "tests/fakes/faulty_services.h"
+#include "tests/unit/finish_machine.h"
+
+namespace {
+
+// The rule a queue is replaced by, stated on its own: the very name, or the spooler's copies
+// of it ("Name (Copy 1)").
+bool Replaced(const std::wstring& queue, const std::wstring& name) {
+    const size_t n = name.size();
+    return !name.empty() &&
+           (queue == name || (queue.size() > n + 2 && queue.compare(0, n, name) == 0 &&
+                              queue[n] == L' ' && queue[n + 1] == L'('));
+}
+
+enum class Path { kPrintUi, kPrintUiFails, kPlugAndPlay };
+
+// One whole Finish on a fresh machine with the one platform call `failAt` failing. Checks what
+// must hold whatever failed, and returns how many fallible calls the run made.
+int RunWithFault(Path path, int failAt) {
+    auto machine = std::make_unique<CFinishMachine>();
+    CFinishMachine& m = *machine;
+    m.AddUsersQueue(kPrinter);
+    m.spooler.AddQueue(L"Korvel RV-90 (Copy 1)", kPrinter, L"COM1:");
+    m.spooler.AddQueue(L"Korvel RV-900", L"Korvel RV-900");
+    if (path == Path::kPrintUiFails)
+        m.launcher.onRun = nullptr;
+    if (path == Path::kPlugAndPlay) {
+        m.usb.interfaces.push_back({L"\\\\?\\usb#vid_fff0&pid_0001#s#{28d78fad}", false, false,
+                                    CFakeUsbPrinterService::DeviceIdReply("MDL:RV-90;")});
+    }
+    const auto before = m.spooler.queues;
+    const std::string label = "path " + std::to_string(static_cast<int>(path)) + ", failing call " +
+                              std::to_string(failAt);
+
+    CFaultPlan plan(failAt);
+    CFaultyServices faulty(m.Set(), plan);
+    int32_t result = 0;
+    {
+        CScopedServices services(faulty.Set());
+        SetupContext setup;
+        setup.SetPrinterName(kPrinter);
+        setup.SetPortName(L"LPT1:");
+        setup.SetMakeDefault(1);
+        CFinishRun run(setup, L"Test");
+        result = run.Run();
+    }
+    const std::string context =
+        label + " (" + std::string(plan.failedCall.begin(), plan.failedCall.end()) + ")";
+    EXPECT_TRUE(m.AllReleased()) << context;
+    EXPECT_TRUE(m.deletedUnsaved.empty()) << context;
+    // Success only where the platform gave it: the driver update went through, or the printer
+    // UI's new queue is there on the chosen port.
+    if (result != 0) {
+        QueueState state;
+        const bool queued = m.spooler.LookUpQueue(kPrinter, state) == QueueLookup::kPresent &&
+                            state.port == L"LPT1:";
+        EXPECT_TRUE(queued || (path == Path::kPlugAndPlay && !m.pnp.updates.empty())) << context;
+        EXPECT_NE(path, Path::kPrintUiFails) << context;
+    }
+    // Every other queue is as it was; every replaced one is installed, saved as replaced, or
+    // still waiting in a backup file: none is lost.
+    const auto saved = SavedQueues(m.fileStore);
+    for (const CFakeSpoolerService::Queue& queue : before) {
+        const std::wstring& name = queue.record.name;
+        const CFakeSpoolerService::Queue* now = m.spooler.FindQueue(name);
+        if (!Replaced(name, kPrinter)) {
+            EXPECT_TRUE(now != nullptr && now->record == queue.record) << context;
+            continue;
+        }
+        const bool inBackup = std::any_of(saved.begin(), saved.end(), [&](const auto& e) {
+            return e.record.name == name && (e.state == BackupState::kRemoved ||
+                                             (e.state == BackupState::kReplaced && result != 0));
+        });
+        EXPECT_TRUE(now != nullptr || inBackup) << context << " lost a queue";
+    }
+    return plan.Calls();
+}
+
+TEST(FinishRunFaultsTest, EveryFallibleCallFailingAloneLosesNothingAndClaimsNothing) {
+    int runs = 0;
+    for (const Path path : {Path::kPrintUi, Path::kPrintUiFails, Path::kPlugAndPlay}) {
+        const int calls = RunWithFault(path, -1);
+        for (int failAt = 0; failAt < calls; ++failAt, ++runs)
+            RunWithFault(path, failAt);
+    }
+    RecordProperty("runs", runs);
+    std::printf("fault-injection runs: %d\n", runs);
+}
+
+// Names around the chosen one: copies, prefixes, extensions, blanks, parentheses, other case,
+// Chinese, empty and very long names.
+std::wstring Around(std::mt19937& random, const std::wstring& name) {
+    static const std::wstring pieces[] = {
+        L" (", L"(",    L" ",   L"Copy 1)", L"1",  L")",   L"打印",
+        L"X",  L" (2)", L"  (", L"\t(",     L"（", L"(\n", std::wstring(180, L'L')};
+    std::wstring queue;
+    switch (random() % 5) {
+        case 0:
+            queue = name;
+            break;
+        case 1:
+            queue = name.substr(0, random() % (name.size() + 1));
+            break;
+        case 2:
+            queue = name;
+            std::transform(queue.begin(), queue.end(), queue.begin(), [&](wchar_t c) {
+                return random() % 2 != 0 && c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c + 32)
+                                                                   : c;
+            });
+            break;
+        default:
+            queue = name;
+    }
+    for (unsigned n = random() % 4; n > 0; --n)
+        queue += pieces[random() % std::size(pieces)];
+    return queue;
+}
+
+TEST(FinishRunFaultsTest, RemovalDeletesExactlyTheQueuesOfTheName) {
+    const std::wstring names[] = {kPrinter, L"打印机 A", L"K", std::wstring(150, L'N'), L"A (B"};
+    constexpr int kRounds = 3000;
+    std::mt19937 random(20261207);
+    for (int round = 0; round < kRounds; ++round) {
+        const std::wstring& name = names[round % std::size(names)];
+        CFinishMachine m;
+        // The spooler keeps one queue per name whatever its case.
+        std::vector<std::wstring> queues;
+        for (unsigned n = 1 + random() % 8; n > 0; --n) {
+            const std::wstring queue = Around(random, name);
+            if (std::none_of(queues.begin(), queues.end(), [&](const std::wstring& q) {
+                    return SameNameIgnoringCase(q, queue);
+                })) {
+                queues.push_back(queue);
+                m.spooler.AddQueue(queue, queue);
+            }
+        }
+        CScopedServices services(m.Set());
+        SetupContext setup;
+        setup.SetPrinterName(name.c_str());
+        setup.SetPortName(L"LPT1:");
+        CFinishRun run(setup, L"Test");
+        ASSERT_TRUE(run.Begin());
+        run.CheckExisting();
+        run.Remove();
+        for (const std::wstring& queue : queues)
+            ASSERT_EQ(m.spooler.HasQueue(queue), !Replaced(queue, name)) << round;
+        ASSERT_TRUE(m.AllReleased());
+        ASSERT_TRUE(m.deletedUnsaved.empty());
+    }
+    RecordProperty("rounds", kRounds);
+}
+
+}  // namespace

@@ -1,0 +1,211 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <random>
+#include <set>
+#include <string>
+
+#include "install/finish_run.h"
+#include "install/queue_backup.h"
+#include "platform/thread_id.h"
+#include "setupdata/setup_context.h"
+#include "tests/unit/finish_machine.h"
+
+namespace {
+
+class FinishRunTest : public ::testing::Test, protected CFinishMachine {
+  protected:
+    FinishRunTest() {
+        setup.Init();
+        setup.SetPrinterName(kPrinter);
+        setup.SetPortName(L"LPT1:");
+        setup.SetMakeDefault(1);
+    }
+
+    void TearDown() override {
+        EXPECT_TRUE(AllReleased());
+        EXPECT_TRUE(deletedUnsaved.empty());
+    }
+
+    // The lines of the run's log, without their CMTrace fields.
+    std::vector<std::string> LogMessages() {
+        std::vector<std::string> messages;
+        for (const auto& [name, text] : fileStore.folders[CSetupLog::kFolder]) {
+            for (size_t at = text.find("<![LOG["); at != std::string::npos;
+                 at = text.find("<![LOG[", at + 1)) {
+                messages.push_back(text.substr(at + 7, text.find("]LOG]!>", at) - at - 7));
+            }
+        }
+        return messages;
+    }
+
+    bool Logged(const std::string& part) {
+        const auto messages = LogMessages();
+        return std::any_of(messages.begin(), messages.end(),
+                           [&](const std::string& m) { return m.find(part) != std::string::npos; });
+    }
+
+    CScopedServices services{Set()};
+    SetupContext setup;
+};
+
+TEST_F(FinishRunTest, OldQueuesAreSavedBeforeTheyGoAndOthersStay) {
+    AddUsersQueue(kPrinter);
+    spooler.AddQueue(L"Korvel RV-90 (Copy 1)", kPrinter);
+    spooler.AddQueue(L"Korvel RV-900", L"Korvel RV-900");
+    CFinishRun run(setup, L"Test");
+    EXPECT_EQ(run.Run(), 1);
+
+    const auto saved = SavedQueues(fileStore);
+    ASSERT_EQ(saved.size(), 2u);
+    EXPECT_EQ(saved[0].record.name, kPrinter);
+    EXPECT_EQ(saved[1].record.name, L"Korvel RV-90 (Copy 1)");
+    EXPECT_EQ(saved[0].state, BackupState::kReplaced);
+    EXPECT_TRUE(saved[0].record.isDefault);
+    EXPECT_FALSE(spooler.HasQueue(L"Korvel RV-90 (Copy 1)"));
+    EXPECT_TRUE(spooler.HasQueue(L"Korvel RV-900"));
+    // The old driver went, since no handle of its queue was left open; the new queue came.
+    EXPECT_NE(std::find(spooler.calls.begin(), spooler.calls.end(), L"close"), spooler.calls.end());
+    EXPECT_EQ(spooler.defaultPrinter, kPrinter);
+    EXPECT_TRUE(Logged("Saved the queue Korvel RV-90 to C:\\ProgramData\\Korvel Setup\\Backups\\"));
+    EXPECT_TRUE(Logged("Result: installed."));
+}
+
+TEST_F(FinishRunTest, AFailedInstallPutsTheOldQueueBackAsItWas) {
+    AddUsersQueue(kPrinter);
+    const QueueRecord before = [&] {
+        QueueRecord record;
+        spooler.ReadQueue(kPrinter, record);
+        return record;
+    }();
+    launcher.onRun = nullptr;  // the printer UI installs nothing
+    CFinishRun run(setup, L"Test");
+    EXPECT_EQ(run.Run(), 0);
+
+    QueueRecord after;
+    ASSERT_TRUE(spooler.ReadQueue(kPrinter, after));
+    EXPECT_EQ(after, before);  // default included
+    // Its driver had gone with it, and came back from the driver store.
+    EXPECT_NE(std::find(spooler.calls.begin(), spooler.calls.end(), L"install driver Korvel RV-90"),
+              spooler.calls.end());
+    EXPECT_EQ(SavedQueues(fileStore)[0].state, BackupState::kRestored);
+    EXPECT_TRUE(Logged("Made the queue Korvel RV-90 again."));
+}
+
+TEST_F(FinishRunTest, AQueueThatCannotComeBackStaysInItsBackup) {
+    AddUsersQueue(kPrinter);
+    spooler.driverStore.clear();
+    launcher.onRun = nullptr;
+    CFinishRun run(setup, L"Test");
+    EXPECT_EQ(run.Run(), 0);
+    EXPECT_FALSE(spooler.HasQueue(kPrinter));
+    ASSERT_EQ(SavedQueues(fileStore).size(), 1u);
+    EXPECT_EQ(SavedQueues(fileStore)[0].state, BackupState::kRemoved);
+    EXPECT_TRUE(Logged("InstallPrinterDriverFromPackageW failed with error 2"));
+    EXPECT_TRUE(Logged("stays saved in " + std::string("C:\\ProgramData")));
+}
+
+TEST_F(FinishRunTest, WithoutABackupNothingIsDeletedOrInstalled) {
+    AddUsersQueue(kPrinter);
+    fileStore.plantedFolders.insert(CFinishRun::kBackupFolder);
+    CFinishRun run(setup, L"Test");
+    EXPECT_EQ(run.Run(), 0);
+    EXPECT_TRUE(spooler.HasQueue(kPrinter));
+    EXPECT_TRUE(launcher.runs.empty());
+}
+
+TEST_F(FinishRunTest, AnEmptyNameOrPortTouchesNothing) {
+    AddUsersQueue(L"");
+    for (const wchar_t* port : {L"", L"LPT1:"}) {
+        setup.SetPrinterName(port[0] == L'\0' ? kPrinter : L"");
+        setup.SetPortName(port);
+        CFinishRun run(setup, L"Test");
+        EXPECT_EQ(run.Run(), 0);
+    }
+    EXPECT_TRUE(spooler.calls.empty());
+    EXPECT_TRUE(launcher.runs.empty());
+    EXPECT_TRUE(Logged("No printer name or no port was chosen"));
+}
+
+TEST_F(FinishRunTest, OldFilesGoButNeverOneThatStillHoldsAQueue) {
+    CQueueBackup pending;
+    pending.entries.push_back(
+        {QueueRecord{L"Lost", L"D", L"", false, {}, {}, {}}, BackupState::kRemoved});
+    CQueueBackup done = pending;
+    done.entries[0].state = BackupState::kRestored;
+    auto& backups = fileStore.folders[CFinishRun::kBackupFolder];
+    for (int i = 10; i < 22; ++i)
+        backups[L"Backup-" + std::to_wstring(i) + L".txt"] = done.Format();
+    backups[L"Backup-10.txt"] = pending.Format();
+    backups[L"Backup-11.txt"] = "not a backup";
+    auto& logs = fileStore.folders[CSetupLog::kFolder];
+    for (int i = 10; i < 22; ++i)
+        logs[L"Test-" + std::to_wstring(i) + L".log"] = "old";
+
+    AddUsersQueue(kPrinter);
+    CFinishRun run(setup, L"Test");
+    EXPECT_EQ(run.Run(), 1);
+    // Ten remain with the new one, the two that had to stay among them.
+    EXPECT_EQ(backups.size(), 10u);
+    EXPECT_EQ(backups.count(L"Backup-10.txt"), 1u);
+    EXPECT_EQ(backups.count(L"Backup-11.txt"), 1u);
+    EXPECT_EQ(logs.size(), 10u);
+    EXPECT_EQ(logs.begin()->first, L"Test-13.log");
+}
+
+TEST_F(FinishRunTest, TheLogIsCmtraceTextOfEveryStep) {
+    spooler.AddQueue(kPrinter, kPrinter);
+    launcher.timeOut = true;
+    CFinishRun run(setup, L"Test");
+    run.Run();
+    const std::string& text = fileStore.folders[CSetupLog::kFolder].begin()->second;
+    EXPECT_EQ(text.substr(0, text.find('\n') + 1),
+              "<![LOG[Setup started.]LOG]!><time=\"23:15:01.001-60\" date=\"12-07-2026\" "
+              "component=\"Test\" context=\"\" type=\"1\" thread=\"" +
+                  std::to_string(CurrentThreadId()) + "\" file=\"\">\r\n");
+    for (const char* step :
+         {"Setup folder: ", "Chosen printer: Korvel RV-90, port: LPT1:",
+          "Removed the queue Korvel RV-90.", "Starting rundll32.exe PRINTUI.DLL,PrintUIEntry /if",
+          "The command was still running when the wait of 120000 ms ended.",
+          "Queue check after the command: Korvel RV-90 is installed on LPT1:."}) {
+        EXPECT_TRUE(Logged(step)) << step;
+    }
+}
+
+TEST(QueueBackupTest, AnyTextSurvivesTheRoundTripAndDamageIsRefused) {
+    std::mt19937 random(7);
+    const std::wstring alphabet = L"aZ09 =\\\n\r\t\x01[]#;打印机\x7F";
+    const auto text = [&](size_t most) {
+        std::wstring value(random() % most, L' ');
+        for (wchar_t& c : value)
+            c = alphabet[random() % alphabet.size()];
+        return value;
+    };
+    for (int round = 0; round < 500; ++round) {
+        CQueueBackup backup;
+        for (int i = 0; i < 3; ++i) {
+            QueueRecord record{L"Q" + text(40), text(20), text(20), random() % 2 == 0, {}, {}, {}};
+            record.settings = {{text(8), text(60)}, {L"port", text(10)}};
+            record.deviceMode.assign(random() % 300, static_cast<uint8_t>(random()));
+            record.data = {{text(10), text(10), static_cast<uint32_t>(random()), {1, 255}}};
+            backup.entries.push_back({record, static_cast<BackupState>(random() % 5)});
+        }
+        CQueueBackup read;
+        ASSERT_TRUE(CQueueBackup::Parse(backup.Format(), read));
+        ASSERT_EQ(read.entries.size(), backup.entries.size());
+        for (size_t i = 0; i < read.entries.size(); ++i) {
+            EXPECT_EQ(read.entries[i].record, backup.entries[i].record);
+            EXPECT_EQ(read.entries[i].state, backup.entries[i].state);
+        }
+    }
+    for (const char* damaged :
+         {"name=x", "[queue]\r\nstate=gone\r\nname=x", "[queue]\r\nname=x\r\ndevice-mode=abc",
+          "[queue]\r\nname=x\r\nbad line", "[queue]\r\nname=a\\q", "[queue]\r\ndefault=yes",
+          "[queue]\r\nname=x\r\ndata.type=1"}) {
+        CQueueBackup read;
+        EXPECT_FALSE(CQueueBackup::Parse(damaged, read)) << damaged;
+    }
+}
+
+}  // namespace
