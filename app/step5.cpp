@@ -1,6 +1,7 @@
 #include "app/step5.h"
 
 #include <cstdio>
+#include <cwchar>
 #include <memory>
 
 #include "app/process_objects.h"
@@ -8,8 +9,8 @@
 #include "framework/property_sheet.h"
 #include "platform/clock_service.h"
 #include "platform/device_tree_service.h"
+#include "platform/log_sink.h"
 #include "platform/services.h"
-#include "platform/spooler_service.h"
 #include "platform/win32/unique_handle.h"
 
 namespace {
@@ -27,6 +28,12 @@ constexpr wchar_t kSucceededBox[] = L"打印机驱动安装成功！";
 constexpr UINT_PTR kPollTimer = 1;
 constexpr UINT kPollMs = 200;
 constexpr uint32_t kShowSuccessMs = 100;
+
+std::wstring Hex(uint32_t value) {
+    wchar_t text[16] = {};
+    std::swprintf(text, 16, L"%x", value);
+    return text;
+}
 
 // The whole chosen printer name: a cut name could make the removal delete queues of another
 // printer, and would show another printer in the summary.
@@ -78,59 +85,82 @@ void CStep5::ShowStatus(const wchar_t* text) {
 }
 
 BOOL CStep5::OnWizardFinish() {
+    // The Finish button is disabled while a run is under way, but a PSM_PRESSBUTTON could still
+    // reach the page; a second run beside the first is never started.
+    if (m_run)
+        return FALSE;
     EnableNavigation(FALSE);
     theSetup.SetMakeDefault(1);
     theSetup.SetPrintTestPage(0);
-    const CString printer = ChosenPrinter();
-
-    ISpoolerService* spooler = Services().spooler;
-    PrinterHandle queue = spooler != nullptr ? spooler->OpenPrinter(printer.c_str()) : nullptr;
-    if (queue != nullptr) {
-        // The GUI thread waits for the whole removal: nothing else may change the spooler then.
-        UniqueHandle done(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-        ShowStatus(kRemoving);
-        if (done) {
-            UniqueHandle worker(
-                CreateThread(nullptr, 0, &RemovalThreadProc, done.get(), 0, nullptr));
-            // Without a worker nothing would ever set the event.
-            if (worker)
-                WaitForSingleObject(done.get(), INFINITE);
-            ResetEvent(done.get());
-        }
-        if (spooler->ClosePrinter(queue))
+    m_run = std::make_unique<CFinishRun>(theSetup, L"PavonisSetup");
+    if (!m_run->Begin()) {
+        ShowStatus(kFailed);
+        ShowResult(-1);
+        return FALSE;
+    }
+    // The poll timer comes first: without it nobody would ever see the result, and the wizard
+    // would stay locked for good. Without it nothing is started at all.
+    m_timerId = SetTimer(kPollTimer, kPollMs);
+    if (m_timerId == 0) {
+        LogFailure(L"SetTimer failed; nothing was installed");
+        ShowStatus(kFailed);
+        ShowResult(-1);
+        return FALSE;
+    }
+    if (m_run->CheckExisting()) {
+        RunRemoval();
+        if (m_run->CheckClosed())
             RescanDevices();
     }
-
-    // The page keeps no handle of the installation worker; its result comes through
-    // m_installResult, which the poll timer reads.
-    UniqueHandle installer(CreateThread(nullptr, 0, &InstallThreadProc, this, 0, nullptr));
-    if (!installer) {
-        m_installResult = -1;
-        ShowStatus(kFailed);
-    }
-    m_timerId = SetTimer(kPollTimer, kPollMs);
+    StartInstallation();
     return FALSE;
 }
 
-DWORD WINAPI CStep5::RemovalThreadProc(LPVOID event) {
-    const CString printer = ChosenPrinter();
-    StringList queues;
-    if (theSetup.ListPrinters(printer.c_str(), queues) != 0) {
-        for (const std::wstring& queue : queues)
-            theSetup.DeletePrinterAndDriver(queue.c_str());
+void CStep5::RunRemoval() {
+    // The GUI thread waits for the whole removal: nothing else may change the spooler then.
+    UniqueHandle done(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    ShowStatus(kRemoving);
+    if (!done) {
+        LogFailure(L"CreateEventW failed; nothing was removed");
+        return;
     }
-    SetEvent(static_cast<HANDLE>(event));
+    RemovalJob job{done.get(), m_run.get()};
+    UniqueHandle worker(CreateThread(nullptr, 0, &RemovalThreadProc, &job, 0, nullptr));
+    // Without a worker nothing would ever set the event.
+    if (!worker) {
+        LogFailure(L"CreateThread failed; nothing was removed");
+        return;
+    }
+    WaitForSingleObject(done.get(), INFINITE);
+    ResetEvent(done.get());
+}
+
+void CStep5::StartInstallation() {
+    // The page keeps no handle of the installation worker; its result comes through
+    // m_installResult, which the poll timer reads.
+    UniqueHandle installer(CreateThread(nullptr, 0, &InstallThreadProc, this, 0, nullptr));
+    if (installer)
+        return;
+    LogFailure(L"CreateThread failed; nothing was installed");
+    // Queues the removal deleted must come back all the same.
+    m_run->Restore();
+    ShowStatus(kFailed);
+    m_installResult = -1;
+}
+
+DWORD WINAPI CStep5::RemovalThreadProc(LPVOID parameter) {
+    const auto* job = static_cast<const RemovalJob*>(parameter);
+    job->run->Remove();
+    SetEvent(job->done);
     return 0;
 }
 
 DWORD WINAPI CStep5::InstallThreadProc(LPVOID parameter) {
     auto* page = static_cast<CStep5*>(parameter);
+    CFinishRun& run = *page->m_run;
     page->ShowStatus(kInstalling);
-    if (theSetup.Install() != 0) {
-        if (theSetup.GetMakeDefault() != 0)
-            theSetup.MakeDefaultPrinter(nullptr);
-        if (theSetup.GetPrintTestPage() != 0)
-            theSetup.PrintTestPage(nullptr);
+    if (run.Install() != 0) {
+        run.ApplyOptions();
         page->ShowStatus(kInstalled);
         // The success text stays a moment before the message box covers it.
         if (IClockService* clock = Services().clock)
@@ -138,6 +168,7 @@ DWORD WINAPI CStep5::InstallThreadProc(LPVOID parameter) {
         page->m_installResult = 1;
         return 0;
     }
+    run.Restore();
     page->ShowStatus(kFailed);
     page->m_installResult = -1;
     return 1;
@@ -159,13 +190,19 @@ void CStep5::OnResultPoll(UINT_PTR timerId) {
         return;
     KillTimer(m_timerId);
     const int32_t result = m_installResult;
+    m_installResult = 0;
+    ShowResult(result);
+}
+
+void CStep5::ShowResult(int32_t result) {
+    m_run->End(result == 1 ? 1 : 0);
+    m_run.reset();
     if (result == -1)
         MessageBox(kFailed, L"ERROR", MB_OK | MB_ICONHAND);
     if (result == 1) {
         MessageBox(kSucceededBox, L"OK", MB_OK | MB_ICONINFORMATION);
         GetSheet()->EndDialog(IDCANCEL);
     }
-    m_installResult = 0;
     EnableNavigation(TRUE);
 }
 
@@ -174,24 +211,27 @@ void CStep5::EnableNavigation(BOOL enable) {
     sheet->SetWizardButtons(enable ? (PSWIZB_BACK | PSWIZB_FINISH) : PSWIZB_DISABLEDFINISH);
     if (HWND cancel = ::GetDlgItem(sheet->GetSafeHwnd(), IDCANCEL))
         EnableWindow(cancel, enable);
-    // The worker writes into this page up to its last action, so nothing may close the wizard
-    // while it runs.
-    sheet->BlockClosing(!enable);
+    // The worker writes into this page up to its last action, so nothing may close the wizard or
+    // leave the page while it runs.
+    sheet->BlockNavigation(!enable);
 }
 
 int CStep5::RescanDevices() {
     IDeviceTreeService* tree = Services().deviceTree;
     if (tree == nullptr)
         return 0;
+    // The lines go to standard output, which a windowed program has not, and to the setup log.
     uint32_t root = 0;
     uint32_t result = tree->LocateRoot(root);
     if (result != 0) {
         std::printf("CM_Locate_DevNode failed: %x\n", result);
+        LogLine(LogLevel::kWarning, L"CM_Locate_DevNode failed: " + Hex(result));
         return 0;
     }
     result = tree->Reenumerate(root);
     if (result != 0) {
         std::printf("CM_Reenumerate_DevNode failed: %x\n", result);
+        LogLine(LogLevel::kWarning, L"CM_Reenumerate_DevNode failed: " + Hex(result));
         return 0;
     }
     return 1;

@@ -2,8 +2,10 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 
 #include "framework/property_page.h"
+#include "install/finish_run.h"
 
 // WM_USER + 100: the page's texts have changed and are to be shown.
 constexpr UINT WM_INSTALL_STATUS = WM_USER + 100;
@@ -21,7 +23,8 @@ class CStep5 : public CPropertyPage {
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
     void EnableNavigation(BOOL enable);
-    static DWORD WINAPI RemovalThreadProc(LPVOID event);
+    // Its parameter is a RemovalJob.
+    static DWORD WINAPI RemovalThreadProc(LPVOID job);
     static DWORD WINAPI InstallThreadProc(LPVOID page);
     int RescanDevices();
 
@@ -35,6 +38,19 @@ class CStep5 : public CPropertyPage {
     UINT_PTR m_timerId = 0;
 
   private:
+    // What the removal worker is given: the event it sets when done, and the run it removes for.
+    struct RemovalJob {
+        HANDLE done;
+        CFinishRun* run;
+    };
+
+    void RunRemoval();
+    void StartInstallation();
     void OnResultPoll(UINT_PTR timerId);
+    // Ends the run with its result, tells the user, and gives the controls back.
+    void ShowResult(int32_t result);
     void ShowStatus(const wchar_t* text);
+
+    // The Finish under way, from Finish until its result has been shown.
+    std::unique_ptr<CFinishRun> m_run;
 };

@@ -53,7 +53,7 @@ void CPropertySheet::SetWizardButtons(DWORD flags) {
 void CPropertySheet::EndDialog(int result) {
     m_ending = true;
     m_endResult = result;
-    m_closingBlocked = false;
+    m_navigationBlocked = false;
     if (m_hWnd != nullptr)
         PropSheet_PressButton(m_hWnd, PSBTN_CANCEL);
 }
@@ -93,16 +93,22 @@ int CALLBACK CPropertySheet::SheetCallback(HWND window, UINT message, LPARAM) {
     return 0;
 }
 
-bool CPropertySheet::IsCloseRequest(UINT message, WPARAM wParam) const {
+bool CPropertySheet::IsNavigationRequest(UINT message, WPARAM wParam) {
+    // The sheet's own ids of its Back, Next and Finish buttons.
+    constexpr WORD kBackButton = 0x3023;
+    constexpr WORD kFinishButton = 0x3025;
     switch (message) {
         case WM_CLOSE:
             return true;
         case WM_SYSCOMMAND:
             return (wParam & 0xFFF0) == SC_CLOSE;
         case WM_COMMAND:
-            return LOWORD(wParam) == IDCANCEL;
+            return LOWORD(wParam) == IDCANCEL ||
+                   (LOWORD(wParam) >= kBackButton && LOWORD(wParam) <= kFinishButton);
         case PSM_PRESSBUTTON:
-            return wParam == PSBTN_CANCEL;
+        case PSM_SETCURSEL:
+        case PSM_SETCURSELID:
+            return true;
         default:
             return false;
     }
@@ -113,7 +119,7 @@ LRESULT CALLBACK CPropertySheet::SubclassProc(HWND window, UINT message, WPARAM 
     auto* sheet = reinterpret_cast<CPropertySheet*>(data);
     if (message == WM_NCDESTROY) {
         RemoveWindowSubclass(window, &SubclassProc, kSubclassId);
-    } else if (sheet->m_closingBlocked && sheet->IsCloseRequest(message, wParam)) {
+    } else if (sheet->m_navigationBlocked && IsNavigationRequest(message, wParam)) {
         return 0;
     }
     return DefSubclassProc(window, message, wParam, lParam);

@@ -33,15 +33,17 @@ class CPropertySheet {
     void SetWizardButtons(DWORD flags);
     void EndDialog(int result);
 
-    // While blocked, nothing closes the sheet: not its Cancel button, not Esc, Alt+F4, the
-    // system menu or WM_CLOSE. EndDialog still does.
-    void BlockClosing(bool blocked) { m_closingBlocked = blocked; }
+    // While blocked, nothing closes the sheet or moves it to another page: not its Cancel button,
+    // Esc, Alt+F4, the system menu or WM_CLOSE, nor a press of Back, Next or Finish, whether
+    // clicked or sent as PSM_PRESSBUTTON, nor a page change asked for by message. EndDialog
+    // still closes it.
+    void BlockNavigation(bool blocked) { m_navigationBlocked = blocked; }
 
   private:
     static int CALLBACK SheetCallback(HWND window, UINT message, LPARAM lParam);
     static LRESULT CALLBACK SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                                          UINT_PTR id, DWORD_PTR data);
-    bool IsCloseRequest(UINT message, WPARAM wParam) const;
+    static bool IsNavigationRequest(UINT message, WPARAM wParam);
 
     CString m_caption;
     HWND m_parent;
@@ -49,7 +51,7 @@ class CPropertySheet {
     bool m_wizard = false;
     std::vector<CPropertyPage*> m_pages;
     HWND m_hWnd = nullptr;
-    bool m_closingBlocked = false;
+    bool m_navigationBlocked = false;
     bool m_ending = false;
     INT_PTR m_endResult = 0;
 };

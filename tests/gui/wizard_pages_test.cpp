@@ -44,11 +44,10 @@ class WizardPagesTest : public ::testing::Test, protected CFakeMachine {
         programPath.path = SourcePath("sample-setup/PavonisSetup.exe");
         theSetup.Init();
         checkedPrinters.clear();
-        // The printer UI creates the queue it is told to install, unless a test says otherwise.
+        // The printer UI carries out what it is told, unless a test makes its installs fail.
         launcher.onRun = [this](const std::wstring& command) {
-            if (command.find(L"/if") != std::wstring::npos && installSucceeds) {
-                spooler.AddQueue(theSetup.printerName, theSetup.printerName);
-            }
+            if (installSucceeds || command.find(L" /if ") == std::wstring::npos)
+                CarryOutPrintUi(spooler, command);
         };
     }
 
@@ -317,8 +316,11 @@ TEST_F(WizardPagesTest, FinishRemovesTheQueuesOfTheNameFirst) {
     EXPECT_TRUE(spooler.HasQueue(L"Korvel RV-1800KX"));
     EXPECT_TRUE(spooler.HasQueue(L"Korvel RV-1800K"));  // installed anew
     EXPECT_EQ(deviceTree.rescans, 1);
+    // The existence check lets its handle go before the removal: while one is open, the spooler
+    // only marks the queue for deletion, and its driver stays in use.
     ASSERT_GE(spooler.calls.size(), 2u);
     EXPECT_EQ(spooler.calls[0], L"open Korvel RV-1800K");
+    EXPECT_EQ(spooler.calls[1], L"close");
 }
 
 TEST_F(WizardPagesTest, AFailureIsShownAndFinishCanBePressedAgain) {
@@ -348,9 +350,9 @@ TEST_F(WizardPagesTest, AFailureIsShownAndFinishCanBePressedAgain) {
 TEST_F(WizardPagesTest, NothingClosesTheWizardWhileTheInstallationRuns) {
     std::promise<void> release;
     std::shared_future<void> released = release.get_future().share();
-    launcher.onRun = [this, released](const std::wstring&) {
+    launcher.onRun = [this, released](const std::wstring& command) {
         released.wait();
-        spooler.AddQueue(theSetup.printerName, theSetup.printerName);
+        CarryOutPrintUi(spooler, command);
     };
     Run([&](HWND sheet) {
         WalkToInstallPage(sheet);
@@ -364,8 +366,14 @@ TEST_F(WizardPagesTest, NothingClosesTheWizardWhileTheInstallationRuns) {
         PostMessageW(sheet, WM_SYSCOMMAND, SC_CLOSE, 0);
         PostMessageW(sheet, WM_COMMAND, IDCANCEL, 0);
         wd::Press(sheet, PSBTN_CANCEL);
+        // Nor does anything leave the page or start a second run beside the first.
+        wd::Press(sheet, PSBTN_BACK);
+        wd::Press(sheet, PSBTN_FINISH);
+        PostMessageW(sheet, WM_COMMAND, wd::kFinishButton, 0);
         Sleep(300);
         EXPECT_TRUE(IsWindow(sheet));
+        EXPECT_EQ(wd::CurrentPageIndex(sheet), 3);
+        EXPECT_EQ(launcher.runs.size(), 1u);
         release.set_value();
         HWND box = wd::FindMessageBox(L"OK", kWait, GetCurrentProcessId());
         ASSERT_NE(box, nullptr);
@@ -382,7 +390,8 @@ TEST_F(WizardPagesTest, LongPrinterNamesAreUsedWholeOrNotAtAll) {
     CTempFolder folder;
     folder.Write("PrinterInfor.Inf", Utf16LeFile("[RV系列]\nLONG-150\nLONG-210\n[PRINTER_NAME]\n"
                                                  "LONG-150=" +
-                                                 name150 + "\nLONG-210=" + name210 + "\n"));
+                                                 name150 + "\nLONG-210=" + name210 +
+                                                 "\n[PRINTER_TYPE]\n" + name150 + "=24\n"));
     programPath.path = folder.WindowsPath() + L"PavonisSetup.exe";
     theSetup.Init();
     const std::wstring wide150(name150.begin(), name150.end());
@@ -423,6 +432,25 @@ TEST_F(WizardPagesTest, LongPrinterNamesAreUsedWholeOrNotAtAll) {
     // The removal looked for copies of the whole name, so the old copy is gone.
     EXPECT_FALSE(spooler.HasQueue(wide150 + L" (Copy 1)"));
     EXPECT_TRUE(spooler.HasQueue(wide150));
+}
+
+TEST_F(WizardPagesTest, AnEmptyPrinterNameFailsWithNothingTouched) {
+    spooler.AddQueue(L"Korvel RV-1800K", L"Korvel RV-1800K");
+    Run([this](HWND sheet) {
+        WalkToInstallPage(sheet);
+        // As when the model has no printer name in the setup data.
+        theSetup.SetPrinterName(L"");
+        wd::Press(sheet, PSBTN_FINISH);
+        HWND box = wd::FindMessageBox(L"ERROR", kWait, GetCurrentProcessId());
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(wd::MessageText(box), L"打印机驱动安装失败！");
+        wd::Answer(box, IDOK);
+        ASSERT_TRUE(wd::WaitForClose(box, kWait));
+        wd::Press(sheet, PSBTN_CANCEL);
+    });
+    EXPECT_TRUE(spooler.calls.empty());
+    EXPECT_TRUE(launcher.runs.empty());
+    EXPECT_TRUE(spooler.HasQueue(L"Korvel RV-1800K"));
 }
 
 TEST_F(WizardPagesTest, TheOptionsPageWorksWhenASheetAddsIt) {
