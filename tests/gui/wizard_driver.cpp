@@ -35,11 +35,18 @@ HWND MessageTextControl(HWND box) {
 }
 
 std::wstring WindowText(HWND window) {
-    const LRESULT length = Send(window, WM_GETTEXTLENGTH);
-    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-    const LRESULT copied =
-        Send(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
-    text.resize(static_cast<size_t>(copied));
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kMessageTimeoutMs,
+                             &length)) {
+        return L"<unreadable>";
+    }
+    std::wstring text(length + 1, L'\0');
+    DWORD_PTR copied = 0;
+    if (!SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
+                             SMTO_ABORTIFHUNG, kMessageTimeoutMs, &copied)) {
+        return L"<unreadable>";
+    }
+    text.resize(copied);
     return text;
 }
 

@@ -27,6 +27,8 @@ void Press(HWND sheet, int button);
 bool IsButtonEnabled(HWND sheet, int id);
 bool IsButtonVisible(HWND sheet, int id);
 
+// The text of control `id`, or "<unreadable>" when the control is missing or does not answer, so
+// that a failed read never passes for an empty text.
 std::wstring Text(HWND page, int id);
 bool IsVisible(HWND page, int id);
 std::vector<std::wstring> ListItems(HWND page, int id);
