@@ -3,6 +3,9 @@
 #include <commctrl.h>
 #include <prsht.h>
 
+#include <algorithm>
+#include <iterator>
+
 namespace WizardDriver {
 
 namespace {
@@ -48,6 +51,78 @@ std::wstring WindowText(HWND window) {
     }
     text.resize(copied);
     return text;
+}
+
+// The buttons a message box can have, named in the order of their ids.
+const struct {
+    int id;
+    const wchar_t* name;
+} kBoxButtons[] = {{IDOK, L"OK"},
+                   {IDCANCEL, L"Cancel"},
+                   {IDABORT, L"Abort"},
+                   {IDRETRY, L"Retry"},
+                   {IDIGNORE, L"Ignore"},
+                   {IDYES, L"Yes"},
+                   {IDNO, L"No"},
+                   {IDHELP, L"Help"},
+                   {IDTRYAGAIN, L"Try Again"},
+                   {IDCONTINUE, L"Continue"}};
+
+// The buttons of each MB_ button type; MB_HELP adds Help to any of them.
+const struct {
+    UINT type;
+    int ids[3];
+} kTypeButtons[] = {{MB_OK, {IDOK}},
+                    {MB_OKCANCEL, {IDOK, IDCANCEL}},
+                    {MB_ABORTRETRYIGNORE, {IDABORT, IDRETRY, IDIGNORE}},
+                    {MB_YESNOCANCEL, {IDYES, IDNO, IDCANCEL}},
+                    {MB_YESNO, {IDYES, IDNO}},
+                    {MB_RETRYCANCEL, {IDRETRY, IDCANCEL}},
+                    {MB_CANCELTRYCONTINUE, {IDCANCEL, IDTRYAGAIN, IDCONTINUE}}};
+
+// The icons a message box can show, by the MB_ flag that asks for each.
+const struct {
+    UINT flag;
+    LPCWSTR id;
+    const wchar_t* name;
+} kBoxIcons[] = {{MB_ICONHAND, IDI_HAND, L"error"},
+                 {MB_ICONQUESTION, IDI_QUESTION, L"question"},
+                 {MB_ICONEXCLAMATION, IDI_EXCLAMATION, L"warning"},
+                 {MB_ICONASTERISK, IDI_ASTERISK, L"information"}};
+
+std::wstring LookLine(const std::wstring& caption, const std::wstring& text, const wchar_t* icon,
+                      const std::wstring& buttons) {
+    return caption + L" | " + text + L" | " + icon + L" |" + buttons;
+}
+
+// The icon control of a message box: its static with the SS_ICON style (id 1088 in Wine 8). Wine
+// keeps it, holding no icon, in a box that asks for none.
+HWND IconControl(HWND box) {
+    for (HWND child = GetWindow(box, GW_CHILD); child != nullptr;
+         child = GetWindow(child, GW_HWNDNEXT)) {
+        wchar_t className[16] = {};
+        GetClassNameW(child, className, 16);
+        if (lstrcmpiW(className, L"Static") == 0 &&
+            (GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
+            return child;
+        }
+    }
+    return nullptr;
+}
+
+// The icon a message box shows: its icon control holds the very handle LoadIcon gives for that
+// system icon. That holds in the box's own process only: Wine's icon handles are the process's own.
+const wchar_t* IconName(HWND box) {
+    HWND control = IconControl(box);
+    const auto shown =
+        control != nullptr ? reinterpret_cast<HICON>(Send(control, STM_GETICON)) : nullptr;
+    if (shown == nullptr)
+        return L"none";
+    for (const auto& icon : kBoxIcons) {
+        if (shown == LoadIconW(nullptr, icon.id))
+            return icon.name;
+    }
+    return L"unknown";
 }
 
 // The first visible top-level dialog of the process (0: any) that `matches`.
@@ -171,6 +246,36 @@ HWND FindMessageBox(const wchar_t* caption, DWORD timeoutMs, DWORD processId) {
 
 std::wstring MessageText(HWND box) {
     return WindowText(MessageTextControl(box));
+}
+
+std::wstring MessageLook(HWND box) {
+    std::wstring buttons;
+    for (const auto& button : kBoxButtons) {
+        HWND control = GetDlgItem(box, button.id);
+        if (control != nullptr && IsWindowVisible(control))
+            buttons += std::wstring(L" ") + button.name;
+    }
+    return LookLine(WindowText(box), MessageText(box), IconName(box), buttons);
+}
+
+std::wstring MessageLook(const wchar_t* caption, const wchar_t* text, UINT type) {
+    const wchar_t* icon = L"none";
+    for (const auto& candidate : kBoxIcons) {
+        if ((type & MB_ICONMASK) == candidate.flag)
+            icon = candidate.name;
+    }
+    std::wstring buttons;
+    for (const auto& button : kBoxButtons) {
+        bool shown = button.id == IDHELP && (type & MB_HELP) != 0;
+        for (const auto& set : kTypeButtons) {
+            shown = shown || (set.type == (type & MB_TYPEMASK) &&
+                              std::find(std::begin(set.ids), std::end(set.ids), button.id) !=
+                                  std::end(set.ids));
+        }
+        if (shown)
+            buttons += std::wstring(L" ") + button.name;
+    }
+    return LookLine(caption, text, icon, buttons);
 }
 
 void Answer(HWND box, int id) {

@@ -40,6 +40,12 @@ void SelectListItem(HWND page, int id, int index);
 HWND FindMessageBox(const wchar_t* caption, DWORD timeoutMs, DWORD processId = 0);
 // The text of a message box.
 std::wstring MessageText(HWND box);
+// What a message box shows, as one line "caption | text | icon | buttons", e.g.
+// "ERROR | 打印机驱动安装失败！ | error | OK". The icon is none, error, question, warning,
+// information or unknown; the buttons are named in the order of their ids.
+std::wstring MessageLook(HWND box);
+// The line MessageLook gives for the box that MessageBoxW(owner, text, caption, type) shows.
+std::wstring MessageLook(const wchar_t* caption, const wchar_t* text, UINT type);
 // Closes a message box with the button `id` (IDOK, IDCANCEL).
 void Answer(HWND box, int id);
 

@@ -35,6 +35,16 @@ constexpr wchar_t kWelcome[] =
     L"窗口中的“取消”按钮来中断它。\n\n点击“下一步”按钮选择打印机驱动程序。";
 const std::vector<std::wstring> kSeries = {L"RV-1800K", L"RV-2400K", L"RV-630K", L"RV-90",
                                            L"RV-95"};
+// What each message box of the pages shows: caption, text, icon and buttons.
+const std::wstring kQuestionBox = wd::MessageLook(
+    L"欢迎使用Korvel打印机",
+    L"\n检测到您所使用的打印机驱动程序不在本安装程序内！\n单击确定选用其它驱动安装，单击取消退出安"
+    L"装程序！",
+    MB_OKCANCEL);
+const std::wstring kSucceededBox =
+    wd::MessageLook(L"OK", L"打印机驱动安装成功！", MB_OK | MB_ICONINFORMATION);
+const std::wstring kFailedBox =
+    wd::MessageLook(L"ERROR", L"打印机驱动安装失败！", MB_OK | MB_ICONHAND);
 
 // The real sheet and pages on fake services, on the sample setup folder. A script drives the
 // wizard from a second thread while this one runs it, as the program does, modally.
@@ -193,10 +203,7 @@ TEST_F(WizardPagesTest, AnUnlistedModelAsksFirstAndOkShowsTheSeries) {
             wd::Press(sheet, PSBTN_NEXT);
             HWND box = wd::FindMessageBox(L"欢迎使用Korvel打印机", kWait, GetCurrentProcessId());
             ASSERT_NE(box, nullptr);
-            EXPECT_EQ(
-                wd::MessageText(box),
-                L"\n检测到您所使用的打印机驱动程序不在本安装程序内！\n单击确定选用其它驱动安装，"
-                L"单击取消退出安装程序！");
+            EXPECT_EQ(wd::MessageLook(box), kQuestionBox);
             wd::Answer(box, IDOK);
             ASSERT_TRUE(wd::WaitForPage(sheet, 1, kWait));
             EXPECT_EQ(wd::ListItems(wd::CurrentPage(sheet), IDC_STEP3_DRIVERS), kSeries);
@@ -212,6 +219,7 @@ TEST_F(WizardPagesTest, CancellingTheQuestionEndsTheWizardWithNothingStored) {
         wd::Press(sheet, PSBTN_NEXT);
         HWND box = wd::FindMessageBox(L"欢迎使用Korvel打印机", kWait, GetCurrentProcessId());
         ASSERT_NE(box, nullptr);
+        EXPECT_EQ(wd::MessageLook(box), kQuestionBox);
         wd::Answer(box, IDCANCEL);
         EXPECT_TRUE(wd::WaitForClose(sheet, kWait));
     });
@@ -285,7 +293,7 @@ TEST_F(WizardPagesTest, FinishInstallsMakesTheDefaultAndCloses) {
         wd::Press(sheet, PSBTN_FINISH);
         HWND box = wd::FindMessageBox(L"OK", kWait, GetCurrentProcessId());
         ASSERT_NE(box, nullptr);
-        EXPECT_EQ(wd::MessageText(box), L"打印机驱动安装成功！");
+        EXPECT_EQ(wd::MessageLook(box), kSucceededBox);
         EXPECT_EQ(wd::Text(wd::CurrentPage(sheet), IDC_STEP5_STATUS), L"打印机驱动已成功安装！");
         wd::Answer(box, IDOK);
         EXPECT_TRUE(wd::WaitForClose(sheet, kWait));
@@ -310,6 +318,7 @@ TEST_F(WizardPagesTest, FinishRemovesTheQueuesOfTheNameFirst) {
         wd::Press(sheet, PSBTN_FINISH);
         HWND box = wd::FindMessageBox(L"OK", kWait, GetCurrentProcessId());
         ASSERT_NE(box, nullptr);
+        EXPECT_EQ(wd::MessageLook(box), kSucceededBox);
         wd::Answer(box, IDOK);
         EXPECT_TRUE(wd::WaitForClose(sheet, kWait));
     });
@@ -329,7 +338,7 @@ TEST_F(WizardPagesTest, AFailureIsShownAndFinishCanBePressedAgain) {
             wd::Press(sheet, PSBTN_FINISH);
             HWND box = wd::FindMessageBox(L"ERROR", kWait, GetCurrentProcessId());
             ASSERT_NE(box, nullptr);
-            EXPECT_EQ(wd::MessageText(box), L"打印机驱动安装失败！");
+            EXPECT_EQ(wd::MessageLook(box), kFailedBox);
             wd::Answer(box, IDOK);
             ASSERT_TRUE(wd::WaitForClose(box, kWait));
             EXPECT_EQ(wd::Text(wd::CurrentPage(sheet), IDC_STEP5_STATUS), L"打印机驱动安装失败！");
@@ -369,6 +378,7 @@ TEST_F(WizardPagesTest, NothingClosesTheWizardWhileTheInstallationRuns) {
         release.set_value();
         HWND box = wd::FindMessageBox(L"OK", kWait, GetCurrentProcessId());
         ASSERT_NE(box, nullptr);
+        EXPECT_EQ(wd::MessageLook(box), kSucceededBox);
         wd::Answer(box, IDOK);
         EXPECT_TRUE(wd::WaitForClose(sheet, kWait));
     });
@@ -417,6 +427,7 @@ TEST_F(WizardPagesTest, LongPrinterNamesAreUsedWholeOrNotAtAll) {
         wd::Press(sheet, PSBTN_FINISH);
         HWND box = wd::FindMessageBox(L"OK", kWait, GetCurrentProcessId());
         ASSERT_NE(box, nullptr);
+        EXPECT_EQ(wd::MessageLook(box), kSucceededBox);
         wd::Answer(box, IDOK);
         EXPECT_TRUE(wd::WaitForClose(sheet, kWait));
     });
