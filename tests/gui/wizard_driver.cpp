@@ -12,6 +12,8 @@ namespace {
 
 constexpr DWORD kPollMs = 20;
 constexpr DWORD kMessageTimeoutMs = 5000;
+// The text of a window that is missing or does not answer.
+constexpr wchar_t kUnreadable[] = L"<unreadable>";
 
 template <typename Condition>
 bool WaitFor(Condition condition, DWORD timeoutMs) {
@@ -41,13 +43,13 @@ std::wstring WindowText(HWND window) {
     DWORD_PTR length = 0;
     if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kMessageTimeoutMs,
                              &length)) {
-        return L"<unreadable>";
+        return kUnreadable;
     }
     std::wstring text(length + 1, L'\0');
     DWORD_PTR copied = 0;
     if (!SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
                              SMTO_ABORTIFHUNG, kMessageTimeoutMs, &copied)) {
-        return L"<unreadable>";
+        return kUnreadable;
     }
     text.resize(copied);
     return text;
@@ -201,6 +203,21 @@ bool IsButtonVisible(HWND sheet, int id) {
 
 std::wstring Text(HWND page, int id) {
     return WindowText(GetDlgItem(page, id));
+}
+
+std::wstring StoredText(HWND page, int id) {
+    HWND control = GetDlgItem(page, id);
+    if (control == nullptr)
+        return kUnreadable;
+    std::wstring text(256, L'\0');
+    int length = 0;
+    // A text that fills the buffer may have been cut: read again with room to spare.
+    while ((length = InternalGetWindowText(control, text.data(), static_cast<int>(text.size()))) ==
+           static_cast<int>(text.size()) - 1) {
+        text.resize(text.size() * 2);
+    }
+    text.resize(static_cast<size_t>(length));
+    return text;
 }
 
 bool IsVisible(HWND page, int id) {

@@ -30,6 +30,10 @@ bool IsButtonVisible(HWND sheet, int id);
 // The text of control `id`, or "<unreadable>" when the control is missing or does not answer, so
 // that a failed read never passes for an empty text.
 std::wstring Text(HWND page, int id);
+// The text the system keeps for control `id` (or "<unreadable>" when there is no such control),
+// read without sending the control a message: it can be read while the page's thread is blocked,
+// where Text would wait for that thread.
+std::wstring StoredText(HWND page, int id);
 bool IsVisible(HWND page, int id);
 std::vector<std::wstring> ListItems(HWND page, int id);
 int ListSelection(HWND page, int id);

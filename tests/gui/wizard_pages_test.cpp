@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <prsht.h>
 
+#include <atomic>
 #include <functional>
 #include <future>
 #include <memory>
@@ -313,8 +314,17 @@ TEST_F(WizardPagesTest, FinishRemovesTheQueuesOfTheNameFirst) {
     spooler.AddQueue(L"Korvel RV-1800K", L"Korvel RV-1800K");
     spooler.AddQueue(L"Korvel RV-1800K (Copy 1)", L"Korvel RV-1800K");
     spooler.AddQueue(L"Korvel RV-1800KX", L"Other");
-    Run([](HWND sheet) {
+    // The status shown as each old queue goes, read on the removal worker while the page's thread
+    // waits for it, so without a message to the page.
+    std::atomic<HWND> installPage{nullptr};
+    std::vector<std::wstring> statusWhileDeleting;
+    spooler.onCall = [&](const std::wstring& call) {
+        if (call == L"delete")
+            statusWhileDeleting.push_back(wd::StoredText(installPage, IDC_STEP5_STATUS));
+    };
+    Run([&](HWND sheet) {
         WalkToInstallPage(sheet);
+        installPage = wd::CurrentPage(sheet);
         wd::Press(sheet, PSBTN_FINISH);
         HWND box = wd::FindMessageBox(L"OK", kWait, GetCurrentProcessId());
         ASSERT_NE(box, nullptr);
@@ -326,6 +336,7 @@ TEST_F(WizardPagesTest, FinishRemovesTheQueuesOfTheNameFirst) {
     EXPECT_TRUE(spooler.HasQueue(L"Korvel RV-1800KX"));
     EXPECT_TRUE(spooler.HasQueue(L"Korvel RV-1800K"));  // installed anew
     EXPECT_EQ(deviceTree.rescans, 1);
+    EXPECT_EQ(statusWhileDeleting, std::vector<std::wstring>(2, L"正在删除所要替换的驱动..."));
     ASSERT_GE(spooler.calls.size(), 2u);
     EXPECT_EQ(spooler.calls[0], L"open Korvel RV-1800K");
 }
