@@ -112,19 +112,76 @@ HWND IconControl(HWND box) {
     return nullptr;
 }
 
-// The icon a message box shows: its icon control holds the very handle LoadIcon gives for that
-// system icon. That holds in the box's own process only: Wine's icon handles are the process's own.
+// The pixels, as 0xRRGGBB, that `paint` leaves on a bitmap of the given size.
+template <typename Paint>
+std::vector<DWORD> Pixels(int width, int height, Paint paint) {
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    HGDIOBJ previous = SelectObject(memory, bitmap);
+    paint(memory, screen);
+    SelectObject(memory, previous);
+    BITMAPINFO info = {};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    std::vector<DWORD> pixels(static_cast<size_t>(width) * static_cast<size_t>(height));
+    GetDIBits(memory, bitmap, 0, static_cast<UINT>(height), pixels.data(), &info, DIB_RGB_COLORS);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    for (DWORD& pixel : pixels)
+        pixel &= 0xFFFFFF;
+    return pixels;
+}
+
+// Whether the screen shows `icon` in `control`: its pixels there against the icon drawn on the
+// colour of the control's corner, which the system icons leave transparent.
+bool ScreenShows(HWND control, HICON icon) {
+    RECT area = {};
+    GetClientRect(control, &area);
+    POINT origin = {0, 0};
+    ClientToScreen(control, &origin);
+    const std::vector<DWORD> shown = Pixels(area.right, area.bottom, [&](HDC memory, HDC screen) {
+        BitBlt(memory, 0, 0, area.right, area.bottom, screen, origin.x, origin.y, SRCCOPY);
+    });
+    if (shown.empty())
+        return false;
+    const std::vector<DWORD> drawn = Pixels(area.right, area.bottom, [&](HDC memory, HDC) {
+        HBRUSH background =
+            CreateSolidBrush(RGB(shown[0] >> 16, (shown[0] >> 8) & 0xFF, shown[0] & 0xFF));
+        FillRect(memory, &area, background);
+        DeleteObject(background);
+        DrawIconEx(memory, 0, 0, icon, 0, 0, 0, nullptr, DI_NORMAL);
+    });
+    return shown == drawn;
+}
+
+// The icon a message box shows. In the box's own process its icon control holds the very handle
+// LoadIcon gives for that system icon. Wine's icon handles are the process's own (from another
+// process none of them matches), so from there the control's pixels on the screen are compared
+// with each icon instead; that needs the box painted and uncovered, hence the wait.
 const wchar_t* IconName(HWND box) {
     HWND control = IconControl(box);
     const auto shown =
         control != nullptr ? reinterpret_cast<HICON>(Send(control, STM_GETICON)) : nullptr;
     if (shown == nullptr)
         return L"none";
-    for (const auto& icon : kBoxIcons) {
-        if (shown == LoadIconW(nullptr, icon.id))
-            return icon.name;
-    }
-    return L"unknown";
+    DWORD owner = 0;
+    GetWindowThreadProcessId(box, &owner);
+    const wchar_t* name = L"unknown";
+    WaitFor(
+        [&] {
+            for (const auto& icon : kBoxIcons) {
+                HICON system = LoadIconW(nullptr, icon.id);
+                if (owner == GetCurrentProcessId() ? shown == system
+                                                   : ScreenShows(control, system)) {
+                    name = icon.name;
+                    return true;
+                }
+            }
+            return false;
+        },
+        kMessageTimeoutMs);
+    return name;
 }
 
 // The first visible top-level dialog of the process (0: any) that `matches`.
