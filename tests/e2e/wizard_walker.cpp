@@ -12,11 +12,14 @@
 //   buttons                    each wizard button as name=enabled|disabled|hidden, one a line
 //   watch-text ID CAPTION      every text control ID shows, one a line as it changes, until a
 //                              message box with CAPTION is shown
-//   wait-box CAPTION           waits for a message box with CAPTION and prints its text
+//   wait-box CAPTION           waits for a message box with CAPTION and prints what it shows:
+//                              "caption | text | icon | buttons" (WizardDriver::MessageLook)
 //   answer CAPTION ok|cancel   closes that message box with the button, and waits until it is gone
 //   wait-closed                waits until the wizard is gone
 //   default-printer            the name of the default printer
 //   queue NAME                 the port of the queue NAME; fails when there is no such queue
+//   queues                     the names of the local queues, one a line; fails when the spooler
+//                              cannot list them
 //
 // The option --timeout MS, given first, changes the bound of every wait (20 s by default); the
 // last one given counts.
@@ -219,7 +222,7 @@ int WaitBox(const std::wstring& caption) {
     HWND box = WizardDriver::FindMessageBox(caption.c_str(), g_timeoutMs);
     if (box == nullptr)
         return Fail(L"no message box \"" + caption + L"\" appeared");
-    Print(WizardDriver::MessageText(box));
+    Print(WizardDriver::MessageLook(box));
     return 0;
 }
 
@@ -285,6 +288,25 @@ int Queue(std::wstring name) {
     return 0;
 }
 
+int Queues() {
+    DWORD needed = 0;
+    DWORD count = 0;
+    if (!EnumPrintersW(PRINTER_ENUM_LOCAL, nullptr, 4, nullptr, 0, &needed, &count) &&
+        GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
+        const DWORD error = GetLastError();
+        return Fail(L"sizing the list of queues: error " + std::to_wstring(error));
+    }
+    std::vector<BYTE> buffer(needed);
+    if (!EnumPrintersW(PRINTER_ENUM_LOCAL, nullptr, 4, buffer.data(), needed, &needed, &count)) {
+        const DWORD error = GetLastError();
+        return Fail(L"listing the queues: error " + std::to_wstring(error));
+    }
+    const auto* queues = reinterpret_cast<const PRINTER_INFO_4W*>(buffer.data());
+    for (DWORD i = 0; i < count; ++i)
+        Print(queues[i].pPrinterName);
+    return 0;
+}
+
 int Run(const std::vector<std::wstring>& args) {
     const std::wstring command = args.empty() ? std::wstring() : args[0];
     const size_t count = args.size() - (args.empty() ? 0 : 1);
@@ -314,6 +336,8 @@ int Run(const std::vector<std::wstring>& args) {
         return DefaultPrinter();
     if (command == L"queue" && count == 1)
         return Queue(args[1]);
+    if (command == L"queues" && count == 0)
+        return Queues();
     return Fail(L"unknown command or wrong number of arguments: " + command);
 }
 

@@ -27,7 +27,13 @@ void Press(HWND sheet, int button);
 bool IsButtonEnabled(HWND sheet, int id);
 bool IsButtonVisible(HWND sheet, int id);
 
+// The text of control `id`, or "<unreadable>" when the control is missing or does not answer, so
+// that a failed read never passes for an empty text.
 std::wstring Text(HWND page, int id);
+// The text the system keeps for control `id` (or "<unreadable>" when there is no such control),
+// read without sending the control a message: it can be read while the page's thread is blocked,
+// where Text would wait for that thread.
+std::wstring StoredText(HWND page, int id);
 bool IsVisible(HWND page, int id);
 std::vector<std::wstring> ListItems(HWND page, int id);
 int ListSelection(HWND page, int id);
@@ -38,6 +44,12 @@ void SelectListItem(HWND page, int id, int index);
 HWND FindMessageBox(const wchar_t* caption, DWORD timeoutMs, DWORD processId = 0);
 // The text of a message box.
 std::wstring MessageText(HWND box);
+// What a message box shows, as one line "caption | text | icon | buttons", e.g.
+// "ERROR | 打印机驱动安装失败！ | error | OK". The icon is none, error, question, warning,
+// information or unknown; the buttons are named in the order of their ids.
+std::wstring MessageLook(HWND box);
+// The line MessageLook gives for the box that MessageBoxW(owner, text, caption, type) shows.
+std::wstring MessageLook(const wchar_t* caption, const wchar_t* text, UINT type);
 // Closes a message box with the button `id` (IDOK, IDCANCEL).
 void Answer(HWND box, int id);
 

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <prsht.h>
 
+#include <atomic>
 #include <functional>
 #include <future>
 #include <memory>
@@ -35,6 +36,16 @@ constexpr wchar_t kWelcome[] =
     L"窗口中的“取消”按钮来中断它。\n\n点击“下一步”按钮选择打印机驱动程序。";
 const std::vector<std::wstring> kSeries = {L"RV-1800K", L"RV-2400K", L"RV-630K", L"RV-90",
                                            L"RV-95"};
+// What each message box of the pages shows: caption, text, icon and buttons.
+const std::wstring kQuestionBox = wd::MessageLook(
+    L"欢迎使用Korvel打印机",
+    L"\n检测到您所使用的打印机驱动程序不在本安装程序内！\n单击确定选用其它驱动安装，单击取消退出安"
+    L"装程序！",
+    MB_OKCANCEL);
+const std::wstring kSucceededBox =
+    wd::MessageLook(L"OK", L"打印机驱动安装成功！", MB_OK | MB_ICONINFORMATION);
+const std::wstring kFailedBox =
+    wd::MessageLook(L"ERROR", L"打印机驱动安装失败！", MB_OK | MB_ICONHAND);
 
 // The real sheet and pages on fake services, on the sample setup folder. A script drives the
 // wizard from a second thread while this one runs it, as the program does, modally.
@@ -192,10 +203,7 @@ TEST_F(WizardPagesTest, AnUnlistedModelAsksFirstAndOkShowsTheSeries) {
             wd::Press(sheet, PSBTN_NEXT);
             HWND box = wd::FindMessageBox(L"欢迎使用Korvel打印机", kWait, GetCurrentProcessId());
             ASSERT_NE(box, nullptr);
-            EXPECT_EQ(
-                wd::MessageText(box),
-                L"\n检测到您所使用的打印机驱动程序不在本安装程序内！\n单击确定选用其它驱动安装，"
-                L"单击取消退出安装程序！");
+            EXPECT_EQ(wd::MessageLook(box), kQuestionBox);
             wd::Answer(box, IDOK);
             ASSERT_TRUE(wd::WaitForPage(sheet, 1, kWait));
             EXPECT_EQ(wd::ListItems(wd::CurrentPage(sheet), IDC_STEP3_DRIVERS), kSeries);
@@ -211,6 +219,7 @@ TEST_F(WizardPagesTest, CancellingTheQuestionEndsTheWizardWithNothingStored) {
         wd::Press(sheet, PSBTN_NEXT);
         HWND box = wd::FindMessageBox(L"欢迎使用Korvel打印机", kWait, GetCurrentProcessId());
         ASSERT_NE(box, nullptr);
+        EXPECT_EQ(wd::MessageLook(box), kQuestionBox);
         wd::Answer(box, IDCANCEL);
         EXPECT_TRUE(wd::WaitForClose(sheet, kWait));
     });
@@ -284,7 +293,7 @@ TEST_F(WizardPagesTest, FinishInstallsMakesTheDefaultAndCloses) {
         wd::Press(sheet, PSBTN_FINISH);
         HWND box = wd::FindMessageBox(L"OK", kWait, GetCurrentProcessId());
         ASSERT_NE(box, nullptr);
-        EXPECT_EQ(wd::MessageText(box), L"打印机驱动安装成功！");
+        EXPECT_EQ(wd::MessageLook(box), kSucceededBox);
         EXPECT_EQ(wd::Text(wd::CurrentPage(sheet), IDC_STEP5_STATUS), L"打印机驱动已成功安装！");
         wd::Answer(box, IDOK);
         EXPECT_TRUE(wd::WaitForClose(sheet, kWait));
@@ -304,11 +313,21 @@ TEST_F(WizardPagesTest, FinishRemovesTheQueuesOfTheNameFirst) {
     spooler.AddQueue(L"Korvel RV-1800K", L"Korvel RV-1800K");
     spooler.AddQueue(L"Korvel RV-1800K (Copy 1)", L"Korvel RV-1800K");
     spooler.AddQueue(L"Korvel RV-1800KX", L"Other");
-    Run([](HWND sheet) {
+    // The status shown as each old queue goes, read on the removal worker while the page's thread
+    // waits for it, so without a message to the page.
+    std::atomic<HWND> installPage{nullptr};
+    std::vector<std::wstring> statusWhileDeleting;
+    spooler.onCall = [&](const std::wstring& call) {
+        if (call == L"delete")
+            statusWhileDeleting.push_back(wd::StoredText(installPage, IDC_STEP5_STATUS));
+    };
+    Run([&](HWND sheet) {
         WalkToInstallPage(sheet);
+        installPage = wd::CurrentPage(sheet);
         wd::Press(sheet, PSBTN_FINISH);
         HWND box = wd::FindMessageBox(L"OK", kWait, GetCurrentProcessId());
         ASSERT_NE(box, nullptr);
+        EXPECT_EQ(wd::MessageLook(box), kSucceededBox);
         wd::Answer(box, IDOK);
         EXPECT_TRUE(wd::WaitForClose(sheet, kWait));
     });
@@ -316,6 +335,7 @@ TEST_F(WizardPagesTest, FinishRemovesTheQueuesOfTheNameFirst) {
     EXPECT_TRUE(spooler.HasQueue(L"Korvel RV-1800KX"));
     EXPECT_TRUE(spooler.HasQueue(L"Korvel RV-1800K"));  // installed anew
     EXPECT_EQ(deviceTree.rescans, 1);
+    EXPECT_EQ(statusWhileDeleting, std::vector<std::wstring>(2, L"正在删除所要替换的驱动..."));
     // The existence check lets its handle go before the removal: while one is open, the spooler
     // only marks the queue for deletion, and its driver stays in use.
     ASSERT_GE(spooler.calls.size(), 2u);
@@ -331,7 +351,7 @@ TEST_F(WizardPagesTest, AFailureIsShownAndFinishCanBePressedAgain) {
             wd::Press(sheet, PSBTN_FINISH);
             HWND box = wd::FindMessageBox(L"ERROR", kWait, GetCurrentProcessId());
             ASSERT_NE(box, nullptr);
-            EXPECT_EQ(wd::MessageText(box), L"打印机驱动安装失败！");
+            EXPECT_EQ(wd::MessageLook(box), kFailedBox);
             wd::Answer(box, IDOK);
             ASSERT_TRUE(wd::WaitForClose(box, kWait));
             EXPECT_EQ(wd::Text(wd::CurrentPage(sheet), IDC_STEP5_STATUS), L"打印机驱动安装失败！");
@@ -377,6 +397,7 @@ TEST_F(WizardPagesTest, NothingClosesTheWizardWhileTheInstallationRuns) {
         release.set_value();
         HWND box = wd::FindMessageBox(L"OK", kWait, GetCurrentProcessId());
         ASSERT_NE(box, nullptr);
+        EXPECT_EQ(wd::MessageLook(box), kSucceededBox);
         wd::Answer(box, IDOK);
         EXPECT_TRUE(wd::WaitForClose(sheet, kWait));
     });
@@ -426,6 +447,7 @@ TEST_F(WizardPagesTest, LongPrinterNamesAreUsedWholeOrNotAtAll) {
         wd::Press(sheet, PSBTN_FINISH);
         HWND box = wd::FindMessageBox(L"OK", kWait, GetCurrentProcessId());
         ASSERT_NE(box, nullptr);
+        EXPECT_EQ(wd::MessageLook(box), kSucceededBox);
         wd::Answer(box, IDOK);
         EXPECT_TRUE(wd::WaitForClose(sheet, kWait));
     });
@@ -443,7 +465,7 @@ TEST_F(WizardPagesTest, AnEmptyPrinterNameFailsWithNothingTouched) {
         wd::Press(sheet, PSBTN_FINISH);
         HWND box = wd::FindMessageBox(L"ERROR", kWait, GetCurrentProcessId());
         ASSERT_NE(box, nullptr);
-        EXPECT_EQ(wd::MessageText(box), L"打印机驱动安装失败！");
+        EXPECT_EQ(wd::MessageLook(box), kFailedBox);
         wd::Answer(box, IDOK);
         ASSERT_TRUE(wd::WaitForClose(box, kWait));
         wd::Press(sheet, PSBTN_CANCEL);
