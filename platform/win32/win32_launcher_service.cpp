@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/win32/unique_handle.h"
+#include "platform/win32/win32_failure.h"
 
 namespace {
 
@@ -21,6 +22,7 @@ std::wstring SystemDirectory(uint32_t& error) {
     }
     if (length == 0 || length >= path.size()) {
         error = length == 0 ? GetLastError() : ERROR_INSUFFICIENT_BUFFER;
+        RecordWin32Failure(L"GetSystemDirectoryW", error);
         return std::wstring();
     }
     path.resize(length);
@@ -55,6 +57,7 @@ LaunchResult CWin32LauncherService::RunSystemProgram(const wchar_t* program,
     info.nShow = SW_SHOWNORMAL;
     if (!ShellExecuteExW(&info)) {
         error = GetLastError();
+        RecordWin32Failure(L"ShellExecuteExW", error);
         return LaunchResult::kNotStarted;
     }
     // The shell hands back no process when the start went through some other route; then there

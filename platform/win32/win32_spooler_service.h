@@ -2,15 +2,17 @@
 
 #include <windows.h>
 #include <winspool.h>
-// <winspool.h> maps these two names to the wide functions, which would rename the members of the
+// <winspool.h> maps these names to the wide functions, which would rename the members of the
 // same names in every file that sees both headers. The functions keep their wide names.
 #undef OpenPrinter
 #undef DeletePrinterDriver
+#undef SetDefaultPrinter
 
 #include "platform/spooler_service.h"
 
-// The local print spooler through the winspool API. The printer handles it opens are handed to
-// the caller, who closes them with ClosePrinter.
+// The local print spooler through the winspool API. The printer handles OpenPrinter opens are
+// handed to the caller, who closes them with ClosePrinter; every other method closes what it
+// opens.
 class CWin32SpoolerService : public ISpoolerService {
   public:
     bool ListLocalPrinters(StringList& names) override;
@@ -20,4 +22,10 @@ class CWin32SpoolerService : public ISpoolerService {
     bool DeletePrinter(PrinterHandle printer) override;
     bool ClosePrinter(PrinterHandle printer) override;
     bool DeletePrinterDriver(const wchar_t* name) override;
+    QueueLookup LookUpQueue(const wchar_t* name, QueueState& state) override;
+    bool ReadQueue(const wchar_t* name, QueueRecord& record) override;
+    bool IsDriverInstalled(const wchar_t* name) override;
+    bool InstallDriverFromPackage(const QueueRecord& record) override;
+    bool AddQueue(const QueueRecord& record) override;
+    bool SetDefaultPrinter(const wchar_t* name) override;
 };

@@ -29,6 +29,18 @@ class CCountingSpoolerService : public ISpoolerService {
     bool DeletePrinterDriver(const wchar_t* name) override {
         return m_inner.DeletePrinterDriver(name);
     }
+    QueueLookup LookUpQueue(const wchar_t* name, QueueState& state) override {
+        return m_inner.LookUpQueue(name, state);
+    }
+    bool ReadQueue(const wchar_t* name, QueueRecord& record) override {
+        return m_inner.ReadQueue(name, record);
+    }
+    bool IsDriverInstalled(const wchar_t* name) override { return m_inner.IsDriverInstalled(name); }
+    bool InstallDriverFromPackage(const QueueRecord& record) override {
+        return m_inner.InstallDriverFromPackage(record);
+    }
+    bool AddQueue(const QueueRecord& record) override { return m_inner.AddQueue(record); }
+    bool SetDefaultPrinter(const wchar_t* name) override { return m_inner.SetDefaultPrinter(name); }
 
   private:
     ISpoolerService& m_inner;

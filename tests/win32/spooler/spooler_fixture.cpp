@@ -100,26 +100,74 @@ bool CSpoolerFixture::AddDriver(const std::wstring& name) {
     return true;
 }
 
+HANDLE CSpoolerFixture::Add(PRINTER_INFO_2W& info) {
+    std::wstring processor = L"winprint";
+    std::wstring datatype = L"RAW";
+    info.pPrintProcessor = processor.data();
+    info.pDatatype = datatype.data();
+    HANDLE printer = AddPrinterW(nullptr, 2, reinterpret_cast<BYTE*>(&info));
+    const DWORD error = GetLastError();
+    EXPECT_NE(printer, nullptr) << "adding the queue "
+                                << testing::PrintToString(std::wstring(info.pPrinterName))
+                                << ": error " << error;
+    if (printer != nullptr)
+        m_queues.push_back(info.pPrinterName);
+    return printer;
+}
+
 bool CSpoolerFixture::AddQueue(const std::wstring& name, const std::wstring& driver) {
     std::wstring printerName = name;
     std::wstring port = L"LPT1:";
     std::wstring driverName = driver;
-    std::wstring processor = L"winprint";
-    std::wstring datatype = L"RAW";
     PRINTER_INFO_2W info{};
     info.pPrinterName = printerName.data();
     info.pPortName = port.data();
     info.pDriverName = driverName.data();
-    info.pPrintProcessor = processor.data();
-    info.pDatatype = datatype.data();
-    const UniquePrinter printer(AddPrinterW(nullptr, 2, reinterpret_cast<BYTE*>(&info)));
-    const DWORD error = GetLastError();
-    EXPECT_NE(printer.get(), nullptr)
-        << "adding the queue " << testing::PrintToString(name) << ": error " << error;
+    const UniquePrinter printer(Add(info));
+    return printer != nullptr;
+}
+
+bool CSpoolerFixture::AddSetUpQueue(const std::wstring& name, const std::wstring& driver) {
+    std::wstring printerName = name;
+    std::wstring port = L"LPT2:";
+    std::wstring driverName = driver;
+    std::wstring comment = L"Front desk\r\nsecond line";
+    std::wstring location = L"Room 7";
+    DEVMODEW mode{};
+    mode.dmSpecVersion = DM_SPECVERSION;
+    mode.dmSize = sizeof(mode);
+    mode.dmFields = DM_PAPERSIZE;
+    mode.dmPaperSize = DMPAPER_A5;
+    wcsncpy(mode.dmDeviceName, name.c_str(), CCHDEVICENAME - 1);
+    PRINTER_INFO_2W info{};
+    info.pPrinterName = printerName.data();
+    info.pPortName = port.data();
+    info.pDriverName = driverName.data();
+    info.pComment = comment.data();
+    info.pLocation = location.data();
+    info.pDevMode = &mode;
+    const UniquePrinter printer(Add(info));
     if (!printer)
         return false;
-    m_queues.push_back(name);
+    for (const QueueDataValue& value : SetUpData()) {
+        std::vector<uint8_t> bytes = value.bytes;
+        const DWORD error = SetPrinterDataExW(printer.get(), value.key.c_str(), value.name.c_str(),
+                                              value.type, bytes.data(), bytes.size());
+        EXPECT_EQ(error, static_cast<DWORD>(ERROR_SUCCESS)) << "writing printer data";
+        if (error != ERROR_SUCCESS)
+            return false;
+    }
     return true;
+}
+
+const std::vector<QueueDataValue>& CSpoolerFixture::SetUpData() {
+    static const std::vector<QueueDataValue> data = {
+        {L"PrinterDriverData", L"Copies", REG_DWORD, {3, 0, 0, 0}},
+        {L"PrinterDriverData", L"Tray", REG_SZ, {'U', 0, 'p', 0, 0, 0}},
+        {L"DsUser", L"asset", REG_BINARY, {0x4b}},
+        {L"PrinterDriverData\\Forms", L"A5", REG_BINARY, {1, 2, 3}},
+    };
+    return data;
 }
 
 bool CSpoolerFixture::HasDriver(const std::wstring& name) {

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <windows.h>
+#include <winspool.h>
 
+#include "platform/queue_record.h"
 #include "tests/win32/named_turn.h"
 
 #include <string>
@@ -35,10 +37,22 @@ class CSpoolerFixture {
     // returns false, when the spooler refuses it.
     bool AddQueue(const std::wstring& name, const std::wstring& driver);
 
+    // Adds a queue as a user would have set it up: on LPT2:, with a comment of two lines, a
+    // location, A5 paper in its device mode and the printer data of SetUpData().
+    bool AddSetUpQueue(const std::wstring& name, const std::wstring& driver);
+
+    // The printer data AddSetUpQueue writes, in the order it writes them: two values of the
+    // driver's key, one an application publishes, and one in a key below the driver's key.
+    static const std::vector<QueueDataValue>& SetUpData();
+
     // Whether the spooler lists a 64-bit driver of exactly this name.
     static bool HasDriver(const std::wstring& name);
 
   private:
+    // Adds the queue of `info`, to be deleted when the fixture goes. Null when the spooler
+    // refuses it, which fails the calling test.
+    HANDLE Add(PRINTER_INFO_2W& info);
+
     // Declared first so that it is let go last, after the queues and drivers are gone.
     CNamedTurn m_turn;
     std::vector<std::wstring> m_queues;

@@ -6,6 +6,7 @@
 #include <iterator>
 #include <string>
 
+#include "platform/platform_failure.h"
 #include "platform/services.h"
 #include "platform/win32/win32_spooler_service.h"
 #include "setupdata/setup_context.h"
@@ -93,10 +94,11 @@ TEST_F(SpoolerWineTest, WinesSpoolerRefusesThePurgeOfAQueue) {
 
     // ERROR_INVALID_LEVEL comes from SetPrinterW: the queue's record was read, and Wine's
     // SetPrinterW has no level 0, where the purge is asked for.
-    const bool purged = real.PurgePrinter(printer);
-    const DWORD error = GetLastError();
-    EXPECT_FALSE(purged);
-    EXPECT_EQ(error, static_cast<DWORD>(ERROR_INVALID_LEVEL));
+    EXPECT_FALSE(real.PurgePrinter(printer));
+    const auto failure = TakePlatformFailure();
+    ASSERT_TRUE(failure.has_value());
+    EXPECT_EQ(failure->call, L"SetPrinterW");
+    EXPECT_EQ(failure->code, static_cast<DWORD>(ERROR_INVALID_LEVEL));
     EXPECT_EQ(context.PurgePrinter(printer), 0);
     EXPECT_TRUE(counting.ClosePrinter(printer));
     EXPECT_EQ(OwnQueues(), StringList{name});
@@ -117,10 +119,11 @@ TEST_F(SpoolerWineTest, DeletePrinterAndDriverRemovesTheQueueButWineKeepsTheDriv
     EXPECT_EQ(context.ListPrinters(name.c_str(), list), 0);
     EXPECT_EQ(context.FindPrinter(name.c_str()), 0);
     EXPECT_TRUE(CSpoolerFixture::HasDriver(name));
-    const bool deleted = real.DeletePrinterDriver(name.c_str());
-    const DWORD error = GetLastError();
-    EXPECT_FALSE(deleted);
-    EXPECT_EQ(error, static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+    EXPECT_FALSE(real.DeletePrinterDriver(name.c_str()));
+    const auto failure = TakePlatformFailure();
+    ASSERT_TRUE(failure.has_value());
+    EXPECT_EQ(failure->call, L"DeletePrinterDriverExW");
+    EXPECT_EQ(failure->code, static_cast<DWORD>(ERROR_INVALID_PARAMETER));
 }
 
 TEST_F(SpoolerWineTest, DeletePrinterAndDriverOfANameWithNothingOpensNothing) {
