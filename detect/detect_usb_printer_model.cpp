@@ -48,11 +48,14 @@ int32_t SetupContext::DetectUsbPrinterModel(CString& model) const {
     uint8_t reply[kReplyBytes] = {};
     uint32_t bytesReturned = 0;
     port.GetDeviceId(reply, kReplyBytes, bytesReturned);
+    // The device was opened for this program alone, so no other program (the spooler among them)
+    // can reach it while it is open: it is closed as soon as its reply is in, before the model is
+    // worked out.
+    port.Close();
     const std::string text = DeviceIdText(reply, bytesReturned);
     ITextConversionService* conversion = Services().textConversion;
     model =
         conversion != nullptr && !text.empty() ? ModelOf(conversion->AnsiToWide(text)) : CString();
-    port.Close();
 
     if (found == 1)
         return 1;

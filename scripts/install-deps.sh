@@ -5,6 +5,7 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ libgtest-dev googletest clang-format python3
+  clang libclang-rt-dev
   g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
   wine64 xvfb xauth imagemagick fonts-wqy-microhei
 )

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds and tests everything: the format check, the native tests, the same tests with
-# AddressSanitizer and UndefinedBehaviorSanitizer, and the Windows build's tests under Wine (on a
-# private X display). Installs what is missing first. Ends non-zero on any failure.
+# AddressSanitizer and UndefinedBehaviorSanitizer, the fuzz targets for a fixed number of inputs
+# each, and the Windows build's tests under Wine (on a private X display). Installs what is missing
+# first. Ends non-zero on any failure.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
@@ -10,7 +11,7 @@ scripts/install-deps.sh
 echo "== format"
 scripts/check-format.sh
 
-for preset in native sanitize; do
+for preset in native sanitize fuzz; do
   echo "== $preset"
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset"

@@ -1,4 +1,5 @@
 #include <cwchar>
+#include <memory>
 
 #include "platform/profile_service.h"
 #include "platform/services.h"
@@ -19,7 +20,15 @@ int32_t SetupContext::ReadProfileString(const wchar_t* section, const wchar_t* k
     const uint32_t n = profile->GetString(section, key, buffer, size, file);
     // The profile API cuts a value that does not fit to size - 1 characters, so that count cannot
     // be told from a cut value and is a failure.
-    return n != 0 && n != size - 1 ? 1 : 0;
+    if (n == 0 || n == size - 1)
+        return 0;
+    if (n != size - 2)
+        return 1;
+    // A quoted value one character too long also comes back as size - 2, its last character
+    // cut. Reading it again with one more character of room tells the two apart: a value that
+    // fitted comes back the same, a cut one longer. The caller's buffer keeps the first read.
+    auto larger = std::make_unique<wchar_t[]>(size + 1);
+    return profile->GetString(section, key, larger.get(), size + 1, file) == n ? 1 : 0;
 }
 
 int32_t SetupContext::ReadProfileSection(const wchar_t* section, const wchar_t* file,

@@ -80,7 +80,8 @@ void CProfileDocument::ParseText(const std::wstring& text) {
     size_t next = 0;
     while (next < text.size()) {
         size_t begin = next;
-        const size_t newline = text.find(L'\n', begin);
+        // A carriage return ends a line as a line feed does, alone as well as before one.
+        const size_t newline = text.find_first_of(L"\r\n", begin);
         next = newline == std::wstring::npos ? text.size() : newline + 1;
         size_t end = next;
         while (begin < end && IsProfileSpace(text[begin]))
@@ -119,9 +120,10 @@ void CProfileDocument::ParseText(const std::wstring& text) {
             entry.value = AsCString(text, valueBegin, end);
         }
         entry.name = AsCString(text, begin, nameEnd);
-        // Lines with an empty name ("=x") directly after one another are kept once.
+        // Lines with an empty name ("=x") directly after one another are kept once. A name that
+        // only reads as empty because it begins with a NUL counts as a name here, as in Wine.
         std::vector<Entry>& entries = m_sections.back().entries;
-        if (!entry.name.empty() || entries.empty() || !entries.back().name.empty()) {
+        if (nameEnd > begin || entries.empty() || !entries.back().name.empty()) {
             entries.push_back(std::move(entry));
         }
     }
@@ -189,6 +191,10 @@ uint32_t CProfileDocument::GetSection(const wchar_t* section, wchar_t* buffer,
             break;
         if (!entry.name.empty() && entry.name[0] == L';')
             continue;  // comments
+        // A line with neither a name nor an '=' (one that begins with a NUL) is left out: an
+        // empty line would end the list.
+        if (entry.name.empty() && !entry.hasValue)
+            continue;
         size_t n = CopyCut(buffer + pos, entry.name, left - 1);
         left -= n + 1;
         pos += n + 1;

@@ -55,6 +55,11 @@ bool CFakeUsbPrinterService::RequestDeviceId(DeviceHandle device, uint8_t* buffe
     const std::string& reply = *target->deviceIdReply;
     const uint32_t length = std::min<uint32_t>(size, static_cast<uint32_t>(reply.size()));
     std::memcpy(buffer, reply.data(), length);
+    // The rest of the buffer gets junk that would end a model ("MDL:RV-9" + "JUNK;..." reads as
+    // "RV-9JUNK"), so that a reader going past the bytes returned finds something there.
+    static constexpr char kJunk[] = "JUNK;";
+    for (uint32_t i = length; i < size; ++i)
+        buffer[i] = static_cast<uint8_t>(kJunk[(i - length) % (sizeof kJunk - 1)]);
     bytesReturned = length;
     return true;
 }

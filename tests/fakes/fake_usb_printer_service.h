@@ -12,7 +12,8 @@ struct FakeUsbInterface {
     std::wstring path;
     bool heldElsewhere = false;  // another process holds it: the exclusive open fails
     bool unreadable = false;     // its path cannot be had
-    // The device's reply to the device ID request; none means it never answers.
+    // The device's reply to the device ID request; none means it never answers. The fake writes
+    // junk into the rest of the caller's buffer, past the bytes it reports.
     std::optional<std::string> deviceIdReply;
 };
 

@@ -4,6 +4,7 @@
 #include <prsht.h>
 
 #include <algorithm>
+#include <atomic>
 #include <iterator>
 
 namespace WizardDriver {
@@ -31,6 +32,41 @@ LRESULT Send(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
     SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, kMessageTimeoutMs,
                         &result);
     return static_cast<LRESULT>(result);
+}
+
+// The marker posted behind the sheet's own posted messages, and who waits for it.
+const UINT kFlushMarker = RegisterWindowMessageW(L"KorvelWizardDriverFlush");
+std::atomic<HANDLE> g_flushed{nullptr};
+
+LRESULT CALLBACK SeeMarker(int code, WPARAM removed, LPARAM message) {
+    if (code == HC_ACTION && removed == PM_REMOVE &&
+        reinterpret_cast<const MSG*>(message)->message == kFlushMarker) {
+        SetEvent(g_flushed.load());
+    }
+    return CallNextHookEx(nullptr, code, removed, message);
+}
+
+// Returns once the sheet's thread has handled what was posted to it before, such as the button
+// changes a page posts. A sent message does not tell that: the thread handles sent messages
+// before posted ones. In this process a hook sees a marker posted behind them being taken from the
+// queue, which happens only after the messages ahead of it were handled; from another process a
+// sent message is the best there is.
+void Flush(HWND sheet) {
+    DWORD process = 0;
+    const DWORD thread = GetWindowThreadProcessId(sheet, &process);
+    if (process != GetCurrentProcessId()) {
+        Send(sheet, WM_NULL);
+        return;
+    }
+    HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    g_flushed = event;
+    HHOOK hook = SetWindowsHookExW(WH_GETMESSAGE, &SeeMarker, nullptr, thread);
+    if (hook != nullptr && PostMessageW(sheet, kFlushMarker, 0, 0))
+        WaitForSingleObject(event, kMessageTimeoutMs);
+    if (hook != nullptr)
+        UnhookWindowsHookEx(hook);
+    g_flushed = nullptr;
+    CloseHandle(event);
 }
 
 // The static text of a message box: id 0xFFFF on Windows, 100 in Wine.
@@ -237,8 +273,7 @@ int CurrentPageIndex(HWND sheet) {
 
 bool WaitForPage(HWND sheet, int index, DWORD timeoutMs) {
     const bool shown = WaitFor([&] { return CurrentPageIndex(sheet) == index; }, timeoutMs);
-    // A message sent through the sheet's queue returns only after the posted button changes.
-    Send(sheet, WM_NULL);
+    Flush(sheet);
     return shown;
 }
 
@@ -247,13 +282,13 @@ void Press(HWND sheet, int button) {
 }
 
 bool IsButtonEnabled(HWND sheet, int id) {
-    Send(sheet, WM_NULL);
+    Flush(sheet);
     HWND button = GetDlgItem(sheet, id);
     return button != nullptr && IsWindowVisible(button) && IsWindowEnabled(button);
 }
 
 bool IsButtonVisible(HWND sheet, int id) {
-    Send(sheet, WM_NULL);
+    Flush(sheet);
     HWND button = GetDlgItem(sheet, id);
     return button != nullptr && IsWindowVisible(button);
 }

@@ -114,4 +114,16 @@ TEST_F(ModelListsTest, ALineTooLongForTheLineBufferIsSkippedNotCut) {
     EXPECT_EQ(context.IsSupportedModel(std::wstring(255, L'L').c_str()), 0);
 }
 
+TEST_F(ModelListsTest, ALineThatBeginsWithANulIsNoModel) {
+    using namespace std::string_literals;
+    CTempFolder folder;
+    folder.Write("PrinterInfor.Inf", Utf16LeFile("[RV系列]\nRV-1\n\0garbled\nRV-2\n"s));
+    UseFolder(folder);
+    SetupContext context;
+    StringList list;
+    EXPECT_EQ(context.ListSeriesModels(L"RV系列", list), 1);
+    EXPECT_EQ(list, (StringList{L"RV-1", L"RV-2"}));
+    EXPECT_EQ(context.IsSupportedModel(L""), 0);
+}
+
 }  // namespace

@@ -113,4 +113,25 @@ TEST_F(ProfileBehaviourTest, SectionsComeBackAsLinesWithoutCommentsAndCutAtSizeL
     EXPECT_EQ(count, 0u);
 }
 
+TEST_F(ProfileBehaviourTest, LinesOfAFileReadInTheWrongEncoding) {
+    using namespace std::string_literals;
+    const struct {
+        std::string text;
+        std::wstring lines;
+    } cases[] = {
+        // A name that begins with a NUL reads as empty. A line with an '=' still lists its value,
+        // even right after another such line; one without is left out, since an empty line would
+        // end the list.
+        {"[S]\r\nK=1\r\n\0garbled\r\n\0x=y\r\n\0z=w\r\nL=2\r\n"s, L"K=1\0=y\0=w\0L=2\0"s},
+        // A carriage return alone ends a line too.
+        {"[S]\rK=1\rL=2\r\rM=3 \r N=4"s, L"K=1\0L=2\0M=3\0N=4\0"s},
+    };
+    CTempFolder folder;
+    for (const auto& c : cases) {
+        folder.Write("garbled.ini", c.text);
+        uint32_t count = 0;
+        EXPECT_EQ(Section(folder.WindowsPath() + L"garbled.ini", L"S", 64, &count), c.lines);
+    }
+}
+
 }  // namespace

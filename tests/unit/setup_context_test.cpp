@@ -107,6 +107,29 @@ TEST_F(SetupContextTest, ReadProfileStringRejectsACutValueAndAcceptsOneThatFitte
     EXPECT_STREQ(buffer, L"");
 }
 
+TEST_F(SetupContextTest, AQuotedValueCutToSizeLessTwoIsToldFromOneThatFitted) {
+    // The profile API takes the closing quote off a cut value, so that both come back as size - 2.
+    CTempFolder folder;
+    folder.Write("PrinterInfor.Inf", Utf16LeFile("[PRINTER_NAME]\nThree=\"abc\"\nTwo=\"ab\"\n"));
+    programPath.path = folder.WindowsPath() + L"PavonisSetup.exe";
+    SetupContext context;
+    const struct {
+        const wchar_t* key;
+        uint32_t size;
+        int32_t found;
+        const wchar_t* buffer;  // what the profile API stored is left on failure
+    } cases[] = {{L"Three", 4, 0, L"ab"},
+                 {L"Three", 5, 1, L"abc"},
+                 {L"Two", 4, 1, L"ab"},
+                 {L"Two", 3, 0, L"a"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.key << " in " << c.size);
+        wchar_t buffer[8];
+        EXPECT_EQ(context.LookUpPrinterName(c.key, buffer, c.size), c.found);
+        EXPECT_STREQ(buffer, c.buffer);
+    }
+}
+
 TEST_F(SetupContextTest, ReadProfileSectionCountsTheLinesOrFailsWhenTheyDoNotFit) {
     SetupContext context;
     wchar_t buffer[64];

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
 #include "detect/supported_devices.h"
@@ -29,6 +30,22 @@ std::wstring InstanceOf(const std::wstring& vid, const std::wstring& pid,
                         const std::wstring& serial) {
     return L"USB\\VID_" + vid + L"&PID_" + pid + L"\\" + serial;
 }
+
+// Notes whether the USB printer device was still open when the detection converted its reply.
+class CDeviceWatchingConversion : public CStandInTextConversionService {
+  public:
+    explicit CDeviceWatchingConversion(const CFakeUsbPrinterService& usb) : m_usb(usb) {}
+
+    std::wstring AnsiToWide(const std::string& text) override {
+        deviceOpen = !m_usb.AllReleased();
+        return CStandInTextConversionService::AnsiToWide(text);
+    }
+
+    std::optional<bool> deviceOpen;  // none until a conversion
+
+  private:
+    const CFakeUsbPrinterService& m_usb;
+};
 
 class UsbPortTest : public ::testing::Test {
   protected:
@@ -179,6 +196,19 @@ TEST_F(UsbPortTest, TheDeviceIdIsReadNoFurtherThanTheBytesReturned) {
     CString model;
     EXPECT_EQ(context.DetectUsbPrinterModel(model), 1);
     EXPECT_EQ(model, L"");
+}
+
+TEST_F(UsbPortTest, TheDeviceIsClosedBeforeItsReplyIsConverted) {
+    // The detection's own port still lives then, so a missing Close shows here although the
+    // port's destructor would close the device by the time the detection returns.
+    AddSupportedPrinter("MDL:RV-90;");
+    CDeviceWatchingConversion conversion(usb);
+    const CScopedServices watched{{nullptr, nullptr, &usb, &registry, &conversion}};
+    SetupContext context;
+    CString model;
+    EXPECT_EQ(context.DetectUsbPrinterModel(model), 1);
+    EXPECT_EQ(model, L"RV-90");
+    EXPECT_EQ(conversion.deviceOpen, false);
 }
 
 TEST_F(UsbPortTest, WithNoDeviceOpenNothingIsAskedOfTheSystem) {

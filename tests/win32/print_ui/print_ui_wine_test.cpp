@@ -16,6 +16,7 @@
 
 #include "platform/clock_service.h"
 #include "platform/services.h"
+#include "tests/fakes/fake_install_services.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/win32_launcher_service.h"
 #include "platform/win32/win32_pnp_service.h"
@@ -101,12 +102,6 @@ std::vector<std::wstring> ReadRecords(const std::wstring& path) {
     return records;
 }
 
-class CRecordingClock : public IClockService {
-  public:
-    std::vector<uint32_t> sleeps;
-    void Sleep(uint32_t milliseconds) override { sleeps.push_back(milliseconds); }
-};
-
 class PrintUiWineTest : public ::testing::Test {
   protected:
     PrintUiWineTest() : m_scope(OurServices()) {}
@@ -141,7 +136,7 @@ class PrintUiWineTest : public ::testing::Test {
     }
 
     CWin32LauncherService launcher;
-    CRecordingClock clock;
+    CFakeClockService clock;
     SetupContext context;
 
   private:
