@@ -20,6 +20,7 @@
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/win32_launcher_service.h"
 #include "platform/win32/win32_pnp_service.h"
+#include "platform/win32/win32_spooler_service.h"
 #include "setupdata/setup_context.h"
 #include "tests/fakes/fake_program_path_service.h"
 #include "tests/support/test_files.h"
@@ -123,6 +124,10 @@ class PrintUiWineTest : public ::testing::Test {
     }
 
     std::vector<std::wstring> Records() const { return ReadRecords(m_log); }
+    void UseSetupFolder(const std::wstring& folder) {
+        m_programPath.path = folder + L"PavonisSetup.exe";
+        context.Init();
+    }
     bool LogExists() const { return Exists(m_log); }
 
     PlatformServices OurServices() {
@@ -132,6 +137,8 @@ class PrintUiWineTest : public ::testing::Test {
         services.clock = &clock;
         services.profile = m_profile.get();
         services.programPath = &m_programPath;
+        // The install looks the queue up before and after its command.
+        services.spooler = &m_spooler;
         return services;
     }
 
@@ -141,6 +148,7 @@ class PrintUiWineTest : public ::testing::Test {
 
   private:
     CFakeProgramPathService m_programPath;
+    CWin32SpoolerService m_spooler;
     std::unique_ptr<IProfileService> m_profile = MakePlatformProfileService();
     CScopedServices m_scope;
     CTempFolder m_logFolder;
@@ -148,8 +156,8 @@ class PrintUiWineTest : public ::testing::Test {
 };
 
 // Measured: Wine's rundll32 hands the printer UI everything after the blank that follows
-// "PRINTUI.DLL,PrintUIEntry", unchanged. A blank at the end, a backslash right before a quote and
-// Chinese text all arrive as the wizard formed them, so the records are compared whole.
+// "PRINTUI.DLL,PrintUIEntry", unchanged. A blank at the end and Chinese text arrive as the wizard
+// formed them, so the records are compared whole.
 TEST_F(PrintUiWineTest, TheCommandsReachThePrinterUiByteForByte) {
     context.SetMakeDefault(1);
     context.SetPrintTestPage(1);
@@ -164,13 +172,15 @@ TEST_F(PrintUiWineTest, TheCommandsReachThePrinterUiByteForByte) {
 }
 
 TEST_F(PrintUiWineTest, TheInstallCommandKeepsItsTrailingBlank) {
-    // The name is not in the printer information file, so the driver is the bare driver folder;
-    // its closing backslash stands right before a quote, and must reach the printer UI as it is.
-    // The stand-in is told not to install, so the new queue is never found.
+    // A setup folder that gives the Chinese name a family. The stand-in is told not to install,
+    // so the new queue is never found.
+    CTempFolder setup;
+    setup.Write("PrinterInfor.Inf", Utf16LeFile("[PRINTER_TYPE]\nKorvel 打印机 RV-90=24\n"));
+    UseSetupFolder(setup.WindowsPath());
     EXPECT_EQ(context.InstallByPrintUi(kChineseName, L"USB001"), 0);
-    const std::wstring driverFolder = SourcePath("sample-setup") + L"\\PrinterDriver\\";
+    const std::wstring inf = setup.WindowsPath() + L"PrinterDriver\\24pin\\OEMPRINT.INF";
     EXPECT_EQ(Records(), (std::vector<std::wstring>{
-                             L"/if /n \"Korvel 打印机 RV-90\" /f \"" + driverFolder +
+                             L"/if /n \"Korvel 打印机 RV-90\" /f \"" + inf +
                                  L"\" /r \"USB001\" /m \"Korvel 打印机 RV-90\" ",
                          }));
     EXPECT_EQ(clock.sleeps, (std::vector<uint32_t>{500}));

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cwctype>
 #include <iterator>
 #include <string>
 
@@ -60,21 +61,22 @@ TEST_F(SpoolerWineTest, ListPrintersTakesTheQueueOfTheNameAndItsCopies) {
     EXPECT_EQ(context.FindPrinter(name.c_str()), 1);
 }
 
-TEST_F(SpoolerWineTest, FindPrinterTakesTheNameAsAPrefixOfAQueue) {
+TEST_F(SpoolerWineTest, FindPrinterWantsThatVeryQueueInAnyCase) {
     const std::wstring name = unique + L" A";
     ASSERT_TRUE(spooler.AddDriver(driver));
     ASSERT_TRUE(spooler.AddQueue(name + L"B", driver));
 
-    // A queue whose name goes on after the printer's is found, but not listed as the printer's.
-    EXPECT_EQ(context.FindPrinter(name.c_str()), 1);
+    // A queue whose name goes on after the printer's is another printer: neither found nor listed.
+    EXPECT_EQ(context.FindPrinter(name.c_str()), 0);
     StringList list = {L"earlier"};
     EXPECT_EQ(context.ListPrinters(name.c_str(), list), 0);
     EXPECT_EQ(list, StringList{L"earlier"});
 
-    const std::wstring longer = unique + L" ABC";
-    EXPECT_EQ(context.FindPrinter(longer.c_str()), 0);
-    EXPECT_EQ(context.ListPrinters(longer.c_str(), list), 0);
-    EXPECT_EQ(list, StringList{L"earlier"});
+    // The spooler matches names without regard to case, and so does the look for the new queue.
+    std::wstring upper = name + L"B";
+    std::transform(upper.begin(), upper.end(), upper.begin(), ::towupper);
+    EXPECT_EQ(context.FindPrinter(upper.c_str(), L"lpt1:"), 1);
+    EXPECT_EQ(context.FindPrinter(upper.c_str(), L"LPT2:"), 0);
 }
 
 TEST_F(SpoolerWineTest, ListPortsAppendsWinesPortsInItsOrder) {
