@@ -3,6 +3,7 @@
 #include "platform/services.h"
 #include "platform/system_clock_service.h"
 #include "platform/win32/win32_device_tree_service.h"
+#include "platform/win32/win32_file_store_service.h"
 #include "platform/win32/win32_interface_registry_service.h"
 #include "platform/win32/win32_launcher_service.h"
 #include "platform/win32/win32_pnp_service.h"
@@ -27,6 +28,7 @@ class CWin32Services {
         set.pnp = &m_pnp;
         set.clock = &m_clock;
         set.deviceTree = &m_deviceTree;
+        set.fileStore = &m_fileStore;
         return set;
     }
 
@@ -41,4 +43,5 @@ class CWin32Services {
     CWin32PnpService m_pnp;
     CSystemClockService m_clock;
     CWin32DeviceTreeService m_deviceTree;
+    CWin32FileStoreService m_fileStore;
 };

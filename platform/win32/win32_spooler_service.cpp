@@ -209,8 +209,9 @@ bool ReadDriverPackage(HANDLE printer, std::wstring& package) {
     return true;
 }
 
-// Whether the queue of this name is the current user's default printer. The spooler keeps the
-// default's name as it was given, in any case (Wine 8 answers "probe queue" for "Probe Queue").
+// Whether the queue of this name is the current user's default printer. The default's name
+// comes back as it was given, in whatever case (measured in Wine 8: SetDefaultPrinterW with the
+// name in capitals, and GetDefaultPrinterW answers in capitals).
 bool ReadIsDefault(const wchar_t* name, bool& isDefault) {
     DWORD size = 0;
     if (!GetDefaultPrinterW(nullptr, &size)) {

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/clock_service.h"
+#include "platform/platform_failure.h"
 #include "platform/services.h"
 #include "tests/fakes/fake_install_services.h"
 #include "platform/win32/unique_handle.h"
@@ -191,6 +192,19 @@ TEST_F(PrintUiWineTest, WithTheOptionsOffNothingIsStarted) {
     EXPECT_EQ(context.MakeDefaultPrinter(nullptr), 1);
     EXPECT_EQ(context.PrintTestPage(nullptr), 1);
     EXPECT_FALSE(LogExists());
+}
+
+TEST_F(PrintUiWineTest, AFailedStartIsRecordedWithItsError) {
+    TakePlatformFailure();
+    uint32_t error = 0;
+    EXPECT_EQ(launcher.RunSystemProgram(L"no-such-rundll32.exe", L"", 0, error),
+              LaunchResult::kNotStarted);
+    const auto failure = TakePlatformFailure();
+    ASSERT_TRUE(failure.has_value());
+    EXPECT_EQ(failure->call, L"ShellExecuteExW");
+    EXPECT_EQ(failure->code, error);
+    EXPECT_EQ(failure->code, static_cast<uint32_t>(ERROR_FILE_NOT_FOUND));
+    EXPECT_FALSE(failure->text.empty());
 }
 
 // Passes a program that the system directory does not hold, so that the real start fails.

@@ -100,61 +100,49 @@ bool CSpoolerFixture::AddDriver(const std::wstring& name) {
     return true;
 }
 
-HANDLE CSpoolerFixture::Add(PRINTER_INFO_2W& info) {
-    std::wstring processor = L"winprint";
-    std::wstring datatype = L"RAW";
-    info.pPrintProcessor = processor.data();
-    info.pDatatype = datatype.data();
-    HANDLE printer = AddPrinterW(nullptr, 2, reinterpret_cast<BYTE*>(&info));
-    const DWORD error = GetLastError();
-    EXPECT_NE(printer, nullptr) << "adding the queue "
-                                << testing::PrintToString(std::wstring(info.pPrinterName))
-                                << ": error " << error;
-    if (printer != nullptr)
-        m_queues.push_back(info.pPrinterName);
-    return printer;
-}
-
 bool CSpoolerFixture::AddQueue(const std::wstring& name, const std::wstring& driver) {
-    std::wstring printerName = name;
-    std::wstring port = L"LPT1:";
-    std::wstring driverName = driver;
-    PRINTER_INFO_2W info{};
-    info.pPrinterName = printerName.data();
-    info.pPortName = port.data();
-    info.pDriverName = driverName.data();
-    const UniquePrinter printer(Add(info));
-    return printer != nullptr;
+    return Add(name, driver, false);
 }
 
 bool CSpoolerFixture::AddSetUpQueue(const std::wstring& name, const std::wstring& driver) {
-    std::wstring printerName = name;
-    std::wstring port = L"LPT2:";
-    std::wstring driverName = driver;
-    std::wstring comment = L"Front desk\r\nsecond line";
-    std::wstring location = L"Room 7";
-    DEVMODEW mode{};
-    mode.dmSpecVersion = DM_SPECVERSION;
-    mode.dmSize = sizeof(mode);
-    mode.dmFields = DM_PAPERSIZE;
-    mode.dmPaperSize = DMPAPER_A5;
-    wcsncpy(mode.dmDeviceName, name.c_str(), CCHDEVICENAME - 1);
+    return Add(name, driver, true);
+}
+
+bool CSpoolerFixture::Add(const std::wstring& name, const std::wstring& driver, bool setUp) {
+    std::wstring texts[] = {name,        driver, setUp ? L"LPT2:" : L"LPT1:",
+                            L"winprint", L"RAW", L"Front desk\r\nsecond line",
+                            L"Room 7"};
     PRINTER_INFO_2W info{};
-    info.pPrinterName = printerName.data();
-    info.pPortName = port.data();
-    info.pDriverName = driverName.data();
-    info.pComment = comment.data();
-    info.pLocation = location.data();
-    info.pDevMode = &mode;
-    const UniquePrinter printer(Add(info));
+    info.pPrinterName = texts[0].data();
+    info.pDriverName = texts[1].data();
+    info.pPortName = texts[2].data();
+    info.pPrintProcessor = texts[3].data();
+    info.pDatatype = texts[4].data();
+    DEVMODEW mode{};
+    if (setUp) {
+        info.pComment = texts[5].data();
+        info.pLocation = texts[6].data();
+        mode.dmSpecVersion = DM_SPECVERSION;
+        mode.dmSize = sizeof(mode);
+        mode.dmFields = DM_PAPERSIZE;
+        mode.dmPaperSize = DMPAPER_A5;
+        wcsncpy(mode.dmDeviceName, name.c_str(), CCHDEVICENAME - 1);
+        info.pDevMode = &mode;
+    }
+    const UniquePrinter printer(AddPrinterW(nullptr, 2, reinterpret_cast<BYTE*>(&info)));
+    const DWORD error = GetLastError();
+    EXPECT_NE(printer.get(), nullptr)
+        << "adding the queue " << testing::PrintToString(name) << ": error " << error;
     if (!printer)
         return false;
-    for (const QueueDataValue& value : SetUpData()) {
+    m_queues.push_back(name);
+    for (const QueueDataValue& value : setUp ? SetUpData() : std::vector<QueueDataValue>()) {
         std::vector<uint8_t> bytes = value.bytes;
-        const DWORD error = SetPrinterDataExW(printer.get(), value.key.c_str(), value.name.c_str(),
-                                              value.type, bytes.data(), bytes.size());
-        EXPECT_EQ(error, static_cast<DWORD>(ERROR_SUCCESS)) << "writing printer data";
-        if (error != ERROR_SUCCESS)
+        const DWORD written =
+            SetPrinterDataExW(printer.get(), value.key.c_str(), value.name.c_str(), value.type,
+                              bytes.data(), static_cast<DWORD>(bytes.size()));
+        EXPECT_EQ(written, static_cast<DWORD>(ERROR_SUCCESS)) << "writing printer data";
+        if (written != ERROR_SUCCESS)
             return false;
     }
     return true;

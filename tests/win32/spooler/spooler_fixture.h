@@ -1,7 +1,6 @@
 #pragma once
 
 #include <windows.h>
-#include <winspool.h>
 
 #include "platform/queue_record.h"
 #include "tests/win32/named_turn.h"
@@ -49,9 +48,7 @@ class CSpoolerFixture {
     static bool HasDriver(const std::wstring& name);
 
   private:
-    // Adds the queue of `info`, to be deleted when the fixture goes. Null when the spooler
-    // refuses it, which fails the calling test.
-    HANDLE Add(PRINTER_INFO_2W& info);
+    bool Add(const std::wstring& name, const std::wstring& driver, bool setUp);
 
     // Declared first so that it is let go last, after the queues and drivers are gone.
     CNamedTurn m_turn;

@@ -1,0 +1,205 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <aclapi.h>
+#include <sddl.h>
+
+#include <string>
+
+#include "platform/platform_failure.h"
+#include "platform/win32/win32_file_store_service.h"
+#include "tests/support/test_files.h"
+
+// The program's file store on Wine's file system, below a temporary folder of each test's own.
+namespace {
+
+class FileStoreWineTest : public ::testing::Test {
+  protected:
+    void SetUp() override { TakePlatformFailure(); }
+
+    std::wstring Path(const std::wstring& relative) const { return root + L"\\" + relative; }
+
+    // The failure recorded last, which must be this one.
+    static void ExpectFailure(const wchar_t* call, DWORD code) {
+        const auto failure = TakePlatformFailure();
+        ASSERT_TRUE(failure.has_value()) << "no failure recorded";
+        EXPECT_EQ(failure->call, call);
+        EXPECT_EQ(failure->code, code);
+        EXPECT_FALSE(failure->text.empty());
+    }
+
+    std::string Read(const wchar_t* folder, const wchar_t* name) {
+        std::string bytes = "untouched";
+        EXPECT_TRUE(store.ReadFile(folder, name, bytes));
+        return bytes;
+    }
+
+    CTempFolder temp;
+    const std::wstring root = temp.WindowsPath() + L"Korvel Setup";
+    CWin32FileStoreService store{root};
+};
+
+// A folder's access list as SDDL.
+std::wstring Rights(const std::wstring& path) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    wchar_t* text = nullptr;
+    GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                          nullptr, nullptr, &descriptor);
+    ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor, SDDL_REVISION_1,
+                                                         DACL_SECURITY_INFORMATION, &text, nullptr);
+    const std::wstring sddl = text != nullptr ? text : L"";
+    LocalFree(text);
+    LocalFree(descriptor);
+    return sddl;
+}
+
+// Adds an entry that lets everybody change the folder, as a user who made it could have.
+void GrantEveryoneWrite(const std::wstring& path) {
+    const std::wstring wider = Rights(path) + L"(A;OICI;0x1301bf;;;WD)";
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(wider.c_str(), SDDL_REVISION_1,
+                                                                     &descriptor, nullptr));
+    EXPECT_TRUE(SetFileSecurityW(path.c_str(), DACL_SECURITY_INFORMATION, descriptor));
+    LocalFree(descriptor);
+    // Wine keeps it as the Unix rights of others, and shows them as (A;OICI;0x1301ff;;;WD).
+    EXPECT_NE(Rights(path).find(L";WD)"), std::wstring::npos) << Rights(path);
+}
+
+// A symbolic link planted for one test and taken away again. Wine 8 neither makes one through
+// the Windows API (CreateSymbolicLinkW answers TRUE and makes nothing; FSCTL_SET_REPARSE_POINT
+// answers ERROR_NOT_SUPPORTED) nor takes one away (RemoveDirectoryW removes the folder it points
+// to, DeleteFileW is refused), but it starts Unix programs, without a handle to wait on.
+class CUnixLink {
+  public:
+    CUnixLink(const std::wstring& link, const std::wstring& target) : m_link(link) {
+        Run("ln -s \"" + UnixPath(target) + "\" \"" + UnixPath(link) + "\"", true);
+    }
+    ~CUnixLink() { Run("rm \"" + UnixPath(m_link) + "\"", false); }
+
+    // Whether the system shows it as a link: Wine does for a link to a folder, and shows a link
+    // to a file as the file itself.
+    bool Shown() const { return (Attributes() & FILE_ATTRIBUTE_REPARSE_POINT) != 0; }
+
+  private:
+    DWORD Attributes() const {
+        const DWORD attributes = GetFileAttributesW(m_link.c_str());
+        return attributes == INVALID_FILE_ATTRIBUTES ? 0 : attributes;
+    }
+    static std::string UnixPath(const std::wstring& path) {
+        using UnixName = char*(CDECL*)(const wchar_t*);
+        const auto unixName = reinterpret_cast<UnixName>(reinterpret_cast<void*>(
+            GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+        char* name = unixName != nullptr ? unixName(path.c_str()) : nullptr;
+        const std::string text = name != nullptr ? name : "";
+        HeapFree(GetProcessHeap(), 0, name);
+        return text;
+    }
+    // Runs the command and waits up to two seconds for the link to be there, or gone.
+    void Run(std::string command, bool there) const {
+        const std::string program = "Z:\\bin\\" + command.substr(0, command.find(' '));
+        STARTUPINFOA startup{};
+        startup.cb = sizeof(startup);
+        PROCESS_INFORMATION process{};
+        if (CreateProcessA(program.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                           nullptr, &startup, &process))
+            CloseHandle(process.hThread);
+        for (int i = 0; i < 40 && (Attributes() != 0) != there; ++i)
+            Sleep(50);
+    }
+
+    std::wstring m_link;
+};
+
+TEST_F(FileStoreWineTest, PrepareFolderMakesTheFoldersForTheSystemAndAdministratorsAndUsesThem) {
+    EXPECT_EQ(CWin32FileStoreService().PathOf(L"Logs", L"a.log"),
+              L"C:\\ProgramData\\Korvel Setup\\Logs\\a.log");
+    ASSERT_TRUE(store.PrepareFolder(L"Backups"));
+    // Wine shows what a folder grants in its own terms; a folder made with the default rights
+    // grants everybody reading, (A;OICI;0x1200a9;;;WD), and ours must not.
+    for (const std::wstring& folder : {root, Path(L"Backups")})
+        EXPECT_EQ(Rights(folder).find(L";WD)"), std::wstring::npos) << Rights(folder);
+    EXPECT_TRUE(store.PrepareFolder(L"Backups"));
+    EXPECT_TRUE(store.PrepareFolder(L"Logs"));
+}
+
+TEST_F(FileStoreWineTest, AFolderThatOthersMayChangeIsRefused) {
+    ASSERT_TRUE(store.PrepareFolder(L"Backups"));
+    GrantEveryoneWrite(Path(L"Backups"));
+    EXPECT_FALSE(store.PrepareFolder(L"Backups"));
+    ExpectFailure(L"folder check", ERROR_INVALID_ACL);
+    // The program's own folder above them is held to the same.
+    ASSERT_TRUE(store.PrepareFolder(L"Logs"));
+    GrantEveryoneWrite(root);
+    EXPECT_FALSE(store.PrepareFolder(L"Logs"));
+    ExpectFailure(L"folder check", ERROR_INVALID_ACL);
+}
+
+TEST_F(FileStoreWineTest, AFileOrALinkInPlaceOfAFolderIsRefused) {
+    ASSERT_TRUE(store.PrepareFolder(L"Backups"));
+    CloseHandle(CreateFileW(Path(L"Logs").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, 0));
+    EXPECT_FALSE(store.PrepareFolder(L"Logs"));
+    ExpectFailure(L"folder check", ERROR_DIRECTORY);
+    // A link to a folder the store would take, so that only its being a link refuses it.
+    const CUnixLink link(Path(L"Linked"), Path(L"Backups"));
+    if (!link.Shown())
+        GTEST_SKIP() << "no link to a folder could be made here";
+    EXPECT_FALSE(store.PrepareFolder(L"Linked"));
+    ExpectFailure(L"folder check", ERROR_CANT_ACCESS_FILE);
+}
+
+TEST_F(FileStoreWineTest, ALinkInPlaceOfAFileIsNotRead) {
+    ASSERT_TRUE(store.PrepareFolder(L"Backups"));
+    ASSERT_TRUE(store.WriteFile(L"Backups", L"real", "content"));
+    const CUnixLink link(Path(L"Backups\\linked"), Path(L"Backups\\real"));
+    if (!link.Shown())
+        GTEST_SKIP() << "Wine shows a link to a file as the file itself: no planted link to tell";
+    std::string bytes = "untouched";
+    EXPECT_FALSE(store.ReadFile(L"Backups", L"linked", bytes));
+    ExpectFailure(L"file check", ERROR_CANT_ACCESS_FILE);
+    EXPECT_EQ(bytes, "untouched");
+}
+
+TEST_F(FileStoreWineTest, WriteFileReplacesTheContentWholeOrNotAtAll) {
+    ASSERT_TRUE(store.PrepareFolder(L"Backups"));
+    ASSERT_TRUE(store.WriteFile(L"Backups", L"q.backup", "first content"));
+    ASSERT_TRUE(store.WriteFile(L"Backups", L"q.backup", "second"));
+    EXPECT_EQ(Read(L"Backups", L"q.backup"), "second");
+    // The new content cannot be written beside the file: the old one stays whole.
+    ASSERT_TRUE(CreateDirectoryW(Path(L"Backups\\q.backup.tmp").c_str(), nullptr));
+    EXPECT_FALSE(store.WriteFile(L"Backups", L"q.backup", "third"));
+    ExpectFailure(L"CreateFileW", ERROR_ACCESS_DENIED);
+    EXPECT_EQ(Read(L"Backups", L"q.backup"), "second");
+}
+
+TEST_F(FileStoreWineTest, AppendFileMakesTheFileAndAddsAtItsEnd) {
+    ASSERT_TRUE(store.PrepareFolder(L"Logs"));
+    ASSERT_TRUE(store.AppendFile(L"Logs", L"setup.log", "one\r\n"));
+    ASSERT_TRUE(store.AppendFile(L"Logs", L"setup.log", "two\r\n"));
+    EXPECT_EQ(Read(L"Logs", L"setup.log"), "one\r\ntwo\r\n");
+}
+
+TEST_F(FileStoreWineTest, ListFilesAppendsThePlainFilesSortedByName) {
+    ASSERT_TRUE(store.PrepareFolder(L"Backups"));
+    for (const wchar_t* name : {L"b.backup", L"C.backup", L"a.backup", L"cut.backup.tmp"})
+        ASSERT_TRUE(store.WriteFile(L"Backups", name, "x"));
+    ASSERT_TRUE(CreateDirectoryW(Path(L"Backups\\folder").c_str(), nullptr));
+    StringList names = {L"earlier"};
+    ASSERT_TRUE(store.ListFiles(L"Backups", names));
+    EXPECT_EQ(names, (StringList{L"earlier", L"C.backup", L"a.backup", L"b.backup"}));
+}
+
+TEST_F(FileStoreWineTest, OnlyPlainNamesAreTaken) {
+    ASSERT_TRUE(store.PrepareFolder(L"Backups"));
+    for (const wchar_t* name : {L"", L".", L"..", L"..\\x", L"a/b", L"C:x", L"x.", L"x ", L"*",
+                                L"CON", L"nul.txt", L"LPT1", L"com0"}) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(name)));
+        EXPECT_FALSE(store.WriteFile(L"Backups", name, "x"));
+        ExpectFailure(L"plain name check", ERROR_INVALID_NAME);
+        EXPECT_FALSE(store.PrepareFolder(name));
+        ExpectFailure(L"plain name check", ERROR_INVALID_NAME);
+    }
+    for (const wchar_t* name : {L"a.b.backup", L"COM10", L"LPT1x", L"console"})
+        EXPECT_TRUE(store.WriteFile(L"Backups", name, "x")) << testing::PrintToString(name);
+}
+
+}  // namespace
