@@ -3,6 +3,7 @@
 #include <string>
 
 #include "detect/usb_port.h"
+#include "platform/log_sink.h"
 #include "platform/services.h"
 #include "platform/text_conversion_service.h"
 #include "setupdata/setup_context.h"
@@ -57,8 +58,12 @@ int32_t SetupContext::DetectUsbPrinterModel(CString& model) const {
     model =
         conversion != nullptr && !text.empty() ? ModelOf(conversion->AnsiToWide(text)) : CString();
 
-    if (found == 1)
+    if (found == 1) {
+        LogLine(LogLevel::kInformation, L"USB printer found: VID_" + vid + L" PID_" + pid +
+                                            L", reported model \"" + model + L"\".");
         return 1;
+    }
+    LogLine(LogLevel::kInformation, L"No supported USB printer is connected.");
     model.clear();
     return 0;
 }

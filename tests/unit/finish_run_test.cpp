@@ -166,7 +166,8 @@ TEST_F(FinishRunTest, TheLogIsCmtraceTextOfEveryStep) {
                   std::to_string(CurrentThreadId()) + "\" file=\"\">\r\n");
     for (const char* step :
          {"Setup folder: ", "Chosen printer: Korvel RV-90, port: LPT1:",
-          "Removed the queue Korvel RV-90.", "Starting rundll32.exe PRINTUI.DLL,PrintUIEntry /if",
+          "No supported USB printer is connected.", "Removed the queue Korvel RV-90.",
+          "Starting rundll32.exe PRINTUI.DLL,PrintUIEntry /if",
           "The command was still running when the wait of 120000 ms ended.",
           "Queue check after the command: Korvel RV-90 is installed on LPT1:."}) {
         EXPECT_TRUE(Logged(step)) << step;
