@@ -77,7 +77,7 @@ std::string CSetupLog::FormatLine(LogLevel level, const std::wstring& message,
     const LocalTime now = clock != nullptr ? clock->Now() : LocalTime{};
     // CMTrace's time field carries the time-zone bias in minutes after the milliseconds.
     char stamp[96] = {};
-    std::snprintf(stamp, sizeof stamp, "time=\"%02u:%02u:%02u.%03u%+d\" date=\"%02u-%02u-%04u\"",
+    std::snprintf(stamp, sizeof stamp, "time=\"%02u:%02u:%02u.%03u%+04d\" date=\"%02u-%02u-%04u\"",
                   now.hour, now.minute, now.second, now.milliseconds, now.biasMinutes, now.month,
                   now.day, now.year);
     return "<![LOG[" + EncodeUtf8(OneLine(message)) + "]LOG]!><" + stamp + " component=\"" +

@@ -72,6 +72,17 @@ begin_walk() {
 
 # expect_commands LINE...: the printer UI was given exactly these command lines, in this order.
 # Each record of its log is a command line in UTF-16LE ended by a NUL.
+# The run's setup log, which the program writes under the prefix's ProgramData, ends with the
+# given result; a copy is kept with the screenshots.
+expect_log() {
+  local logs=("$prefix/drive_c/ProgramData/Korvel Setup/Logs/"*.log)
+  [ -f "${logs[0]}" ] || fail "the program wrote no setup log"
+  cp "${logs[0]}" "$dir/"
+  local last
+  last=$(tail -n 1 "${logs[0]}" | sed -n 's/^<!\[LOG\[\(.*\)\]LOG\]!>.*/\1/p')
+  expect "the last line of the setup log" "$last" "$1"
+}
+
 expect_commands() {
   expect "the printer-UI commands" "$(iconv -f UTF-16LE -t UTF-8 "$log" | tr '\0' '\n')" \
     "$(printf '%s\n' "$@")"
@@ -102,6 +113,7 @@ scenario_success() {
   expect_walk "the port of the new queue" "LPT1:" "$prefix" queue "$printer"
   expect_walk "the default printer" "$printer" "$prefix" default-printer
   expect_commands "$(install_command)" "/y /q /n \"$printer\""
+  expect_log "Result: installed."
   end_walk
 }
 
@@ -141,6 +153,7 @@ scenario_refusal() {
   expect_walk "the queues after the refusal" "" "$prefix" queues
   # No default command follows an installation that failed.
   expect_commands "$(install_command)"
+  expect_log "Result: not installed."
   end_walk
 }
 

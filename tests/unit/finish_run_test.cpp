@@ -161,7 +161,7 @@ TEST_F(FinishRunTest, TheLogIsCmtraceTextOfEveryStep) {
     run.Run();
     const std::string& text = fileStore.folders[CSetupLog::kFolder].begin()->second;
     EXPECT_EQ(text.substr(0, text.find('\n') + 1),
-              "<![LOG[Setup started.]LOG]!><time=\"23:15:01.001-60\" date=\"12-07-2026\" "
+              "<![LOG[Setup started.]LOG]!><time=\"23:15:01.001-060\" date=\"12-07-2026\" "
               "component=\"Test\" context=\"\" type=\"1\" thread=\"" +
                   std::to_string(CurrentThreadId()) + "\" file=\"\">\r\n");
     for (const char* step :
