@@ -69,9 +69,11 @@ void CFinishRun::Remove() {
     Info(L"Queues to replace: " + std::to_wstring(count) + L".");
     ISpoolerService* spooler = Services().spooler;
     for (const std::wstring& queue : queues) {
+        // Without that queue's backup the install will not run, so deleting the rest would only
+        // put them at risk: the removal stops here, and the queues removed so far come back.
         if (!SaveQueue(queue)) {
             m_removalFailed = true;
-            continue;
+            return;
         }
         m_setup.DeletePrinterAndDriver(queue.c_str());
         // A queue still there unmarked was not deleted and needs no restore; one marked for

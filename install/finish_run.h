@@ -34,7 +34,7 @@ class CFinishRun {
     bool CheckClosed() const { return m_checkClosed; }
 
     // Saves and then deletes every queue that belongs to the chosen name, with its driver. A
-    // queue that cannot be saved is not deleted, and the install will fail.
+    // queue that cannot be saved is not deleted, nor is any after it, and the install will fail.
     void Remove();
 
     // Installs the chosen printer: 1 installed, 0 failed (also without trying, when the removal
