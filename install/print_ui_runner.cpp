@@ -30,6 +30,14 @@ int32_t SetupContext::RunPrintUi(const wchar_t* commandLine) const {
                                             std::to_wstring(PrintUiCommands::kWaitLimitMs) +
                                             L" ms ended.");
             return 1;
+        case LaunchResult::kEnded:
+            // Nothing of ours may go on working behind the caller: the command counts as failed,
+            // and there is nothing the user has to be shown.
+            LogLine(LogLevel::kError, L"The command was still running when the wait of " +
+                                          std::to_wstring(PrintUiCommands::kWaitLimitMs) +
+                                          L" ms ended, and was ended with every process it had "
+                                          L"started.");
+            return 0;
         case LaunchResult::kNotStarted:
             break;
     }

@@ -5,6 +5,8 @@
 enum class LaunchResult {
     kFinished,    // started, and ended within the wait
     kTimedOut,    // started, and still running when the wait ended
+    kEnded,       // started, still running when the wait ended, and then ended with every process
+                  // it had started (by a launcher made to do so)
     kNotStarted,  // could not be started
 };
 

@@ -3,7 +3,10 @@
 class IClockService;
 class IDeviceTreeService;
 class IFileStoreService;
+class IInstallRecordService;
 class ILogSink;
+class ISessionService;
+class ISetupLockService;
 class IInterfaceRegistryService;
 class ILauncherService;
 class IPnpService;
@@ -28,6 +31,9 @@ struct PlatformServices {
     IClockService* clock = nullptr;
     IDeviceTreeService* deviceTree = nullptr;
     IFileStoreService* fileStore = nullptr;
+    ISetupLockService* setupLock = nullptr;
+    IInstallRecordService* installRecords = nullptr;
+    ISessionService* session = nullptr;
     // Not a platform service: where the setup log goes while a setup run has one.
     ILogSink* log = nullptr;
 };

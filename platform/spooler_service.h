@@ -72,4 +72,8 @@ class ISpoolerService {
 
     // Makes the queue of this name the default printer of the current user.
     virtual bool SetDefaultPrinter(const wchar_t* name) = 0;
+
+    // Puts the driver package of this INF into the system's driver store without making a queue,
+    // so that Plug and Play finds the driver when its printer is first plugged in.
+    virtual bool StageDriverPackage(const wchar_t* infPath) = 0;
 };

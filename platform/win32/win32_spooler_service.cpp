@@ -584,3 +584,8 @@ bool CWin32SpoolerService::SetDefaultPrinter(const wchar_t* name) {
     }
     return true;
 }
+
+bool CWin32SpoolerService::StageDriverPackage(const wchar_t*) {
+    RecordWin32Failure(L"UploadPrinterDriverPackageW", ERROR_CALL_NOT_IMPLEMENTED);
+    return false;
+}

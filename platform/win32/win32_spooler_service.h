@@ -28,4 +28,5 @@ class CWin32SpoolerService : public ISpoolerService {
     bool InstallDriverFromPackage(const QueueRecord& record) override;
     bool AddQueue(const QueueRecord& record) override;
     bool SetDefaultPrinter(const wchar_t* name) override;
+    bool StageDriverPackage(const wchar_t* infPath) override;
 };

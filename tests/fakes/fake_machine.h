@@ -10,6 +10,7 @@
 #include "tests/fakes/fake_install_services.h"
 #include "tests/fakes/fake_interface_registry_service.h"
 #include "tests/fakes/fake_program_path_service.h"
+#include "tests/fakes/fake_setup_services.h"
 #include "tests/fakes/fake_spooler_service.h"
 #include "tests/fakes/fake_usb_printer_service.h"
 #include "tests/support/test_files.h"
@@ -25,8 +26,9 @@ void CarryOutPrintUi(CFakeSpoolerService& spooler, const std::wstring& command);
 class CFakeMachine {
   public:
     PlatformServices Set() {
-        return {profile.get(), &programPath, &usb,   &registry,   &text,     &spooler,
-                &launcher,     &pnp,         &clock, &deviceTree, &fileStore};
+        return {profile.get(),   &programPath, &usb,   &registry,   &text,      &spooler,
+                &launcher,       &pnp,         &clock, &deviceTree, &fileStore, &setupLock,
+                &installRecords, &session};
     }
 
     // Nothing the code opened is left open.
@@ -50,4 +52,7 @@ class CFakeMachine {
     CFakeClockService clock;
     CFakeDeviceTreeService deviceTree;
     CFakeFileStoreService fileStore;
+    CFakeSetupLockService setupLock;
+    CFakeInstallRecordService installRecords;
+    CFakeSessionService session;
 };

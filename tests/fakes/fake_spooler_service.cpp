@@ -191,3 +191,9 @@ bool CFakeSpoolerService::SetDefaultPrinter(const wchar_t* name) {
     defaultPrinter = queue->record.name;
     return true;
 }
+
+bool CFakeSpoolerService::StageDriverPackage(const wchar_t* infPath) {
+    Record(std::wstring(L"stage ") + infPath);
+    stagedPackages.push_back(infPath);
+    return true;
+}

@@ -26,6 +26,8 @@ class CFakeSpoolerService : public ISpoolerService {
     // The packages of the driver store, from which a deleted driver can be put back.
     std::set<std::wstring> driverStore;
     std::wstring defaultPrinter;
+    // The INFs whose packages were put into the driver store without a queue.
+    StringList stagedPackages;
     StringList ports{L"LPT1:", L"COM1:", L"USB001"};
 
     bool failList = false;
@@ -61,6 +63,7 @@ class CFakeSpoolerService : public ISpoolerService {
     bool InstallDriverFromPackage(const QueueRecord& record) override;
     bool AddQueue(const QueueRecord& record) override;
     bool SetDefaultPrinter(const wchar_t* name) override;
+    bool StageDriverPackage(const wchar_t* infPath) override;
 
   private:
     void Record(const std::wstring& call);

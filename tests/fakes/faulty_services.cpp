@@ -57,6 +57,9 @@ class CFaultyServices::Spooler : public CFaulty<ISpoolerService> {
     bool SetDefaultPrinter(const wchar_t* n) override {
         return !Fails(L"SetDefaultPrinterW") && m_inner.SetDefaultPrinter(n);
     }
+    bool StageDriverPackage(const wchar_t* i) override {
+        return !Fails(L"UploadPrinterDriverPackageW") && m_inner.StageDriverPackage(i);
+    }
 };
 
 class CFaultyServices::FileStore : public CFaulty<IFileStoreService> {

@@ -41,6 +41,7 @@ class CCountingSpoolerService : public ISpoolerService {
     }
     bool AddQueue(const QueueRecord& record) override { return m_inner.AddQueue(record); }
     bool SetDefaultPrinter(const wchar_t* name) override { return m_inner.SetDefaultPrinter(name); }
+    bool StageDriverPackage(const wchar_t* inf) override { return m_inner.StageDriverPackage(inf); }
 
   private:
     ISpoolerService& m_inner;

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <map>
+#include <string>
+
+#include "platform/install_record_service.h"
+#include "platform/platform_failure.h"
+#include "platform/session_service.h"
+#include "platform/setup_lock_service.h"
+
+// Elevated unless a test says otherwise.
+class CFakeSessionService : public ISessionService {
+  public:
+    bool elevated = true;
+    bool IsElevated() override { return elevated; }
+};
+
+// A lock that another run holds while `heldElsewhere` is set; counts what this process holds.
+class CFakeSetupLockService : public ISetupLockService {
+  public:
+    bool heldElsewhere = false;
+    int held = 0;
+    int acquired = 0;
+
+    LockResult Acquire(uint32_t) override {
+        if (heldElsewhere)
+            return LockResult::kBusy;
+        ++held;
+        ++acquired;
+        return LockResult::kTaken;
+    }
+    void Release() override { --held; }
+};
+
+// The registry records in memory, by printer name.
+class CFakeInstallRecordService : public IInstallRecordService {
+  public:
+    std::map<std::wstring, InstallRecord> records;
+
+    bool Write(const InstallRecord& record) override {
+        records[record.printerName] = record;
+        return true;
+    }
+    bool Read(const std::wstring& printerName, InstallRecord& record) override {
+        const auto found = records.find(printerName);
+        if (found == records.end()) {
+            RecordPlatformFailure(L"RegOpenKeyExW", 2, L"no record");
+            return false;
+        }
+        record = found->second;
+        return true;
+    }
+    bool Delete(const std::wstring& printerName) override {
+        records.erase(printerName);
+        return true;
+    }
+};
