@@ -28,6 +28,9 @@ constexpr wchar_t kSucceededBox[] = L"打印机驱动安装成功！";
 constexpr UINT_PTR kPollTimer = 1;
 constexpr UINT kPollMs = 200;
 constexpr uint32_t kShowSuccessMs = 100;
+// How long Finish waits for another setup run (the console program's, say) to end before it
+// reports the failure.
+constexpr uint32_t kLockWaitMs = 3000;
 
 std::wstring Hex(uint32_t value) {
     wchar_t text[16] = {};
@@ -92,7 +95,7 @@ BOOL CStep5::OnWizardFinish() {
     EnableNavigation(FALSE);
     theSetup.SetMakeDefault(1);
     theSetup.SetPrintTestPage(0);
-    m_run = std::make_unique<CFinishRun>(theSetup, L"PavonisSetup");
+    m_run = std::make_unique<CFinishRun>(theSetup, L"PavonisSetup", kLockWaitMs);
     if (!m_run->Begin()) {
         ShowStatus(kFailed);
         ShowResult(-1);

@@ -6,6 +6,7 @@
 #include "platform/clock_service.h"
 #include "platform/file_store_service.h"
 #include "platform/services.h"
+#include "platform/setup_lock_service.h"
 #include "platform/spooler_service.h"
 #include "setupdata/setup_context.h"
 
@@ -21,15 +22,16 @@ const wchar_t* YesNo(bool value) {
 
 }  // namespace
 
-CFinishRun::CFinishRun(SetupContext& setup, std::wstring component)
-    : m_setup(setup), m_log(std::move(component)) {}
+CFinishRun::CFinishRun(SetupContext& setup, std::wstring component, uint32_t lockWaitMs)
+    : m_setup(setup), m_log(std::move(component)), m_lockWaitMs(lockWaitMs) {}
 
 CFinishRun::~CFinishRun() {
+    ReleaseLock();
     if (m_logInstalled)
         Services().log = m_previousLog;
 }
 
-bool CFinishRun::Begin() {
+bool CFinishRun::Begin(bool needsPort) {
     m_log.Open();
     m_previousLog = std::exchange(Services().log, &m_log);
     m_logInstalled = true;
@@ -39,11 +41,40 @@ bool CFinishRun::Begin() {
     Info(std::wstring(L"Chosen printer: ") + m_setup.printerName + L", port: " + m_setup.portName +
          L", make default: " + YesNo(m_setup.makeDefault != 0) + L", test page: " +
          YesNo(m_setup.printTestPage != 0) + L".");
-    if (m_setup.printerName[0] == L'\0' || m_setup.portName[0] == L'\0') {
+    if (m_setup.printerName[0] == L'\0' || (needsPort && m_setup.portName[0] == L'\0')) {
         LogLine(LogLevel::kError, L"No printer name or no port was chosen; nothing was touched.");
         return false;
     }
-    return true;
+    return TakeLock();
+}
+
+bool CFinishRun::TakeLock() {
+    // Without a lock service on this platform there is no other run to keep out.
+    ISetupLockService* lock = Services().setupLock;
+    if (lock == nullptr)
+        return true;
+    switch (lock->Acquire(m_lockWaitMs)) {
+        case LockResult::kTaken:
+            m_lockHeld = true;
+            return true;
+        case LockResult::kBusy:
+            m_lockBusy = true;
+            LogLine(LogLevel::kError,
+                    L"Another setup of Korvel printers is running; nothing was touched.");
+            return false;
+        case LockResult::kFailed:
+            break;
+    }
+    LogFailure(L"Could not take the setup lock; nothing was touched");
+    return false;
+}
+
+void CFinishRun::ReleaseLock() {
+    if (!m_lockHeld)
+        return;
+    m_lockHeld = false;
+    if (ISetupLockService* lock = Services().setupLock)
+        lock->Release();
 }
 
 bool CFinishRun::CheckExisting() {
@@ -218,6 +249,7 @@ void CFinishRun::SetState(BackupState from, BackupState to) {
 void CFinishRun::End(int32_t result) {
     LogLine(result != 0 ? LogLevel::kInformation : LogLevel::kError,
             result != 0 ? L"Result: installed." : L"Result: not installed.");
+    ReleaseLock();
     if (m_logInstalled) {
         Services().log = m_previousLog;
         m_logInstalled = false;

@@ -16,15 +16,20 @@ struct SetupContext;
 // run writes the setup log from Begin to End.
 class CFinishRun {
   public:
-    // `setup` holds the user's choices; `component` names the program in the log.
-    CFinishRun(SetupContext& setup, std::wstring component);
+    // `setup` holds the user's choices; `component` names the program in the log; the run waits
+    // at most `lockWaitMs` for another setup run to end.
+    CFinishRun(SetupContext& setup, std::wstring component, uint32_t lockWaitMs = 0);
     ~CFinishRun();
     CFinishRun(const CFinishRun&) = delete;
     CFinishRun& operator=(const CFinishRun&) = delete;
 
-    // Opens the log and writes the setup folder and the user's choices. False when the printer or
-    // the port name is empty: then nothing may be touched or started, and the run has failed.
-    bool Begin();
+    // Opens the log, writes the setup folder and the user's choices, and takes the machine-wide
+    // setup lock for the calling thread, which must be the one that calls End. False when the
+    // printer name, or the port name where the run needs one, is empty, or when another setup run
+    // holds the lock (LockBusy) or it cannot be had: then nothing may be touched or started, and
+    // the run has failed.
+    bool Begin(bool needsPort = true);
+    bool LockBusy() const { return m_lockBusy; }
 
     // Whether a queue of the chosen name exists. The check's handle is closed before this
     // returns: while a handle of a queue is open, the spooler only marks the queue for deletion,
@@ -49,7 +54,7 @@ class CFinishRun {
     // cannot be made again stays in the backup file, and the log says so.
     void Restore();
 
-    // Writes the result and closes the log.
+    // Writes the result, releases the lock and closes the log.
     void End(int32_t result);
 
     // Every phase in a row, for a front end without worker threads. 1 installed, 0 failed.
@@ -62,6 +67,8 @@ class CFinishRun {
     static constexpr size_t kKeptBackups = 10;
 
   private:
+    bool TakeLock();
+    void ReleaseLock();
     bool SaveQueue(const std::wstring& queue);
     bool WriteBackup();
     void RotateBackups();
@@ -72,6 +79,9 @@ class CFinishRun {
     CSetupLog m_log;
     ILogSink* m_previousLog = nullptr;
     bool m_logInstalled = false;
+    uint32_t m_lockWaitMs;
+    bool m_lockHeld = false;
+    bool m_lockBusy = false;
     bool m_checkClosed = false;
     bool m_removalFailed = false;
     CQueueBackup m_backup;

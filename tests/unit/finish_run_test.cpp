@@ -128,6 +128,21 @@ TEST_F(FinishRunTest, AnEmptyNameOrPortTouchesNothing) {
     EXPECT_TRUE(Logged("No printer name or no port was chosen"));
 }
 
+TEST_F(FinishRunTest, ARunHoldsTheLockThroughoutAndAnotherRunKeepsItOut) {
+    AddUsersQueue(kPrinter);
+    spooler.onCall = [this](const std::wstring&) { EXPECT_EQ(setupLock.held, 1); };
+    EXPECT_EQ(CFinishRun(setup, L"Test").Run(), 1);
+    EXPECT_EQ(setupLock.held, 0);
+
+    setupLock.heldElsewhere = true;
+    spooler.calls.clear();
+    CFinishRun second(setup, L"Test");
+    EXPECT_EQ(second.Run(), 0);
+    EXPECT_TRUE(second.LockBusy());
+    EXPECT_TRUE(spooler.calls.empty());
+    EXPECT_TRUE(Logged("Another setup of Korvel printers is running"));
+}
+
 TEST_F(FinishRunTest, OldFilesGoButNeverOneThatStillHoldsAQueue) {
     CQueueBackup pending;
     pending.entries.push_back(
