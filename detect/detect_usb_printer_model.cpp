@@ -39,11 +39,10 @@ CString ModelOf(const std::wstring& deviceId) {
 
 }  // namespace
 
-int32_t SetupContext::DetectUsbPrinterModel(CString& model) const {
+bool DetectUsbPrinter(DetectedUsbPrinter& printer) {
     CUSBPort port;
-    CString vid;
-    CString pid;
-    const int found = port.OpenDevice(vid, pid);
+    DetectedUsbPrinter found;
+    const int opened = port.OpenDevice(found.vid, found.pid);
 
     // A failed or unanswered request leaves the reply zero-filled, and so the model empty.
     uint8_t reply[kReplyBytes] = {};
@@ -53,17 +52,23 @@ int32_t SetupContext::DetectUsbPrinterModel(CString& model) const {
     // can reach it while it is open: it is closed as soon as its reply is in, before the model is
     // worked out.
     port.Close();
+    if (opened != 1) {
+        LogLine(LogLevel::kInformation, L"No supported USB printer is connected.");
+        return false;
+    }
     const std::string text = DeviceIdText(reply, bytesReturned);
     ITextConversionService* conversion = Services().textConversion;
-    model =
+    found.model =
         conversion != nullptr && !text.empty() ? ModelOf(conversion->AnsiToWide(text)) : CString();
+    LogLine(LogLevel::kInformation, L"USB printer found: VID_" + found.vid + L" PID_" + found.pid +
+                                        L", reported model \"" + found.model + L"\".");
+    printer = found;
+    return true;
+}
 
-    if (found == 1) {
-        LogLine(LogLevel::kInformation, L"USB printer found: VID_" + vid + L" PID_" + pid +
-                                            L", reported model \"" + model + L"\".");
-        return 1;
-    }
-    LogLine(LogLevel::kInformation, L"No supported USB printer is connected.");
-    model.clear();
-    return 0;
+int32_t SetupContext::DetectUsbPrinterModel(CString& model) const {
+    DetectedUsbPrinter printer;
+    const bool found = DetectUsbPrinter(printer);
+    model = printer.model;
+    return found ? 1 : 0;
 }

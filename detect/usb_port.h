@@ -49,3 +49,14 @@ class CUSBPort {
 
     DeviceHandle deviceHandle;
 };
+
+// A connected supported USB printer as detection finds it.
+struct DetectedUsbPrinter {
+    CString vid;    // "FFF0", upper case
+    CString pid;
+    CString model;  // the MDL value of its device ID, empty when it reported none
+};
+
+// Finds the first connected supported USB printer and reads the model it reports; the device is
+// closed again before this returns. False when there is none (`printer` untouched).
+bool DetectUsbPrinter(DetectedUsbPrinter& printer);

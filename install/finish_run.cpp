@@ -246,6 +246,51 @@ void CFinishRun::SetState(BackupState from, BackupState to) {
         WriteBackup();
 }
 
+bool CFinishRun::ConfirmRemoval() {
+    SetState(BackupState::kRemoved, BackupState::kDeleted);
+    return !m_removalFailed;
+}
+
+bool CFinishRun::RestoreFile(const std::wstring& name) {
+    IFileStoreService* store = Services().fileStore;
+    StringList files;
+    if (store == nullptr || !store->PrepareFolder(kBackupFolder) ||
+        !store->ListFiles(kBackupFolder, files)) {
+        LogFailure(L"Could not read the backup folder");
+        return false;
+    }
+    const std::wstring file = name.empty() && !files.empty() ? files.back() : name;
+    std::string text;
+    CQueueBackup backup;
+    if (file.empty() || !store->ReadFile(kBackupFolder, file.c_str(), text) ||
+        !CQueueBackup::Parse(text, backup)) {
+        LogFailure(L"Could not read the backup file " + file);
+        return false;
+    }
+    m_backup = backup;
+    m_backupName = file;
+    m_backupPath = store->PathOf(kBackupFolder, file.c_str());
+    Info(L"Restoring from " + m_backupPath + L".");
+    // Whatever is not installed now comes back; a queue that is there already stays as it is,
+    // and no longer waits to be made again.
+    for (CQueueBackup::Entry& entry : m_backup.entries) {
+        if (m_setup.FindPrinter(entry.record.name.c_str()) == 0)
+            entry.state = BackupState::kRemoved;
+        else if (entry.state == BackupState::kSaved || entry.state == BackupState::kRemoved)
+            entry.state = BackupState::kKept;
+    }
+    Restore();
+    return !m_backup.HoldsUnrestoredQueue();
+}
+
+std::string CFinishRun::LogText() const {
+    IFileStoreService* store = Services().fileStore;
+    std::string text;
+    if (store != nullptr && !m_log.Name().empty())
+        store->ReadFile(CSetupLog::kFolder, m_log.Name().c_str(), text);
+    return text;
+}
+
 void CFinishRun::End(int32_t result) {
     LogLine(result != 0 ? LogLevel::kInformation : LogLevel::kError,
             result != 0 ? L"Result: installed." : L"Result: not installed.");

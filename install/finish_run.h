@@ -54,6 +54,17 @@ class CFinishRun {
     // cannot be made again stays in the backup file, and the log says so.
     void Restore();
 
+    // After a removal that was asked for by itself, with no install to follow: the removed queues
+    // stay in the backup as deleted on request. True when every queue was saved and removed.
+    bool ConfirmRemoval();
+
+    // Makes the queues of a backup file in the backup folder again (the newest file when `name`
+    // is empty): every queue in it that is not installed now. True when each came back.
+    bool RestoreFile(const std::wstring& name);
+
+    // The log of this run as written so far (UTF-8 CMTrace lines), empty without one.
+    std::string LogText() const;
+
     // Writes the result, releases the lock and closes the log.
     void End(int32_t result);
 

@@ -11,9 +11,11 @@ namespace {
 constexpr char kHeader[] =
     "; Print queues saved by the Korvel printer setup before it replaced them.\r\n"
     "; state: saved (not yet deleted), removed (deleted; made again if the install fails),\r\n"
-    "; kept (still installed), replaced (the new install succeeded), restored (made again).\r\n";
+    "; kept (still installed), replaced (the new install succeeded), restored (made again),\r\n"
+    "; deleted (removed on request).\r\n";
 
-const char* const kStateNames[] = {"saved", "removed", "kept", "replaced", "restored"};
+const char* const kStateNames[] = {"saved",    "removed",  "kept",
+                                   "replaced", "restored", "deleted"};
 
 // Backslash escapes for the characters that would end or hide a line, and in a name for the "="
 // that ends the name: a value of any content stays on its one line.

@@ -12,6 +12,7 @@ enum class BackupState {
     kKept,      // still installed after the removal: nothing to make again
     kReplaced,  // deleted, and the new install succeeded
     kRestored,  // made again after the new install failed
+    kDeleted,   // deleted on request, with no install after it
 };
 
 // The queues one Finish saved before it deleted them, as the text of one backup file: UTF-8 a

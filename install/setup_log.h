@@ -18,8 +18,9 @@ class CSetupLog : public ILogSink {
     // Makes the run's file, removing the oldest so that ten are left. False when there is no
     // file store or it refuses; lines are then dropped.
     bool Open();
-    // The full path of the run's file, empty before Open succeeded.
+    // The full path of the run's file, and its name in the folder; empty before Open succeeded.
     const std::wstring& Path() const { return m_path; }
+    const std::wstring& Name() const { return m_name; }
 
     void Write(LogLevel level, const std::wstring& message) override;
 

@@ -205,7 +205,7 @@ TEST(QueueBackupTest, AnyTextSurvivesTheRoundTripAndDamageIsRefused) {
             record.settings = {{text(8), text(60)}, {L"port", text(10)}};
             record.deviceMode.assign(random() % 300, static_cast<uint8_t>(random()));
             record.data = {{text(10), text(10), static_cast<uint32_t>(random()), {1, 255}}};
-            backup.entries.push_back({record, static_cast<BackupState>(random() % 5)});
+            backup.entries.push_back({record, static_cast<BackupState>(random() % 6)});
         }
         CQueueBackup read;
         ASSERT_TRUE(CQueueBackup::Parse(backup.Format(), read));

@@ -1,0 +1,128 @@
+#include "console/command_line.h"
+
+#include <algorithm>
+
+namespace {
+
+struct CommandRule {
+    const wchar_t* name;
+    std::vector<std::wstring> valueOptions;  // each takes the next argument as its value
+    std::vector<std::wstring> flagOptions;
+    size_t mostArguments;
+    std::vector<std::wstring> required;
+};
+
+// What every command takes besides the options every command takes (--setup-folder, --log,
+// --json, --help).
+const std::vector<CommandRule>& Rules() {
+    static const std::vector<CommandRule> rules = {
+        {L"detect", {}, {}, 0, {}},
+        {L"models", {L"--series"}, {}, 0, {}},
+        {L"ports", {}, {}, 0, {}},
+        {L"install",
+         {L"--model", L"--port"},
+         {L"--no-default", L"--test-page", L"--force"},
+         0,
+         {L"--model"}},
+        {L"stage", {L"--model"}, {}, 0, {L"--model"}},
+        {L"default", {L"--model"}, {}, 0, {L"--model"}},
+        {L"remove", {L"--model"}, {}, 0, {L"--model"}},
+        {L"restore", {}, {}, 1, {}},
+        {L"status", {L"--model"}, {}, 0, {L"--model"}},
+        {L"validate", {}, {}, 1, {}},
+    };
+    return rules;
+}
+
+bool Contains(const std::vector<std::wstring>& list, const std::wstring& item) {
+    return std::find(list.begin(), list.end(), item) != list.end();
+}
+
+}  // namespace
+
+bool ConsoleCall::Has(const std::wstring& flag) const {
+    return Contains(flags, flag);
+}
+
+std::wstring ConsoleCall::Value(const std::wstring& option) const {
+    const auto found = values.find(option);
+    return found == values.end() ? std::wstring() : found->second;
+}
+
+bool ParseCommandLine(const std::vector<std::wstring>& arguments, ConsoleCall& call,
+                      std::wstring& message) {
+    ConsoleCall parsed;
+    std::vector<std::wstring> words;  // the command and its arguments, in order
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        const std::wstring& argument = arguments[i];
+        if (argument == L"--json") {
+            parsed.json = true;
+        } else if (argument == L"--help" || argument == L"-h" || argument == L"/?") {
+            parsed.help = true;
+        } else if (argument == L"--version") {
+            parsed.version = true;
+        } else if (argument.rfind(L"--", 0) == 0) {
+            // Checked against the command's rule once the command is known.
+            const bool takesValue = argument == L"--setup-folder" || argument == L"--log" ||
+                                    argument == L"--model" || argument == L"--port" ||
+                                    argument == L"--series";
+            if (!takesValue) {
+                parsed.flags.push_back(argument);
+                continue;
+            }
+            if (i + 1 == arguments.size() || arguments[i + 1].empty()) {
+                message = L"The option " + argument + L" needs a value.";
+                return false;
+            }
+            parsed.values[argument] = arguments[++i];
+        } else {
+            words.push_back(argument);
+        }
+    }
+    if (parsed.help || parsed.version) {
+        if (!words.empty())
+            parsed.command = words.front();
+        call = parsed;
+        return true;
+    }
+    if (words.empty()) {
+        message = L"No command was given.";
+        return false;
+    }
+    parsed.command = words.front();
+    parsed.arguments.assign(words.begin() + 1, words.end());
+    const auto& rules = Rules();
+    const auto rule = std::find_if(rules.begin(), rules.end(), [&](const CommandRule& r) {
+        return parsed.command == r.name;
+    });
+    if (rule == rules.end()) {
+        message = L"There is no command " + parsed.command + L".";
+        return false;
+    }
+    for (const auto& [option, value] : parsed.values) {
+        if (option != L"--setup-folder" && option != L"--log" &&
+            !Contains(rule->valueOptions, option)) {
+            message = L"The command " + parsed.command + L" takes no option " + option + L".";
+            return false;
+        }
+    }
+    for (const std::wstring& flag : parsed.flags) {
+        if (!Contains(rule->flagOptions, flag)) {
+            message = L"The command " + parsed.command + L" takes no option " + flag + L".";
+            return false;
+        }
+    }
+    for (const std::wstring& option : rule->required) {
+        if (parsed.values.count(option) == 0) {
+            message = L"The command " + parsed.command + L" needs " + option + L".";
+            return false;
+        }
+    }
+    if (parsed.arguments.size() > rule->mostArguments) {
+        message = L"The command " + parsed.command + L" does not take " + parsed.arguments.back() +
+                  L".";
+        return false;
+    }
+    call = parsed;
+    return true;
+}
