@@ -92,9 +92,8 @@ bool ParseCommandLine(const std::vector<std::wstring>& arguments, ConsoleCall& c
     parsed.command = words.front();
     parsed.arguments.assign(words.begin() + 1, words.end());
     const auto& rules = Rules();
-    const auto rule = std::find_if(rules.begin(), rules.end(), [&](const CommandRule& r) {
-        return parsed.command == r.name;
-    });
+    const auto rule = std::find_if(rules.begin(), rules.end(),
+                                   [&](const CommandRule& r) { return parsed.command == r.name; });
     if (rule == rules.end()) {
         message = L"There is no command " + parsed.command + L".";
         return false;
@@ -119,8 +118,8 @@ bool ParseCommandLine(const std::vector<std::wstring>& arguments, ConsoleCall& c
         }
     }
     if (parsed.arguments.size() > rule->mostArguments) {
-        message = L"The command " + parsed.command + L" does not take " + parsed.arguments.back() +
-                  L".";
+        message =
+            L"The command " + parsed.command + L" does not take " + parsed.arguments.back() + L".";
         return false;
     }
     call = parsed;

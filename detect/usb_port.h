@@ -52,7 +52,7 @@ class CUSBPort {
 
 // A connected supported USB printer as detection finds it.
 struct DetectedUsbPrinter {
-    CString vid;    // "FFF0", upper case
+    CString vid;  // "FFF0", upper case
     CString pid;
     CString model;  // the MDL value of its device ID, empty when it reported none
 };

@@ -31,7 +31,7 @@ CFinishRun::~CFinishRun() {
         Services().log = m_previousLog;
 }
 
-bool CFinishRun::Begin(bool needsPort) {
+bool CFinishRun::Begin(Needs needs) {
     m_log.Open();
     m_previousLog = std::exchange(Services().log, &m_log);
     m_logInstalled = true;
@@ -41,7 +41,9 @@ bool CFinishRun::Begin(bool needsPort) {
     Info(std::wstring(L"Chosen printer: ") + m_setup.printerName + L", port: " + m_setup.portName +
          L", make default: " + YesNo(m_setup.makeDefault != 0) + L", test page: " +
          YesNo(m_setup.printTestPage != 0) + L".");
-    if (m_setup.printerName[0] == L'\0' || (needsPort && m_setup.portName[0] == L'\0')) {
+    const bool noPrinter = needs != Needs::kNothing && m_setup.printerName[0] == L'\0';
+    const bool noPort = needs == Needs::kPrinterAndPort && m_setup.portName[0] == L'\0';
+    if (noPrinter || noPort) {
         LogLine(LogLevel::kError, L"No printer name or no port was chosen; nothing was touched.");
         return false;
     }

@@ -25,10 +25,11 @@ class CFinishRun {
 
     // Opens the log, writes the setup folder and the user's choices, and takes the machine-wide
     // setup lock for the calling thread, which must be the one that calls End. False when the
-    // printer name, or the port name where the run needs one, is empty, or when another setup run
+    // printer name or the port name that the run needs is empty, or when another setup run
     // holds the lock (LockBusy) or it cannot be had: then nothing may be touched or started, and
     // the run has failed.
-    bool Begin(bool needsPort = true);
+    enum class Needs { kPrinterAndPort, kPrinter, kNothing };
+    bool Begin(Needs needs = Needs::kPrinterAndPort);
     bool LockBusy() const { return m_lockBusy; }
 
     // Whether a queue of the chosen name exists. The check's handle is closed before this

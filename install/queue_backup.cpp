@@ -14,8 +14,7 @@ constexpr char kHeader[] =
     "; kept (still installed), replaced (the new install succeeded), restored (made again),\r\n"
     "; deleted (removed on request).\r\n";
 
-const char* const kStateNames[] = {"saved",    "removed",  "kept",
-                                   "replaced", "restored", "deleted"};
+const char* const kStateNames[] = {"saved", "removed", "kept", "replaced", "restored", "deleted"};
 
 // Backslash escapes for the characters that would end or hide a line, and in a name for the "="
 // that ends the name: a value of any content stays on its one line.

@@ -1,5 +1,6 @@
 #include <cwchar>
 
+#include "install/installed_queues.h"
 #include "platform/log_sink.h"
 #include "platform/name_case.h"
 #include "platform/services.h"
@@ -27,6 +28,15 @@ bool BelongsTo(const std::wstring& queue, const wchar_t* name) {
 }
 
 }  // namespace
+
+QueueLookup LookUpInstalledQueue(const wchar_t* name, QueueState& state) {
+    ISpoolerService* spooler = Services().spooler;
+    if (spooler == nullptr)
+        return QueueLookup::kUnknown;
+    if (name == nullptr || name[0] == L'\0')
+        return QueueLookup::kAbsent;
+    return spooler->LookUpQueue(name, state);
+}
 
 int32_t SetupContext::FindPrinter(const wchar_t* name, const wchar_t* port) const {
     ISpoolerService* spooler = Services().spooler;

@@ -4,3 +4,7 @@
 std::FILE* OpenNativeFile(const wchar_t* path) {
     return std::fopen(PosixPathFromWindows(path).c_str(), "rb");
 }
+
+std::FILE* OpenNativeFileToAppend(const wchar_t* path) {
+    return std::fopen(PosixPathFromWindows(path).c_str(), "ab");
+}

@@ -5,3 +5,7 @@
 std::FILE* OpenNativeFile(const wchar_t* path) {
     return _wfopen(path, L"rb");
 }
+
+std::FILE* OpenNativeFileToAppend(const wchar_t* path) {
+    return _wfopen(path, L"ab");
+}

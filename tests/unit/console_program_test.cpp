@@ -1,0 +1,130 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "console/console_program.h"
+#include "tests/unit/finish_machine.h"
+
+namespace {
+
+// The console program on the fake machine and the sample setup folder, its words recorded.
+class ConsoleProgramTest : public ::testing::Test,
+                           protected CFinishMachine,
+                           protected IConsoleHost {
+  protected:
+    void Out(const std::wstring& line) override { out.push_back(line); }
+    void Err(const std::wstring& line) override { err.push_back(line); }
+    bool HasWindows() const override { return true; }
+
+    int Run(const std::vector<std::wstring>& arguments) {
+        out.clear();
+        err.clear();
+        launcher.runs.clear();
+        return RunConsoleProgram(arguments, *this);
+    }
+
+    void TearDown() override { EXPECT_TRUE(AllReleased()); }
+
+    CScopedServices services{Set()};
+    std::vector<std::wstring> out;
+    std::vector<std::wstring> err;
+};
+
+TEST_F(ConsoleProgramTest, BadArgumentsEndWithUsageAnd87) {
+    const std::vector<std::vector<std::wstring>> calls = {
+        {},
+        {L"frobnicate"},
+        {L"install"},
+        {L"install", L"--model"},
+        {L"install", L"--model", L"RV-90", L"--series", L"x"},
+        {L"status", L"--model", L"RV-90", L"--force"},
+        {L"restore", L"a", L"b"},
+        {L"install", L"--model", L"RV-9000"},  // no such model
+    };
+    for (const auto& call : calls) {
+        EXPECT_EQ(Run(call), 87) << (call.empty() ? L"" : call[0]);
+        EXPECT_FALSE(err.empty());
+    }
+    EXPECT_TRUE(launcher.runs.empty());
+    EXPECT_EQ(Run({L"--help"}), 0);
+    EXPECT_EQ(Run({L"install", L"--version"}), 0);
+}
+
+TEST_F(ConsoleProgramTest, InstallReplacesRecordsAndLeavesAnInstalledPrinterAlone) {
+    AddUsersQueue(kPrinter);
+    EXPECT_EQ(Run({L"install", L"--model", L"RV-90"}), 0);
+    ASSERT_EQ(launcher.runs.size(), 2u);  // the install and the default command
+    EXPECT_EQ(spooler.defaultPrinter, kPrinter);
+    const InstallRecord& record = installRecords.records.at(kPrinter);
+    EXPECT_EQ(record.model, L"RV-90");
+    EXPECT_EQ(record.port, L"LPT1:");
+    EXPECT_FALSE(record.driverVersion.empty());
+    EXPECT_EQ(setupLock.held, 0);
+
+    // Start-up scripts run it at every boot.
+    EXPECT_EQ(Run({L"install", L"--model", L"RV-90"}), 0);
+    EXPECT_TRUE(launcher.runs.empty());
+    EXPECT_EQ(Run({L"install", L"--model", L"RV-90", L"--force", L"--no-default"}), 0);
+    EXPECT_EQ(launcher.runs.size(), 1u);
+}
+
+TEST_F(ConsoleProgramTest, EachRefusalHasItsExitCode) {
+    AddUsersQueue(kPrinter);
+    launcher.onRun = nullptr;  // the printer UI installs nothing
+    EXPECT_EQ(Run({L"install", L"--model", L"RV-90"}), 1603);
+    EXPECT_TRUE(spooler.HasQueue(kPrinter));  // the old queue is back
+
+    setupLock.heldElsewhere = true;
+    EXPECT_EQ(Run({L"install", L"--model", L"RV-90"}), 1618);
+    EXPECT_EQ(Run({L"remove", L"--model", L"RV-90"}), 1618);
+    setupLock.heldElsewhere = false;
+
+    session.elevated = false;
+    for (const wchar_t* command : {L"install", L"stage", L"remove"})
+        EXPECT_EQ(Run({command, L"--model", L"RV-90"}), 5) << command;
+    EXPECT_EQ(Run({L"restore"}), 5);
+    EXPECT_EQ(Run({L"status", L"--model", L"RV-90"}), 0);  // reading needs no rights
+    session.elevated = true;
+
+    EXPECT_EQ(Run({L"status", L"--model", L"RV-90", L"--setup-folder", L"C:\\nowhere"}), 2);
+    EXPECT_TRUE(spooler.HasQueue(kPrinter));
+}
+
+TEST_F(ConsoleProgramTest, StatusSpeaksOnlyWhenInstalledAndFailsOnlyWhenItCannotLook) {
+    EXPECT_EQ(Run({L"status", L"--model", L"RV-90"}), 0);
+    EXPECT_TRUE(out.empty());
+    spooler.AddQueue(kPrinter, kPrinter, L"COM1:");
+    EXPECT_EQ(Run({L"status", L"--model", L"RV-90"}), 0);
+    EXPECT_EQ(out, std::vector<std::wstring>{L"Korvel RV-90 is installed on COM1:."});
+    EXPECT_EQ(Run({L"status", L"--model", L"RV-90", L"--json"}), 0);
+    EXPECT_EQ(out, std::vector<std::wstring>{
+                       L"{\"installed\":true,\"printer\":\"Korvel RV-90\",\"port\":\"COM1:\"}"});
+    spooler.failList = true;
+    EXPECT_NE(Run({L"status", L"--model", L"RV-90"}), 0);
+}
+
+TEST_F(ConsoleProgramTest, RemoveSavesAndRestoreBringsBack) {
+    AddUsersQueue(kPrinter);
+    spooler.AddQueue(L"Korvel RV-90 (Copy 1)", kPrinter);
+    installRecords.records[kPrinter] = {kPrinter, L"RV-90", L"LPT1:", L"v", L"t"};
+    EXPECT_EQ(Run({L"remove", L"--model", L"RV-90"}), 0);
+    EXPECT_TRUE(spooler.queues.empty());
+    EXPECT_TRUE(installRecords.records.empty());
+    EXPECT_EQ(SavedQueues(fileStore)[0].state, BackupState::kDeleted);
+
+    EXPECT_EQ(Run({L"restore"}), 0);
+    EXPECT_TRUE(spooler.HasQueue(kPrinter));
+    EXPECT_TRUE(spooler.HasQueue(L"Korvel RV-90 (Copy 1)"));
+    EXPECT_EQ(spooler.defaultPrinter, kPrinter);
+    EXPECT_EQ(Run({L"restore", L"Backup-none.txt"}), 1603);
+}
+
+TEST_F(ConsoleProgramTest, StageHandsTheFamilysInfToTheDriverStore) {
+    EXPECT_EQ(Run({L"stage", L"--model", L"RV-1800K"}), 0);
+    ASSERT_EQ(spooler.stagedPackages.size(), 1u);
+    EXPECT_EQ(spooler.stagedPackages[0],
+              SourcePath("sample-setup/PrinterDriver/24pin/OEMPRINT.INF"));
+}
+
+}  // namespace
