@@ -10,6 +10,7 @@
 // the INF named by /f is not read. KORVEL_PRINTUI_REFUSE lists, separated by commas, the commands
 // to leave undone as a printer UI that fails without a word would: "install" (/if), "default" (/y).
 // What fails is written to the file named by KORVEL_PRINTUI_LOG with ".errors" added.
+// KORVEL_PRINTUI_DELAY_MS makes it take that long before it acts, as a slow printer UI would.
 #include <windows.h>
 #include <winspool.h>
 
@@ -236,6 +237,9 @@ void MakeDefault(const Command& command) {
 extern "C" __declspec(dllexport) void CALLBACK
     PrintUIEntryW(HWND, HINSTANCE, LPCWSTR commandLine, int) {
     Record(commandLine);
+    const std::wstring delay = Environment(L"KORVEL_PRINTUI_DELAY_MS");
+    if (!delay.empty())
+        Sleep(static_cast<DWORD>(std::wcstoul(delay.c_str(), nullptr, 10)));
     const Command command = Parse(commandLine);
     if (!command.valid) {
         Report(L"a command it cannot read", ERROR_INVALID_PARAMETER);

@@ -1,0 +1,103 @@
+#!/usr/bin/env bash
+# The console program under Wine as a deployment engine runs it: with no display at all (a window
+# or a message box would fail there), on a copy of the sample setup folder, with the stand-in
+# printer UI in a Wine prefix of its own. Checks its exit codes, standard output, the queue, port
+# and default in Wine's spooler, and its registry record.
+#   console_test.sh --exe pavonis.exe --walker wizard_walker.exe --printui printui.dll
+#                   --driver korvel_test_printer_driver.dll --work DIR
+set -euo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+source_dir=$(cd "$here/../.." && pwd)
+
+while [ $# -gt 0 ]; do
+  case $1 in
+    --exe) exe=$2 ;;
+    --walker) WALKER=$2 ;;
+    --printui) printui=$2 ;;
+    --driver) driver=$2 ;;
+    --work) work=$2 ;;
+    *) echo "unknown argument: $1" >&2; exit 2 ;;
+  esac
+  shift 2
+done
+source "$here/walk.sh"
+
+printer="Korvel RV-90"
+record_key='HKLM\SOFTWARE\Korvel\Printer Setup\Printers\Korvel RV-90'
+prefix=$work/wineprefix
+run=$work/setup
+trap 'stop_server "$prefix"' EXIT
+stop_server "$prefix"
+rm -rf "$work"
+mkdir -p "$work"
+prepare_prefix "$("$source_dir/scripts/wine-template.sh")" "$prefix" "$printui" "$driver"
+lay_out "$run" "$exe" "$source_dir/sample-setup"
+export KORVEL_PRINTUI_LOG
+KORVEL_PRINTUI_LOG=$(windows_path "$work/printui.log")
+start_server "$prefix"
+
+logs="$prefix/drive_c/ProgramData/Korvel Setup/Logs"
+
+# pavonis ARGS...: runs it with no display; its standard output in $out, its exit code in $code.
+# Without a display Wine reports every window a thread tries to make, with the thread's number;
+# Wine's own helpers (its desktop, rundll32's hidden window) try too. A report from a thread that
+# wrote our setup log means that we tried to show a window or a message box, which fails the test.
+pavonis() {
+  code=0
+  out=$(env -u DISPLAY WINEDEBUG=err+winediag WINEPREFIX="$prefix" timeout 120 "$wine64" \
+    "$run/pavonis.exe" "$@" 2>"$work/stderr") || code=$?
+  out=${out//$'\r'/}
+  local thread
+  for thread in $(cat "$logs"/*.log 2>/dev/null | sed -n 's/.* thread="\([0-9]*\)".*/\1/p' | sort -u); do
+    if grep -q "^$(printf '%04x' "$thread"):err:winediag:nodrv_CreateWindow" "$work/stderr"; then
+      fail "pavonis $1 tried to show a window: $(cat "$work/stderr")"
+    fi
+  done
+}
+expect_exit() {
+  pavonis "${@:2}"
+  expect "the exit code of pavonis ${*:2}" "$code" "$1"
+}
+
+expect_exit 0 install --model RV-90
+expect_walk "the queues after install" "$printer" "$prefix" queues
+expect_walk "the port" "LPT1:" "$prefix" queue "$printer"
+expect_walk "the default printer" "$printer" "$prefix" default-printer
+WINEPREFIX=$prefix "$wine64" reg query "$record_key" >"$work/record" 2>/dev/null ||
+  fail "no registry record under $record_key"
+grep -q "RV-90" "$work/record" || fail "the registry record names no model: $(cat "$work/record")"
+
+expect_exit 0 status --model RV-90
+expect "the status line" "$out" "$printer is installed on LPT1:."
+expect_exit 0 status --model RV-90 --json
+expect "the status in JSON" "$(python3 -c 'import json,sys; d=json.loads(sys.argv[1]); print(d["installed"], d["port"])' "$out")" "True LPT1:"
+
+# Start-up scripts run it at every boot: the second time it does nothing.
+expect_exit 0 install --model RV-90
+expect "the printer-UI commands after two installs" "$(iconv -f UTF-16LE -t UTF-8 "$work/printui.log" | tr '\0' '\n' | grep -c '^/if')" "1"
+
+# While one install waits for a slow printer UI, a second one is refused.
+KORVEL_PRINTUI_DELAY_MS=4000 env -u DISPLAY WINEPREFIX="$prefix" "$wine64" "$run/pavonis.exe" \
+  install --model RV-90 --force >/dev/null 2>&1 &
+first=$!
+sleep 2
+expect_exit 1618 install --model RV-90 --force
+wait "$first" || fail "the first install failed while the second was refused"
+
+# A refused install gives 1603 and leaves the old queue where it was.
+KORVEL_PRINTUI_REFUSE=install expect_exit 1603 install --model RV-90 --force --port COM1:
+expect_walk "the old queue after the refusal" "LPT1:" "$prefix" queue "$printer"
+
+expect_exit 0 remove --model RV-90
+expect_walk "the queues after remove" "" "$prefix" queues
+if WINEPREFIX=$prefix "$wine64" reg query "$record_key" >/dev/null 2>&1; then
+  fail "the registry record outlived remove"
+fi
+expect_exit 0 status --model RV-90
+expect "the status after remove" "$out" ""
+expect_exit 0 restore
+expect_walk "the queues after restore" "$printer" "$prefix" queues
+
+expect_exit 0 validate "$(windows_path "$run")"
+expect_exit 87 install --model RV-9000
+echo "ok: the console program"
