@@ -16,6 +16,7 @@
 #include "install/setup_folder_check.h"
 #include "platform/clock_service.h"
 #include "platform/install_record_service.h"
+#include "platform/log_sink.h"
 #include "platform/native_path.h"
 #include "platform/services.h"
 #include "platform/session_service.h"
@@ -301,6 +302,12 @@ int CConsoleRun::Install() {
         return NotBegun(run);
     if (run.CheckExisting())
         run.Remove();
+    if (m_host.StopRequested()) {
+        LogLine(LogLevel::kWarning, L"Stopped on request before the install.");
+        run.Restore();
+        m_host.Err(L"Stopped on request; the replaced queues are back.");
+        return EndRun(run, 0, ExitCode::kCancelled);
+    }
     const int32_t result = run.Install();
     if (result != 0)
         run.ApplyOptions();

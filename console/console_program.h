@@ -12,6 +12,10 @@ class IConsoleHost {
     virtual void Out(const std::wstring& line) = 0;
     virtual void Err(const std::wstring& line) = 0;
 
+    // Whether the user asked to stop (Ctrl+C, Ctrl+Break, the console closing). A run asked to
+    // stop before its install starts puts back what it removed and ends with exit code 1602.
+    virtual bool StopRequested() const { return false; }
+
     // Whether this build has the Windows spooler, USB printers and printer UI behind its platform
     // services; without them the commands that need them say so and end with exit code 1.
     virtual bool HasWindows() const = 0;

@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,15 @@ struct CDllSearchHardening {
     CDllSearchHardening() { SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32); }
 } g_dllSearchHardening;
 
+std::atomic<bool> g_stopRequested{false};
+
+// Ctrl+C, Ctrl+Break and the closing of the console only ask the run to stop: the run puts back
+// what it removed before it ends, rather than dying between a deletion and its restore.
+BOOL WINAPI OnConsoleControl(DWORD) {
+    g_stopRequested = true;
+    return TRUE;
+}
+
 // Lines to the console as text of any script when it is one, and as UTF-8 bytes when the output
 // is redirected to a file or a pipe, as deployment engines capture it.
 class CWin32ConsoleHost : public IConsoleHost {
@@ -23,6 +33,7 @@ class CWin32ConsoleHost : public IConsoleHost {
     void Out(const std::wstring& line) override { Write(STD_OUTPUT_HANDLE, line); }
     void Err(const std::wstring& line) override { Write(STD_ERROR_HANDLE, line); }
     bool HasWindows() const override { return true; }
+    bool StopRequested() const override { return g_stopRequested; }
 
   private:
     static void Write(DWORD which, const std::wstring& line) {
@@ -49,6 +60,7 @@ int wmain(int argc, wchar_t** argv) {
     // may wait for a person or keep working behind the next installer.
     CWin32Services services;
     CScopedServices scope(services.Set());
+    SetConsoleCtrlHandler(&OnConsoleControl, TRUE);
     std::vector<std::wstring> arguments(argv + 1, argv + argc);
     CWin32ConsoleHost host;
     return RunConsoleProgram(arguments, host);

@@ -16,6 +16,7 @@ class ConsoleProgramTest : public ::testing::Test,
     void Out(const std::wstring& line) override { out.push_back(line); }
     void Err(const std::wstring& line) override { err.push_back(line); }
     bool HasWindows() const override { return true; }
+    bool StopRequested() const override { return stopRequested; }
 
     int Run(const std::vector<std::wstring>& arguments) {
         out.clear();
@@ -29,6 +30,7 @@ class ConsoleProgramTest : public ::testing::Test,
     CScopedServices services{Set()};
     std::vector<std::wstring> out;
     std::vector<std::wstring> err;
+    bool stopRequested = false;
 };
 
 TEST_F(ConsoleProgramTest, BadArgumentsEndWithUsageAnd87) {
@@ -88,6 +90,11 @@ TEST_F(ConsoleProgramTest, EachRefusalHasItsExitCode) {
     session.elevated = true;
 
     EXPECT_EQ(Run({L"status", L"--model", L"RV-90", L"--setup-folder", L"C:\\nowhere"}), 2);
+    EXPECT_TRUE(spooler.HasQueue(kPrinter));
+
+    stopRequested = true;
+    EXPECT_EQ(Run({L"install", L"--model", L"RV-90", L"--force"}), 1602);
+    EXPECT_TRUE(launcher.runs.empty());
     EXPECT_TRUE(spooler.HasQueue(kPrinter));
 }
 
