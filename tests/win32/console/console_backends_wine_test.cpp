@@ -9,6 +9,7 @@
 
 #include "platform/platform_failure.h"
 #include "platform/win32/unique_handle.h"
+#include "platform/win32/win32_install_record_service.h"
 #include "platform/win32/win32_session_service.h"
 #include "platform/win32/win32_setup_lock_service.h"
 
@@ -67,6 +68,63 @@ TEST(SetupLockWineTest, TheLockIsAGlobalMutexThatSystemAndAdministratorsMayTake)
     EXPECT_EQ(UniqueLocal<wchar_t>(text).get(),
               std::wstring(L"D:P(A;;0x100001;;;SY)(A;;0x100001;;;BA)"));
     lock.Release();
+}
+
+class InstallRecordWineTest : public ::testing::Test {
+  protected:
+    void TearDown() override { records.Delete(name); }
+
+    InstallRecord Record(const wchar_t* version) const {
+        return {name, L"RV-90", L"USB001", version, L"2026-12-07 23:15:01"};
+    }
+    // A value as a deployment tool's detection rule reads it, through the plain registry API.
+    std::wstring Value(const wchar_t* value) const {
+        wchar_t text[256] = {};
+        DWORD size = sizeof(text);
+        const LSTATUS status = RegGetValueW(
+            HKEY_LOCAL_MACHINE, (L"SOFTWARE\\Korvel\\Printer Setup\\Printers\\" + name).c_str(),
+            value, RRF_RT_REG_SZ, nullptr, text, &size);
+        return status == ERROR_SUCCESS ? text : L"error " + std::to_wstring(status);
+    }
+
+    const std::wstring name = L"Korvel 打印机 RV-90 " + kOwn;
+    CWin32InstallRecordService records;
+};
+
+TEST_F(InstallRecordWineTest, AWrittenRecordReplacesTheOldAndIsReadWhereRulesLook) {
+    ASSERT_TRUE(records.Write(Record(L"01/02/2025,1.0.0.0")));
+    ASSERT_TRUE(records.Write(Record(L"12/07/2026,2.0.0.0")));
+    InstallRecord read;
+    ASSERT_TRUE(records.Read(name, read));
+    EXPECT_EQ(read, Record(L"12/07/2026,2.0.0.0"));
+    EXPECT_EQ((InstallRecord{Value(L"PrinterName"), Value(L"Model"), Value(L"Port"),
+                             Value(L"DriverVersion"), Value(L"InstalledAt")}),
+              read);
+}
+
+TEST_F(InstallRecordWineTest, ADeletedRecordIsGoneAndDeletingItAgainSucceeds) {
+    ASSERT_TRUE(records.Write(Record(L"1.0")));
+    EXPECT_TRUE(records.Delete(name));
+    EXPECT_EQ(Value(L"Model"), L"error 2");
+    InstallRecord read = Record(L"untouched");
+    EXPECT_FALSE(records.Read(name, read));
+    EXPECT_EQ(Failure(), L"RegOpenKeyExW 2");
+    EXPECT_EQ(read, Record(L"untouched"));
+    EXPECT_TRUE(records.Delete(name));
+}
+
+TEST_F(InstallRecordWineTest, NamesNoKeyCanHaveAreRefusedAndTouchNoOtherRecord) {
+    ASSERT_TRUE(records.Write(Record(L"1.0")));
+    InstallRecord read;
+    for (const std::wstring bad : {L"", L"Korvel\\RV-90"}) {
+        EXPECT_FALSE(records.Write({bad, L"RV-90", L"USB001", L"1.0", L""}));
+        EXPECT_EQ(Failure(), L"printer name check 123");  // ERROR_INVALID_NAME
+        EXPECT_FALSE(records.Read(bad, read));
+        EXPECT_EQ(Failure(), L"printer name check 123");
+        EXPECT_FALSE(records.Delete(bad));
+        EXPECT_EQ(Failure(), L"printer name check 123");
+    }
+    EXPECT_TRUE(records.Read(name, read));
 }
 
 }  // namespace
