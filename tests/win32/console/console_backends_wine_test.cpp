@@ -12,6 +12,8 @@
 #include "platform/win32/win32_install_record_service.h"
 #include "platform/win32/win32_session_service.h"
 #include "platform/win32/win32_setup_lock_service.h"
+#include "platform/win32/win32_spooler_service.h"
+#include "tests/support/test_files.h"
 
 // The console program's backends over Wine's real token, kernel objects, registry, spooler and
 // processes. Test processes of this program run side by side in one prefix: each uses names of
@@ -125,6 +127,12 @@ TEST_F(InstallRecordWineTest, NamesNoKeyCanHaveAreRefusedAndTouchNoOtherRecord) 
         EXPECT_EQ(Failure(), L"printer name check 123");
     }
     EXPECT_TRUE(records.Read(name, read));
+}
+
+TEST(StageDriverPackageWineTest, WineRefusesToStageAndTheRefusalIsRecorded) {
+    const std::wstring inf = SourcePath("sample-setup") + L"\\PrinterDriver\\9pin\\OEMPRINT.INF";
+    EXPECT_FALSE(CWin32SpoolerService().StageDriverPackage(inf.c_str()));
+    EXPECT_EQ(Failure(), L"UploadPrinterDriverPackageW " + std::to_wstring(0x80004001u));
 }
 
 }  // namespace
