@@ -4,16 +4,22 @@
 #include <aclapi.h>
 #include <sddl.h>
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
 #include <string>
 #include <thread>
 
 #include "platform/platform_failure.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/win32_install_record_service.h"
+#include "platform/win32/win32_launcher_service.h"
 #include "platform/win32/win32_session_service.h"
 #include "platform/win32/win32_setup_lock_service.h"
 #include "platform/win32/win32_spooler_service.h"
 #include "tests/support/test_files.h"
+#include "tests/win32/named_turn.h"
 
 // The console program's backends over Wine's real token, kernel objects, registry, spooler and
 // processes. Test processes of this program run side by side in one prefix: each uses names of
@@ -27,6 +33,11 @@ const std::wstring kLockName = L"Global\\KorvelPrinterSetupTest" + kOwn;
 std::wstring Failure() {
     const auto failure = TakePlatformFailure();
     return failure ? failure->call + L" " + std::to_wstring(failure->code) : L"none";
+}
+
+std::string ReadBytes(const std::wstring& path) {
+    std::ifstream file(std::filesystem::path(path), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
 TEST(SessionWineTest, WineRunsEveryProcessElevated) {
@@ -133,6 +144,72 @@ TEST(StageDriverPackageWineTest, WineRefusesToStageAndTheRefusalIsRecorded) {
     const std::wstring inf = SourcePath("sample-setup") + L"\\PrinterDriver\\9pin\\OEMPRINT.INF";
     EXPECT_FALSE(CWin32SpoolerService().StageDriverPackage(inf.c_str()));
     EXPECT_EQ(Failure(), L"UploadPrinterDriverPackageW " + std::to_wstring(0x80004001u));
+}
+
+class ConsoleLauncherWineTest : public ::testing::Test {
+  protected:
+    // The launcher starts programs from the system directory only. One test process at a time
+    // copies the helper there, when it is not there yet.
+    void SetUp() override {
+        CNamedTurn turn(L"Local\\KorvelLaunchHelper");
+        const std::wstring source = L"Z:" + std::filesystem::path(KORVEL_LAUNCH_HELPER).wstring();
+        wchar_t folder[MAX_PATH] = {};
+        ASSERT_GT(GetSystemDirectoryW(folder, MAX_PATH), 0u);
+        helper = std::wstring(folder) + L"\\" + kHelper;
+        if (ReadBytes(helper) != ReadBytes(source)) {
+            ASSERT_TRUE(CopyFileW(source.c_str(), helper.c_str(), FALSE)) << GetLastError();
+        }
+    }
+
+    static constexpr wchar_t kHelper[] = L"korvel-launch-helper.exe";
+    std::wstring helper;
+    CWin32LauncherService launcher{LauncherMode::kConsole};
+    uint32_t error = 0;
+};
+
+TEST_F(ConsoleLauncherWineTest, AProgramRunningWhenTheWaitEndsIsEndedWithWhatItStarted) {
+    CTempFolder folder;
+    const std::wstring report = folder.WindowsPath() + L"tree.txt";
+    EXPECT_EQ(launcher.RunSystemProgram(kHelper, (L"tree " + report).c_str(), 4000, error),
+              LaunchResult::kEnded);
+    const std::string bytes = ReadBytes(report);
+    std::wistringstream lines(
+        std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2));
+    std::wstring commandLine;
+    DWORD program = 0, child = 0;
+    ASSERT_TRUE(std::getline(lines, commandLine) && lines >> program >> child);
+    EXPECT_EQ(commandLine, L"\"" + helper + L"\" tree " + report);
+    for (const DWORD id : {program, child}) {
+        // Gone, or ending within a few seconds.
+        const UniqueHandle process(OpenProcess(SYNCHRONIZE, FALSE, id));
+        EXPECT_TRUE(process ? WaitForSingleObject(process.get(), 5000) == WAIT_OBJECT_0
+                            : GetLastError() == ERROR_INVALID_PARAMETER)
+            << id;
+    }
+}
+
+TEST_F(ConsoleLauncherWineTest, AProgramEndingWithinTheWaitHasFinished) {
+    EXPECT_EQ(launcher.RunSystemProgram(kHelper, L"quick", 60000, error), LaunchResult::kFinished);
+}
+
+TEST_F(ConsoleLauncherWineTest, AMissingProgramIsNotStartedAndItsFailureRecorded) {
+    EXPECT_EQ(launcher.RunSystemProgram(L"no-such-program.exe", L"", 60000, error),
+              LaunchResult::kNotStarted);
+    EXPECT_EQ(error, 2u);  // ERROR_FILE_NOT_FOUND
+    EXPECT_EQ(Failure(), L"CreateProcessW 2");
+}
+
+// Standard error of a test under ctest is a pipe, never a console: this is the UTF-8 branch.
+TEST_F(ConsoleLauncherWineTest, AnErrorIsWrittenToStandardErrorInUtf8) {
+    CTempFolder folder;
+    const std::wstring path = folder.WindowsPath() + L"stderr.txt";
+    const UniqueHandle file(
+        CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW, 0, nullptr));
+    const HANDLE previous = GetStdHandle(STD_ERROR_HANDLE);
+    SetStdHandle(STD_ERROR_HANDLE, file.get());
+    launcher.ShowError(L"找不到打印机 Korvel RV-90。", L"ERROR");
+    SetStdHandle(STD_ERROR_HANDLE, previous);
+    EXPECT_EQ(ReadBytes(path), "ERROR: 找不到打印机 Korvel RV-90。\r\n");
 }
 
 }  // namespace
