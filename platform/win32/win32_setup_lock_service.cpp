@@ -13,8 +13,10 @@ constexpr DWORD kLockAccess = SYNCHRONIZE | MUTEX_MODIFY_STATE;
 
 // Whoever makes the mutex first decides who may open it: that right for the system and the
 // administrators, and nothing inherited, so that an installer running as SYSTEM does not lock
-// out an administrator's wizard, nor the other way round. Both hold the right to make names in
-// the global namespace, which other users lack, so no other user can make the name first.
+// out an administrator's wizard, nor the other way round. Making a name in the global namespace
+// from a user's session needs a right that ordinary users lack, so none of them can make the
+// name first with an access list of their own. Wine 8 checks the list when a second handle
+// opens the mutex (measured: without the administrators' entry, a second thread's open fails).
 constexpr wchar_t kLockSecurity[] = L"D:P(A;;0x00100001;;;SY)(A;;0x00100001;;;BA)";
 static_assert(kLockAccess == 0x00100001, "the access list grants kLockAccess");
 
