@@ -58,7 +58,7 @@ int wmain(int argc, wchar_t** argv) {
     // The printer UI's commands are ended with every process they started when their wait runs
     // out, and a launch failure goes to standard error instead of a message box: nothing of ours
     // may wait for a person or keep working behind the next installer.
-    CWin32Services services;
+    CWin32Services services(LauncherMode::kConsole);
     CScopedServices scope(services.Set());
     SetConsoleCtrlHandler(&OnConsoleControl, TRUE);
     std::vector<std::wstring> arguments(argv + 1, argv + argc);

@@ -54,9 +54,11 @@ pavonis() {
     fi
   done
 }
+# Wine hands a Windows exit code to the Linux shell as its low 8 bits (1618 arrives as 82); the
+# unit tests check the whole codes.
 expect_exit() {
   pavonis "${@:2}"
-  expect "the exit code of pavonis ${*:2}" "$code" "$1"
+  expect "the exit code of pavonis ${*:2}" "$code" "$(($1 & 255))"
 }
 
 expect_exit 0 install --model RV-90
