@@ -7,7 +7,6 @@
 
 namespace {
 
-constexpr wchar_t kSeriesSection[] = L"PRINTER_SERIES";
 constexpr wchar_t kShownSeries[] = L"RV系列";
 
 // Appends the NUL-ended lines among the first `count` characters of a section read. When the
