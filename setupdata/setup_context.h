@@ -22,6 +22,8 @@ struct SetupContext {
     static constexpr wchar_t kSeriesSection[] = L"PRINTER_SERIES";
     static constexpr wchar_t kNameSection[] = L"PRINTER_NAME";
     static constexpr wchar_t kTypeSection[] = L"PRINTER_TYPE";
+    // The series whose models the wizard offers.
+    static constexpr wchar_t kShownSeries[] = L"RV系列";
 
     // The driver families, as GetPrinterType answers.
     static constexpr int32_t kType24Pin = 1;

@@ -251,8 +251,8 @@ std::wstring CProfileDocument::ValueAsRead(const std::wstring& value) {
     return IsQuoted(value) ? value.substr(1, value.size() - 2) : value;
 }
 
-std::wstring CProfileDocument::Folded(const std::wstring& name) {
-    std::wstring folded(name);
+std::wstring CProfileDocument::MatchForm(const std::wstring& name) {
+    std::wstring folded = Trimmed(name.c_str());
     std::transform(folded.begin(), folded.end(), folded.begin(), FoldCase);
     return folded;
 }

@@ -54,9 +54,9 @@ class CProfileDocument {
     // quotes around it.
     static std::wstring ValueAsRead(const std::wstring& value);
 
-    // A section or key name with its ASCII letters in lower case: names that read the same have
-    // the same folded form.
-    static std::wstring Folded(const std::wstring& name);
+    // The form in which reads compare a section or key name: blanks trimmed, ASCII letters in
+    // lower case. Names that a read takes for the same have the same form.
+    static std::wstring MatchForm(const std::wstring& name);
 
   private:
     void ParseText(const std::wstring& text);
