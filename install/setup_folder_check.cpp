@@ -520,7 +520,7 @@ void CheckDriverInf(const std::wstring& folder, int32_t type, const std::vector<
 
 std::vector<SetupFinding> CheckSetupFolder(const std::wstring& folder) {
     std::wstring root = folder;
-    if (!root.empty() && root.back() != L'\\')
+    if (!root.empty() && root.back() != L'\\' && root.back() != L'/')
         root.push_back(L'\\');
     std::vector<SetupFinding> findings;
     std::vector<Printer> families[2];
