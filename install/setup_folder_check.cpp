@@ -6,6 +6,7 @@
 #include <string>
 #include <unordered_map>
 #include <utility>
+#include <vector>
 
 #include "detect/usb_port.h"
 #include "install/inf_model_line.h"
@@ -86,7 +87,8 @@ class CInfoFileCheck {
                 L"folder.");
             return;
         }
-        // Names read in the wrong encoding would only add findings of sections that are there.
+        // The rest is not checked: names read in the wrong encoding would only bring findings of
+        // sections that are there.
         if (!CheckEncoding(bytes))
             return;
         m_document = CProfileDocument::Parse(bytes);

@@ -28,18 +28,9 @@ std::string WithoutCr(std::string text) {
     return text;
 }
 
-std::string WithCrLf(const std::string& text) {
-    std::string out;
-    for (const char c : text) {
-        if (c == '\n')
-            out += '\r';
-        out += c;
-    }
-    return out;
-}
-
 // A copy of the sample setup folder as UTF-8 text with LF line ends, to plant a fault in; it is
-// written back in the sample's encodings and line ends. An empty text leaves its file out.
+// written back in the sample's encodings (the driver INFs with LF line ends, which the reader takes
+// as well). An empty text leaves its file out.
 struct SetupCopy {
     std::string info = WithoutCr(
         EncodeUtf8(DecodeUtf16(ReadSource("sample-setup/PrinterInfor.Inf").substr(2), false)));
@@ -49,11 +40,11 @@ struct SetupCopy {
 
     void WriteTo(const CTempFolder& folder) const {
         if (!info.empty())
-            folder.Write("PrinterInfor.Inf", infoMark ? Utf16LeFile(info) : WithCrLf(info));
+            folder.Write("PrinterInfor.Inf", infoMark ? Utf16LeFile(info) : info);
         if (!inf24.empty())
-            folder.Write("PrinterDriver/24pin/OEMPRINT.INF", WithCrLf(inf24));
+            folder.Write("PrinterDriver/24pin/OEMPRINT.INF", inf24);
         if (!inf9.empty())
-            folder.Write("PrinterDriver/9pin/OEMPRINT.INF", WithCrLf(inf9));
+            folder.Write("PrinterDriver/9pin/OEMPRINT.INF", inf9);
     }
 };
 
