@@ -1,5 +1,6 @@
 #include <string>
 
+#include "install/inf_model_line.h"
 #include "platform/log_sink.h"
 #include "platform/pnp_service.h"
 #include "platform/services.h"
@@ -10,10 +11,8 @@ int32_t SetupContext::InstallByPnp() {
     if (printerName[0] == L'\0')
         return 0;
     ResolveDriverInfPath();
-    // The key is the model name as the INF's model lines begin: in double quotes, so that a
-    // longer model name that merely begins with this one does not match.
-    std::wstring key = std::wstring(L"\"") + printerName + L"\"";
-    char hardwareId[1024] = {};
+    std::wstring key = InfModelLine::KeyOf(printerName);
+    char hardwareId[InfModelLine::kIdBytes] = {};
     if (FindInfHardwareId(driverInfPath, key.data(), static_cast<uint32_t>(key.size()),
                           hardwareId) == 0) {
         LogLine(LogLevel::kError, std::wstring(L"No USB model line for ") + printerName + L" in " +

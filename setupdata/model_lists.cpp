@@ -7,9 +7,6 @@
 
 namespace {
 
-constexpr wchar_t kSeriesSection[] = L"PRINTER_SERIES";
-constexpr wchar_t kShownSeries[] = L"RV系列";
-
 // Appends the NUL-ended lines among the first `count` characters of a section read. When the
 // profile API reports a section that did not fit (size - 2), the NUL that ends the cut last line
 // lies past `count`, so that line is never appended. A line too long for the 256-character line

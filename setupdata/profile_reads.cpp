@@ -5,13 +5,6 @@
 #include "platform/services.h"
 #include "setupdata/setup_context.h"
 
-namespace {
-
-constexpr wchar_t kTypeSection[] = L"PRINTER_TYPE";
-constexpr wchar_t kNameSection[] = L"PRINTER_NAME";
-
-}  // namespace
-
 int32_t SetupContext::ReadProfileString(const wchar_t* section, const wchar_t* key,
                                         const wchar_t* file, wchar_t* buffer, uint32_t size) const {
     IProfileService* profile = Services().profile;
@@ -48,10 +41,14 @@ int32_t SetupContext::GetPrinterType(const wchar_t* name) const {
     if (ReadProfileString(kTypeSection, name, printerInfoPath, value, kTypeValueWidth) == 0) {
         return -1;
     }
-    if (std::wcscmp(value, L"24") == 0)
-        return 1;
-    if (std::wcscmp(value, L"9") == 0)
-        return 2;
+    return TypeOfValue(value);
+}
+
+int32_t SetupContext::TypeOfValue(const wchar_t* value) {
+    if (value != nullptr && std::wcscmp(value, L"24") == 0)
+        return kType24Pin;
+    if (value != nullptr && std::wcscmp(value, L"9") == 0)
+        return kType9Pin;
     return -1;
 }
 

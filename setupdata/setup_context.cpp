@@ -9,14 +9,8 @@
 
 namespace {
 
-constexpr wchar_t kInfoFileName[] = L"PrinterInfor.Inf";
-constexpr wchar_t kDriverFolder[] = L"PrinterDriver\\";
 constexpr wchar_t kDriverInf24Pin[] = L"24pin\\OEMPRINT.INF";
 constexpr wchar_t kDriverInf9Pin[] = L"9pin\\OEMPRINT.INF";
-constexpr wchar_t kLanguageFileName[] = L"Language.inf";
-
-constexpr int32_t kType24Pin = 1;
-constexpr int32_t kType9Pin = 2;
 
 }  // namespace
 
@@ -70,16 +64,9 @@ void SetupContext::ResolveDriverInfPath() {
     if (setupFolder[0] == L'\0')
         return;
     std::wstring path = std::wstring(setupFolder) + kDriverFolder;
-    switch (GetPrinterType(printerName)) {
-        case kType24Pin:
-            path += kDriverInf24Pin;
-            break;
-        case kType9Pin:
-            path += kDriverInf9Pin;
-            break;
-        default:
-            break;  // No family: the bare driver folder.
-    }
+    // No family: the bare driver folder.
+    if (const wchar_t* inf = DriverInfOfType(GetPrinterType(printerName)))
+        path += inf;
     CopyText(driverInfPath, kPathWidth, path.c_str());
 }
 
@@ -87,6 +74,17 @@ void SetupContext::ResolveLanguageFilePath() {
     ClearText(languagePath, kPathWidth);
     if (setupFolder[0] != L'\0')
         CopyText(languagePath, kPathWidth, (std::wstring(setupFolder) + kLanguageFileName).c_str());
+}
+
+const wchar_t* SetupContext::DriverInfOfType(int32_t type) {
+    switch (type) {
+        case kType24Pin:
+            return kDriverInf24Pin;
+        case kType9Pin:
+            return kDriverInf9Pin;
+        default:
+            return nullptr;
+    }
 }
 
 void SetupContext::SetPrinterName(const wchar_t* name) {

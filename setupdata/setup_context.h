@@ -15,6 +15,20 @@ struct SetupContext {
     static constexpr uint32_t kSectionWidth = 2048;
     static constexpr uint32_t kLineWidth = 256;
 
+    // The setup folder's files and the sections of the printer information file.
+    static constexpr wchar_t kInfoFileName[] = L"PrinterInfor.Inf";
+    static constexpr wchar_t kDriverFolder[] = L"PrinterDriver\\";
+    static constexpr wchar_t kLanguageFileName[] = L"Language.inf";
+    static constexpr wchar_t kSeriesSection[] = L"PRINTER_SERIES";
+    static constexpr wchar_t kNameSection[] = L"PRINTER_NAME";
+    static constexpr wchar_t kTypeSection[] = L"PRINTER_TYPE";
+    // The series whose models the wizard offers.
+    static constexpr wchar_t kShownSeries[] = L"RV系列";
+
+    // The driver families, as GetPrinterType answers.
+    static constexpr int32_t kType24Pin = 1;
+    static constexpr int32_t kType9Pin = 2;
+
     wchar_t setupFolder[kPathWidth];
     wchar_t printerInfoPath[kPathWidth];
     wchar_t driverInfPath[kPathWidth];
@@ -41,6 +55,10 @@ struct SetupContext {
     int32_t ReadProfileSection(const wchar_t* section, const wchar_t* file, wchar_t* buffer,
                                uint32_t size) const;
     int32_t GetPrinterType(const wchar_t* name) const;
+    // The family a PRINTER_TYPE value names: kType24Pin for "24", kType9Pin for "9", else -1.
+    static int32_t TypeOfValue(const wchar_t* value);
+    // The driver INF of a family, below the driver folder; null for anything else.
+    static const wchar_t* DriverInfOfType(int32_t type);
     int32_t LookUpPrinterName(const wchar_t* key, wchar_t* out, uint32_t size) const;
 
     // Choices and options.

@@ -19,6 +19,10 @@ wchar_t FoldCase(wchar_t c) {
     return c >= L'A' && c <= L'Z' ? c + 0x20 : c;
 }
 
+bool IsQuoted(const std::wstring& value) {
+    return value.size() >= 2 && (value[0] == L'"' || value[0] == L'\'') && value.back() == value[0];
+}
+
 bool EqualIgnoringCase(const std::wstring& a, const std::wstring& b) {
     return a.size() == b.size() &&
            std::equal(a.begin(), a.end(), b.begin(),
@@ -56,19 +60,44 @@ size_t CopyCut(wchar_t* dest, const std::wstring& text, size_t size) {
 
 }  // namespace
 
-CProfileDocument CProfileDocument::Parse(const std::string& bytes) {
+bool CProfileDocument::Entry::IsListed() const {
+    if (!name.empty() && name[0] == L';')
+        return false;  // a comment
+    return !name.empty() || hasValue;
+}
+
+std::wstring CProfileDocument::Entry::ListedText() const {
+    return hasValue ? name + L"=" + value : name;
+}
+
+CProfileDocument::Encoding CProfileDocument::EncodingOf(const std::string& bytes) {
     auto startsWith = [&](const char* mark, size_t length) {
         return bytes.size() >= length && bytes.compare(0, length, mark, length) == 0;
     };
+    if (startsWith("\xEF\xBB\xBF", 3))
+        return Encoding::kUtf8;
+    if (startsWith("\xFF\xFE", 2))
+        return Encoding::kUtf16Le;
+    if (startsWith("\xFE\xFF", 2))
+        return Encoding::kUtf16Be;
+    return Encoding::kAnsi;
+}
+
+CProfileDocument CProfileDocument::Parse(const std::string& bytes) {
     std::wstring text;
-    if (startsWith("\xEF\xBB\xBF", 3)) {
-        text = DecodeUtf8(bytes.substr(3));
-    } else if (startsWith("\xFF\xFE", 2)) {
-        text = DecodeUtf16(bytes.substr(2), false);
-    } else if (startsWith("\xFE\xFF", 2)) {
-        text = DecodeUtf16(bytes.substr(2), true);
-    } else {
-        text = DecodeLatin1(bytes);
+    switch (EncodingOf(bytes)) {
+        case Encoding::kUtf8:
+            text = DecodeUtf8(bytes.substr(3));
+            break;
+        case Encoding::kUtf16Le:
+            text = DecodeUtf16(bytes.substr(2), false);
+            break;
+        case Encoding::kUtf16Be:
+            text = DecodeUtf16(bytes.substr(2), true);
+            break;
+        case Encoding::kAnsi:
+            text = DecodeLatin1(bytes);
+            break;
     }
     CProfileDocument document;
     document.ParseText(text);
@@ -78,8 +107,13 @@ CProfileDocument CProfileDocument::Parse(const std::string& bytes) {
 void CProfileDocument::ParseText(const std::wstring& text) {
     m_sections.assign(1, Section{});
     size_t next = 0;
+    uint32_t line = 0;
     while (next < text.size()) {
         size_t begin = next;
+        // Line numbers count a carriage return and the line feed after it as one line end, as
+        // editors do, although the two end two lines here (the second one empty).
+        if (begin == 0 || text[begin - 1] != L'\r' || text[begin] != L'\n')
+            ++line;
         // A carriage return ends a line as a line feed does, alone as well as before one.
         const size_t newline = text.find_first_of(L"\r\n", begin);
         next = newline == std::wstring::npos ? text.size() : newline + 1;
@@ -101,12 +135,13 @@ void CProfileDocument::ParseText(const std::wstring& text) {
                     ++nameBegin;
                 while (nameEnd > nameBegin && IsProfileSpace(text[nameEnd - 1]))
                     --nameEnd;
-                m_sections.push_back(Section{AsCString(text, nameBegin, nameEnd), {}});
+                m_sections.push_back(Section{AsCString(text, nameBegin, nameEnd), {}, line});
                 continue;
             }
         }
 
         Entry entry;
+        entry.line = line;
         size_t nameEnd = end;
         const size_t equals = text.find(L'=', begin);
         if (equals != std::wstring::npos && equals < end) {
@@ -158,11 +193,9 @@ uint32_t CProfileDocument::GetString(const wchar_t* section, const wchar_t* key,
     // A value in a matching pair of quotes loses them. Windows takes the closing quote off the
     // copied text only when the buffer could hold the value without its opening quote, so a value
     // cut by a buffer one character too small loses its last character instead: kept as it is.
-    bool quoted = false;
-    if (value.size() >= 2 && (value[0] == L'"' || value[0] == L'\'') && value.back() == value[0]) {
-        quoted = true;
+    const bool quoted = IsQuoted(value);
+    if (quoted)
         value.erase(0, 1);
-    }
     size_t n = CopyCut(buffer, value, size);
     if (quoted && size >= value.size() && n > 0)
         buffer[--n] = L'\0';
@@ -189,11 +222,8 @@ uint32_t CProfileDocument::GetSection(const wchar_t* section, wchar_t* buffer,
     for (const Entry& entry : found->entries) {
         if (left <= 2)
             break;
-        if (!entry.name.empty() && entry.name[0] == L';')
-            continue;  // comments
-        // A line with neither a name nor an '=' (one that begins with a NUL) is left out: an
-        // empty line would end the list.
-        if (entry.name.empty() && !entry.hasValue)
+        // An empty line would end the list.
+        if (!entry.IsListed())
             continue;
         size_t n = CopyCut(buffer + pos, entry.name, left - 1);
         left -= n + 1;
@@ -215,4 +245,14 @@ uint32_t CProfileDocument::GetSection(const wchar_t* section, wchar_t* buffer,
         return size - 2;
     }
     return static_cast<uint32_t>(size - left);
+}
+
+std::wstring CProfileDocument::ValueAsRead(const std::wstring& value) {
+    return IsQuoted(value) ? value.substr(1, value.size() - 2) : value;
+}
+
+std::wstring CProfileDocument::MatchForm(const std::wstring& name) {
+    std::wstring folded = Trimmed(name.c_str());
+    std::transform(folded.begin(), folded.end(), folded.begin(), FoldCase);
+    return folded;
 }

@@ -63,11 +63,32 @@ vid_pid = {
     "dotless_i.txt": "usb\\vıd_fff0&pid_0001",
 }
 
+setup_info = (
+    "[PRINTER_SERIES]\nRV系列\nKP系列\n[RV系列]\nRV-90\nRV-1800K\n[KP系列]\nKP-960\n"
+    "[PRINTER_NAME]\nRV-90=Korvel RV-90\nRV-1800K=\"Korvel RV-1800K\"\nKP-960=Korvel KP-960\n"
+    "[PRINTER_TYPE]\nKorvel RV-90=9\nkorvel rv-1800k=24\nKorvel KP-960=9\n"
+)
+setup_inf = (
+    "[Manufacturer]\r\n%KORVEL%=KORVEL,NTamd64\r\n[KORVEL.NTamd64]\r\n"
+    '"KORVEL RV-90" = RV90.GPD,USBPRINT\\KORVELRV-90C21B,KORVEL_RV-90\r\n'
+    '"KORVEL RV-1800K" = RV1800K.GPD,USB\\VID_FFF0&PID_0001,X\r\n'
+    '"KORVEL KP-960" = KP960.GPD,LPTENUM\\KP960\r\n'
+    '"KORVEL KP-960" = KP960.GPD,USBPRINT\\KP960,X\r\n'
+)
+setup_folder_check = {
+    "utf8_bom.txt": b"\xef\xbb\xbf" + (setup_info + "@INF@" + setup_inf).encode("utf-8"),
+    "utf16le_bom.txt": b"\xff\xfe"
+    + setup_info.replace("\n", "\r\n").encode("utf-16-le")
+    + ("@INF@" + setup_inf).encode("latin-1"),
+    "no_inf.txt": b"\xef\xbb\xbf" + setup_info.encode("utf-8"),
+}
+
 for target, files in {
     "profile": profile,
     "inf_hardware_id": inf,
     "device_id": device_id,
     "vid_pid": vid_pid,
+    "setup_folder_check": setup_folder_check,
 }.items():
     os.makedirs(os.path.join("corpus", target), exist_ok=True)
     for name, data in files.items():

@@ -127,6 +127,13 @@ TEST_F(ConsoleProgramTest, RemoveSavesAndRestoreBringsBack) {
     EXPECT_EQ(Run({L"restore", L"Backup-none.txt"}), 1603);
 }
 
+TEST_F(ConsoleProgramTest, ValidateEndsWithOneOnFindings) {
+    EXPECT_EQ(Run({L"validate"}), 0);  // the sample folder, beside the program
+    EXPECT_EQ(Run({L"validate", L"C:\\nowhere", L"--json"}), 1);
+    ASSERT_EQ(out.size(), 1u);
+    EXPECT_EQ(out[0].rfind(L"{\"findings\":[{\"file\":\"PrinterInfor.Inf\"", 0), 0u) << out[0];
+}
+
 TEST_F(ConsoleProgramTest, StageHandsTheFamilysInfToTheDriverStore) {
     EXPECT_EQ(Run({L"stage", L"--model", L"RV-1800K"}), 0);
     ASSERT_EQ(spooler.stagedPackages.size(), 1u);

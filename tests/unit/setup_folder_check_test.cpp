@@ -1,0 +1,227 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <string>
+
+#include "install/setup_folder_check.h"
+#include "platform/standin/wide_text.h"
+#include "tests/support/test_files.h"
+
+namespace {
+
+constexpr wchar_t kInfo[] = L"PrinterInfor.Inf";
+constexpr wchar_t kInf24[] = L"PrinterDriver\\24pin\\OEMPRINT.INF";
+constexpr wchar_t kInf9[] = L"PrinterDriver\\9pin\\OEMPRINT.INF";
+
+std::string ReadSource(const std::string& relative) {
+    std::ifstream in(std::string(KORVEL_SOURCE_DIR) + "/" + relative, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::string WithoutCr(std::string text) {
+    text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
+    return text;
+}
+
+// A copy of the sample setup folder as UTF-8 text with LF line ends, to plant a fault in; it is
+// written back in the sample's encodings (the driver INFs with LF line ends, which the reader takes
+// as well). An empty text leaves its file out.
+struct SetupCopy {
+    std::string info = WithoutCr(
+        EncodeUtf8(DecodeUtf16(ReadSource("sample-setup/PrinterInfor.Inf").substr(2), false)));
+    std::string inf24 = WithoutCr(ReadSource("sample-setup/PrinterDriver/24pin/OEMPRINT.INF"));
+    std::string inf9 = WithoutCr(ReadSource("sample-setup/PrinterDriver/9pin/OEMPRINT.INF"));
+    bool infoMark = true;
+
+    void WriteTo(const CTempFolder& folder) const {
+        if (!info.empty())
+            folder.Write("PrinterInfor.Inf", infoMark ? Utf16LeFile(info) : info);
+        if (!inf24.empty())
+            folder.Write("PrinterDriver/24pin/OEMPRINT.INF", inf24);
+        if (!inf9.empty())
+            folder.Write("PrinterDriver/9pin/OEMPRINT.INF", inf9);
+    }
+};
+
+using Plant = std::function<void(SetupCopy&)>;
+
+// Replaces `from` in one file of the copy: its one occurrence, or with `all` every one.
+Plant Replace(std::string SetupCopy::*file, const std::string& from, const std::string& to,
+              bool all = false) {
+    return [=](SetupCopy& copy) {
+        std::string& text = copy.*file;
+        size_t at = text.find(from);
+        ASSERT_NE(at, std::string::npos) << from;
+        ASSERT_TRUE(all || text.find(from, at + 1) == std::string::npos) << "twice: " << from;
+        for (; at != std::string::npos; at = text.find(from, at + to.size()))
+            text.replace(at, from.size(), to);
+    };
+}
+
+// Sound models of the 9-pin family added to [RV系列], with names of `length` characters.
+void AddModels(SetupCopy& copy, int count, size_t length) {
+    std::string models, names, types, lines;
+    for (int i = 0; i < count; ++i) {
+        std::string model = "RV-" + std::to_string(i);
+        model.resize(length, 'X');
+        const std::string printer = "Korvel L" + std::to_string(i);
+        models += model + "\n";
+        names += model + "=" + printer + "\n";
+        types += printer + "=9\n";
+        lines += "\"KORVEL L" + std::to_string(i) + "\" = L.GPD,USBPRINT\\L" + std::to_string(i) +
+                 ",X\n";
+    }
+    Replace(&SetupCopy::info, "RV-90\nRV-95\n", "RV-90\nRV-95\n" + models)(copy);
+    Replace(&SetupCopy::info, "KP-960=Korvel KP-960\n", "KP-960=Korvel KP-960\n" + names)(copy);
+    copy.info += types;
+    Replace(&SetupCopy::inf9, "[RV90.GPD]", lines + "\n[RV90.GPD]")(copy);
+}
+
+std::string Describe(const std::vector<SetupFinding>& findings) {
+    std::string text;
+    for (const SetupFinding& f : findings) {
+        text += EncodeUtf8(f.file) + ":" + std::to_string(f.line) + ": " + EncodeUtf8(f.problem) +
+                " / " + EncodeUtf8(f.fix) + "\n";
+    }
+    return text;
+}
+
+TEST(SetupFolderCheckTest, TheSampleSetupFolderIsSound) {
+    const std::vector<SetupFinding> findings = CheckSetupFolder(SourcePath("sample-setup") + L"\\");
+    EXPECT_TRUE(findings.empty()) << Describe(findings);
+}
+
+TEST(SetupFolderCheckTest, EachPlantedFaultIsFoundWhereItIs) {
+    const std::string rv95Line =
+        "\"KORVEL RV-95\" = RV95.GPD,USBPRINT\\KORVELRV-957F66,KORVEL_RV-95\n";
+    const struct {
+        const char* fault;
+        Plant plant;
+        const wchar_t* file;
+        uint32_t line;
+        const wchar_t* word;
+    } cases[] = {
+        {"no information file", [](SetupCopy& c) { c.info.clear(); }, kInfo, 0, L"missing"},
+        {"no byte order mark", [](SetupCopy& c) { c.infoMark = false; }, kInfo, 5, L"ANSI"},
+        {"no series list", Replace(&SetupCopy::info, "[PRINTER_SERIES]", "[SERIES]"), kInfo, 0,
+         L"PRINTER_SERIES"},
+        {"series without section", Replace(&SetupCopy::info, "[KP系列]\nKP-960\n", ""), kInfo, 6,
+         L"no section"},
+        {"empty series", Replace(&SetupCopy::info, "[KP系列]\nKP-960\n", "[KP系列]\n"), kInfo, 15,
+         L"no models"},
+        {"shown series missing", Replace(&SetupCopy::info, "RV系列", "RX系列", true), kInfo, 0,
+         L"offers"},
+        // 38 characters and 8 x 251 make 2046: the read comes back as size - 2.
+        {"series too long", [](SetupCopy& c) { AddModels(c, 8, 250); }, kInfo, 8, L"2048"},
+        {"line too long",
+         Replace(&SetupCopy::info, "RV-90\nRV-95\n",
+                 "RV-90\nRV-95\nRV-" + std::string(253, 'L') + "\n"),
+         kInfo, 14, L"256"},
+        {"model twice", Replace(&SetupCopy::info, "]\nKP-960\n", "]\nKP-960\nrv-90\n"), kInfo, 17,
+         L"second time"},
+        {"series twice", Replace(&SetupCopy::info, "KP系列\n\n", "KP系列\nRV系列\n\n"), kInfo, 7,
+         L"second time"},
+        {"section twice", [](SetupCopy& c) { c.info += "[PRINTER_NAME]\nRV-90=Other\n"; }, kInfo,
+         33, L"second time"},
+        {"key twice",
+         Replace(&SetupCopy::info, "KP-960=Korvel KP-960\n", "KP-960=Korvel KP-960\nRV-90=X\n"),
+         kInfo, 25, L"never read"},
+        {"model line with =", Replace(&SetupCopy::info, "RV-90\nRV-95\n", "RV-90\nRV-95=note\n"),
+         kInfo, 13, L"'='"},
+        {"no printer name", Replace(&SetupCopy::info, "RV-90=Korvel RV-90\n", ""), kInfo, 12,
+         L"no entry for RV-90"},
+        {"name of 200",
+         Replace(&SetupCopy::info, "=Korvel RV-90\n",
+                 "=Korvel RV-90" + std::string(188, 'x') + "\n"),
+         kInfo, 22, L"200"},
+        {"name with ,", Replace(&SetupCopy::info, "=Korvel RV-90\n", "=Korvel RV,90\n"), kInfo, 22,
+         L"may not hold"},
+        {"name with \\", Replace(&SetupCopy::info, "=Korvel RV-90\n", "=Korvel\\RV-90\n"), kInfo,
+         22, L"may not hold"},
+        {"name with \"", Replace(&SetupCopy::info, "=Korvel RV-90\n", "=Korvel \"RV-90\"\n"), kInfo,
+         22, L"may not hold"},
+        {"no printer type", Replace(&SetupCopy::info, "Korvel RV-90=9\n", ""), kInfo, 22,
+         L"PRINTER_TYPE has no entry"},
+        {"type 8", Replace(&SetupCopy::info, "Korvel RV-90=9\n", "Korvel RV-90=8\n"), kInfo, 30,
+         L"neither"},
+        {"name beyond 8 bits", Replace(&SetupCopy::info, "Korvel RV-90", "Korvel 打印机", true),
+         kInfo, 22, L"8-bit"},
+        {"no 9-pin INF", [](SetupCopy& c) { c.inf9.clear(); }, kInf9, 0, L"missing"},
+        {"no 64-bit models", Replace(&SetupCopy::inf24, ",NTamd64", ""), kInf24, 9, L"NTamd64"},
+        {"no model line", Replace(&SetupCopy::inf9, rv95Line, ""), kInf9, 12, L"no model line"},
+        {"maker not upper-cased", Replace(&SetupCopy::inf9, "\"KORVEL RV-95\"", "\"Korvel RV-95\""),
+         kInf9, 12, L"no model line"},
+        {"model line elsewhere",
+         [&](SetupCopy& c) {
+             Replace(&SetupCopy::inf9, rv95Line, "")(c);
+             c.inf9 += rv95Line;
+         },
+         kInf9, 39, L"outside"},
+        {"identifier not USB",
+         Replace(&SetupCopy::inf9, "USBPRINT\\KORVELRV-957F66", "LPTENUM\\RV95,USB"), kInf9, 14,
+         L"not a USB one"},
+        {"device not supported",
+         Replace(&SetupCopy::inf9, "USBPRINT\\KORVELRV-957F66", "USB\\VID_FFF0&PID_0024"), kInf9,
+         14, L"VID and PID"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.fault);
+        SetupCopy copy;
+        c.plant(copy);
+        const CTempFolder folder;
+        copy.WriteTo(folder);
+        const std::vector<SetupFinding> findings = CheckSetupFolder(folder.WindowsPath());
+        if (findings.size() != 1) {
+            ADD_FAILURE() << "expected one finding, got:\n" << Describe(findings);
+            continue;
+        }
+        EXPECT_EQ(findings[0].file, c.file);
+        EXPECT_EQ(findings[0].line, c.line);
+        EXPECT_NE(findings[0].problem.find(c.word), std::wstring::npos) << Describe(findings);
+        EXPECT_FALSE(findings[0].fix.empty());
+    }
+}
+
+// 100 series of 100 models each, half of them with a USB VID/PID identifier.
+TEST(SetupFolderCheckTest, AHundredSeriesOfAHundredModelsAreCheckedWithinASecond) {
+    std::string info = "[PRINTER_SERIES]\n", names = "[PRINTER_NAME]\n", types = "[PRINTER_TYPE]\n";
+    std::string models, inf24 = "[Manufacturer]\n%K%=KORVEL,NTamd64\n[KORVEL.NTamd64]\n";
+    std::string inf9 = inf24;
+    for (int s = 0; s < 100; ++s) {
+        const std::string series = s == 0 ? "RV系列" : "S" + std::to_string(s) + "系列";
+        info += series + "\n";
+        models += "[" + series + "]\n";
+        for (int m = 0; m < 100; ++m) {
+            const std::string model = "M" + std::to_string(s) + "-" + std::to_string(m);
+            models += model + "\n";
+            names += model + "=Korvel " + model + "\n";
+            types += "Korvel " + model + (m % 2 == 0 ? "=24\n" : "=9\n");
+            (m % 2 == 0 ? inf24 : inf9) +=
+                "\"KORVEL " + model + "\" = M.GPD," +
+                (s % 2 == 0 ? "USBPRINT\\K" + model : std::string("USB\\VID_FFF0&PID_0001")) +
+                ",X\n";
+        }
+    }
+    const CTempFolder folder;
+    folder.Write("PrinterInfor.Inf", Utf16LeFile(info + models + names + types));
+    folder.Write("PrinterDriver/24pin/OEMPRINT.INF", inf24);
+    folder.Write("PrinterDriver/9pin/OEMPRINT.INF", inf9);
+
+    const auto start = std::chrono::steady_clock::now();
+    const std::vector<SetupFinding> findings = CheckSetupFolder(folder.WindowsPath());
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    std::printf("100 x 100 models checked in %.3f s\n", took.count());
+    EXPECT_TRUE(findings.empty()) << Describe(findings);
+#ifdef _WIN32
+    EXPECT_LT(took.count(), 10.0);  // under Wine, a bound against runaway time only
+#else
+    EXPECT_LT(took.count(), 1.0);
+#endif
+}
+
+}  // namespace
