@@ -31,9 +31,10 @@ class CFakeMachine {
                 &installRecords, &session};
     }
 
-    // Nothing the code opened is left open.
+    // Nothing the code opened is left open, and no setup lock is left held.
     bool AllReleased() const {
-        return usb.AllReleased() && registry.AllReleased() && spooler.AllReleased();
+        return usb.AllReleased() && registry.AllReleased() && spooler.AllReleased() &&
+               setupLock.held == 0;
     }
 
     // From now on the printer UI carries out the commands it is given.

@@ -475,6 +475,23 @@ TEST_F(WizardPagesTest, AnEmptyPrinterNameFailsWithNothingTouched) {
     EXPECT_TRUE(spooler.HasQueue(L"Korvel RV-1800K"));
 }
 
+TEST_F(WizardPagesTest, AnotherSetupRunningFailsWithNothingTouched) {
+    spooler.AddQueue(L"Korvel RV-1800K", L"Korvel RV-1800K");
+    setupLock.heldElsewhere = true;
+    Run([](HWND sheet) {
+        WalkToInstallPage(sheet);
+        wd::Press(sheet, PSBTN_FINISH);
+        HWND box = wd::FindMessageBox(L"ERROR", kWait, GetCurrentProcessId());
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(wd::MessageLook(box), kFailedBox);
+        wd::Answer(box, IDOK);
+        ASSERT_TRUE(wd::WaitForClose(box, kWait));
+        wd::Press(sheet, PSBTN_CANCEL);
+    });
+    EXPECT_TRUE(spooler.calls.empty());
+    EXPECT_TRUE(launcher.runs.empty());
+}
+
 TEST_F(WizardPagesTest, TheOptionsPageWorksWhenASheetAddsIt) {
     spooler.AddQueue(L"Korvel RV-1800K", L"Korvel RV-1800K");
     spooler.AddQueue(L"Korvel RV-1800K (Copy 1)", L"Korvel RV-1800K");
