@@ -153,6 +153,7 @@ TEST(FinishRunFaultsTest, RemovalDeletesExactlyTheQueuesOfTheName) {
         ASSERT_TRUE(run.Begin());
         run.CheckExisting();
         run.Remove();
+        run.End(0);
         for (const std::wstring& queue : queues)
             ASSERT_EQ(m.spooler.HasQueue(queue), !Replaced(queue, name)) << round;
         ASSERT_TRUE(m.AllReleased());
