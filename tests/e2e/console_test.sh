@@ -9,18 +9,8 @@ set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source_dir=$(cd "$here/../.." && pwd)
 
-while [ $# -gt 0 ]; do
-  case $1 in
-    --exe) exe=$2 ;;
-    --walker) WALKER=$2 ;;
-    --printui) printui=$2 ;;
-    --driver) driver=$2 ;;
-    --work) work=$2 ;;
-    *) echo "unknown argument: $1" >&2; exit 2 ;;
-  esac
-  shift 2
-done
 source "$here/walk.sh"
+read_test_arguments "$@"
 
 printer="Korvel RV-90"
 record_key='HKLM\SOFTWARE\Korvel\Printer Setup\Printers\Korvel RV-90'

@@ -14,21 +14,6 @@ set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source_dir=$(cd "$here/../.." && pwd)
 
-while [ $# -gt 0 ]; do
-  case $1 in
-    --exe) exe=$2 ;;
-    --walker) WALKER=$2 ;;
-    --printui) printui=$2 ;;
-    --driver) driver=$2 ;;
-    --work) work=$2 ;;
-    *) echo "unknown argument: $1" >&2; exit 2 ;;
-  esac
-  shift 2
-done
-for value in exe WALKER printui driver work; do
-  [ -n "${!value:-}" ] || { echo "missing --${value,,}" >&2; exit 2; }
-done
-
 # Without a display the wizard returns at once and there is nothing to walk: that is a failure.
 if [ -z "${DISPLAY:-}" ]; then
   echo "FAILED: no X display; run this test with DISPLAY set (scripts/test.sh provides one)" >&2
@@ -36,6 +21,7 @@ if [ -z "${DISPLAY:-}" ]; then
 fi
 
 source "$here/walk.sh"
+read_test_arguments "$@"
 
 mkdir -p "$work"
 import -window root "$work/display-check.png" ||

@@ -37,6 +37,25 @@ expect() {
 }
 
 # The Windows form (Z:) of a Linux path.
+# Reads the arguments the end-to-end test scripts take: --exe, --walker, --printui, --driver and
+# --work, into exe, WALKER, printui, driver and work.
+read_test_arguments() {
+  while [ $# -gt 0 ]; do
+    case $1 in
+      --exe) exe=$2 ;;
+      --walker) WALKER=$2 ;;
+      --printui) printui=$2 ;;
+      --driver) driver=$2 ;;
+      --work) work=$2 ;;
+      *) echo "unknown argument: $1" >&2; exit 2 ;;
+    esac
+    shift 2
+  done
+  for value in exe WALKER printui driver work; do
+    [ -n "${!value:-}" ] || { echo "missing --${value,,}" >&2; exit 2; }
+  done
+}
+
 windows_path() {
   local path
   path=$(realpath -m "$1")

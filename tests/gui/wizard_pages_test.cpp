@@ -456,40 +456,28 @@ TEST_F(WizardPagesTest, LongPrinterNamesAreUsedWholeOrNotAtAll) {
     EXPECT_TRUE(spooler.HasQueue(wide150));
 }
 
-TEST_F(WizardPagesTest, AnEmptyPrinterNameFailsWithNothingTouched) {
+TEST_F(WizardPagesTest, FinishThatCannotBeginFailsWithNothingTouched) {
     spooler.AddQueue(L"Korvel RV-1800K", L"Korvel RV-1800K");
-    Run([this](HWND sheet) {
-        WalkToInstallPage(sheet);
-        // As when the model has no printer name in the setup data.
-        theSetup.SetPrinterName(L"");
-        wd::Press(sheet, PSBTN_FINISH);
-        HWND box = wd::FindMessageBox(L"ERROR", kWait, GetCurrentProcessId());
-        ASSERT_NE(box, nullptr);
-        EXPECT_EQ(wd::MessageLook(box), kFailedBox);
-        wd::Answer(box, IDOK);
-        ASSERT_TRUE(wd::WaitForClose(box, kWait));
-        wd::Press(sheet, PSBTN_CANCEL);
-    });
-    EXPECT_TRUE(spooler.calls.empty());
-    EXPECT_TRUE(launcher.runs.empty());
+    // No printer name (a model without one in the setup data), or another setup run holding the
+    // machine-wide lock.
+    for (const bool emptyName : {true, false}) {
+        setupLock.heldElsewhere = !emptyName;
+        Run([this, emptyName](HWND sheet) {
+            WalkToInstallPage(sheet);
+            if (emptyName)
+                theSetup.SetPrinterName(L"");
+            wd::Press(sheet, PSBTN_FINISH);
+            HWND box = wd::FindMessageBox(L"ERROR", kWait, GetCurrentProcessId());
+            ASSERT_NE(box, nullptr);
+            EXPECT_EQ(wd::MessageLook(box), kFailedBox);
+            wd::Answer(box, IDOK);
+            ASSERT_TRUE(wd::WaitForClose(box, kWait));
+            wd::Press(sheet, PSBTN_CANCEL);
+        });
+        EXPECT_TRUE(spooler.calls.empty()) << emptyName;
+        EXPECT_TRUE(launcher.runs.empty()) << emptyName;
+    }
     EXPECT_TRUE(spooler.HasQueue(L"Korvel RV-1800K"));
-}
-
-TEST_F(WizardPagesTest, AnotherSetupRunningFailsWithNothingTouched) {
-    spooler.AddQueue(L"Korvel RV-1800K", L"Korvel RV-1800K");
-    setupLock.heldElsewhere = true;
-    Run([](HWND sheet) {
-        WalkToInstallPage(sheet);
-        wd::Press(sheet, PSBTN_FINISH);
-        HWND box = wd::FindMessageBox(L"ERROR", kWait, GetCurrentProcessId());
-        ASSERT_NE(box, nullptr);
-        EXPECT_EQ(wd::MessageLook(box), kFailedBox);
-        wd::Answer(box, IDOK);
-        ASSERT_TRUE(wd::WaitForClose(box, kWait));
-        wd::Press(sheet, PSBTN_CANCEL);
-    });
-    EXPECT_TRUE(spooler.calls.empty());
-    EXPECT_TRUE(launcher.runs.empty());
 }
 
 TEST_F(WizardPagesTest, TheOptionsPageWorksWhenASheetAddsIt) {
