@@ -1,0 +1,209 @@
+#include "platform/posix/posix_file_store_service.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <utility>
+
+#include "platform/platform_failure.h"
+#include "platform/standin/wide_text.h"
+
+namespace {
+
+constexpr char kTemporary[] = ".tmp";
+
+bool Fail(const wchar_t* call, int error) {
+    RecordPlatformFailure(call, static_cast<uint32_t>(error), DecodeUtf8(std::strerror(error)));
+    return false;
+}
+
+// A file descriptor closed when it goes.
+class CFile {
+  public:
+    explicit CFile(int fd) : m_fd(fd) {}
+    ~CFile() {
+        if (m_fd >= 0)
+            close(m_fd);
+    }
+    CFile(const CFile&) = delete;
+    CFile& operator=(const CFile&) = delete;
+    int Get() const { return m_fd; }
+    bool Valid() const { return m_fd >= 0; }
+
+  private:
+    int m_fd;
+};
+
+// Owned by us or by root: nobody else could have put it there.
+bool TrustedOwner(const struct stat& status) {
+    return status.st_uid == geteuid() || status.st_uid == 0;
+}
+
+bool PlainName(const std::wstring& name) {
+    return !name.empty() && name != L"." && name != L".." &&
+           name.find(L'/') == std::wstring::npos && name.find(L'\0') == std::wstring::npos;
+}
+
+bool WriteAll(int fd, const std::string& bytes) {
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t written = write(fd, bytes.data() + done, bytes.size() - done);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return false;
+        done += static_cast<size_t>(written);
+    }
+    return true;
+}
+
+}  // namespace
+
+CPosixFileStoreService::CPosixFileStoreService(std::map<std::wstring, std::string> folders)
+    : m_folders(std::move(folders)) {}
+
+bool CPosixFileStoreService::FolderPath(const wchar_t* folder, std::string& path) const {
+    const auto found = m_folders.find(folder != nullptr ? folder : L"");
+    if (found == m_folders.end())
+        return Fail(L"folder name", EINVAL);
+    path = found->second;
+    return true;
+}
+
+bool CPosixFileStoreService::FilePath(const wchar_t* folder, const wchar_t* name,
+                                      std::string& path) const {
+    if (name == nullptr || !PlainName(name))
+        return Fail(L"plain name check", EINVAL);
+    if (!FolderPath(folder, path))
+        return false;
+    path += "/" + EncodeUtf8(name);
+    return true;
+}
+
+bool CPosixFileStoreService::PrepareFolder(const wchar_t* folder) {
+    std::string path;
+    if (!FolderPath(folder, path))
+        return false;
+    if (mkdir(path.c_str(), 0700) != 0 && errno != EEXIST)
+        return Fail(L"mkdir", errno);
+    struct stat status {};
+    if (lstat(path.c_str(), &status) != 0)
+        return Fail(L"lstat", errno);
+    // A link could point anywhere, and a folder others may write in could hold their files.
+    if (!S_ISDIR(status.st_mode))
+        return Fail(L"folder check", ENOTDIR);
+    if (!TrustedOwner(status) || (status.st_mode & (S_IWGRP | S_IWOTH)) != 0)
+        return Fail(L"folder check", EPERM);
+    return true;
+}
+
+std::wstring CPosixFileStoreService::PathOf(const wchar_t* folder, const wchar_t* name) {
+    std::string path;
+    if (!FilePath(folder, name, path))
+        return std::wstring();
+    return DecodeUtf8(path);
+}
+
+bool CPosixFileStoreService::ListFiles(const wchar_t* folder, StringList& names) {
+    std::string path;
+    if (!FolderPath(folder, path))
+        return false;
+    std::unique_ptr<DIR, int (*)(DIR*)> directory(opendir(path.c_str()), &closedir);
+    if (!directory)
+        return Fail(L"opendir", errno);
+    StringList found;
+    while (const dirent* entry = readdir(directory.get())) {
+        const std::string name = entry->d_name;
+        struct stat status {};
+        const bool temporary =
+            name.size() >= 4 && name.compare(name.size() - 4, 4, kTemporary) == 0;
+        if (temporary ||
+            fstatat(dirfd(directory.get()), name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0 ||
+            !S_ISREG(status.st_mode)) {
+            continue;
+        }
+        found.push_back(DecodeUtf8(name));
+    }
+    std::sort(found.begin(), found.end());
+    names.insert(names.end(), found.begin(), found.end());
+    return true;
+}
+
+bool CPosixFileStoreService::WriteFile(const wchar_t* folder, const wchar_t* name,
+                                       const std::string& bytes) {
+    std::string path;
+    if (!FilePath(folder, name, path))
+        return false;
+    // Written beside and moved into place, so that a failure leaves the old content whole.
+    const std::string temporary = path + kTemporary;
+    {
+        CFile file(
+            open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600));
+        if (!file.Valid())
+            return Fail(L"open", errno);
+        if (!WriteAll(file.Get(), bytes) || fsync(file.Get()) != 0) {
+            const int error = errno;
+            unlink(temporary.c_str());
+            return Fail(L"write", error);
+        }
+    }
+    if (rename(temporary.c_str(), path.c_str()) != 0) {
+        const int error = errno;
+        unlink(temporary.c_str());
+        return Fail(L"rename", error);
+    }
+    return true;
+}
+
+bool CPosixFileStoreService::AppendFile(const wchar_t* folder, const wchar_t* name,
+                                        const std::string& bytes) {
+    std::string path;
+    if (!FilePath(folder, name, path))
+        return false;
+    CFile file(open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (!file.Valid())
+        return Fail(L"open", errno);
+    return WriteAll(file.Get(), bytes) || Fail(L"write", errno);
+}
+
+bool CPosixFileStoreService::ReadFile(const wchar_t* folder, const wchar_t* name,
+                                      std::string& bytes) {
+    std::string path;
+    if (!FilePath(folder, name, path))
+        return false;
+    CFile file(open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    if (!file.Valid())
+        return Fail(L"open", errno);
+    struct stat status {};
+    if (fstat(file.Get(), &status) != 0)
+        return Fail(L"fstat", errno);
+    if (!S_ISREG(status.st_mode) || !TrustedOwner(status))
+        return Fail(L"file check", EPERM);
+    std::string content;
+    char chunk[65536];
+    for (;;) {
+        const ssize_t got = read(file.Get(), chunk, sizeof chunk);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return Fail(L"read", errno);
+        if (got == 0)
+            break;
+        content.append(chunk, static_cast<size_t>(got));
+    }
+    bytes = std::move(content);
+    return true;
+}
+
+bool CPosixFileStoreService::DeleteFile(const wchar_t* folder, const wchar_t* name) {
+    std::string path;
+    if (!FilePath(folder, name, path))
+        return false;
+    return unlink(path.c_str()) == 0 || Fail(L"unlink", errno);
+}
