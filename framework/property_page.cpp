@@ -1,5 +1,6 @@
 #include "framework/property_page.h"
 
+#include "framework/banner.h"
 #include "framework/check_list_box.h"
 #include "framework/list_box.h"
 
@@ -25,6 +26,15 @@ BOOL CPropertyPage::OnWizardFinish() {
 
 bool CPropertyPage::OnMessage(UINT, WPARAM, LPARAM, LRESULT&) {
     return false;
+}
+
+void CPropertyPage::BindBanner(UINT bitmapId, SIZE areaDlu) {
+    m_banner = std::make_unique<CBanner>(bitmapId, areaDlu);
+}
+
+void CPropertyPage::OnDpiChanged(UINT dpi) {
+    if (m_banner != nullptr && m_hWnd != nullptr)
+        m_banner->OnDpiChanged(dpi);
 }
 
 void CPropertyPage::BindText(int id, CString& member) {
@@ -134,6 +144,8 @@ INT_PTR CALLBACK CPropertyPage::DialogProc(HWND window, UINT message, WPARAM wPa
         SetWindowLongPtrW(window, DWLP_USER, reinterpret_cast<LONG_PTR>(page));
         page->m_hWnd = window;
         page->AttachControls();
+        if (page->m_banner != nullptr)
+            page->m_banner->Attach(window);
         return page->OnInitDialog();
     }
     auto* page = reinterpret_cast<CPropertyPage*>(GetWindowLongPtrW(window, DWLP_USER));
@@ -151,6 +163,8 @@ INT_PTR CALLBACK CPropertyPage::DialogProc(HWND window, UINT message, WPARAM wPa
             }
             break;
         case WM_DESTROY:
+            if (page->m_banner != nullptr)
+                page->m_banner->Detach();
             page->m_hWnd = nullptr;
             break;
         default:

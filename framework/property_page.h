@@ -3,10 +3,12 @@
 #include <windows.h>
 #include <prsht.h>
 
+#include <memory>
 #include <vector>
 
 #include "platform/text_types.h"
 
+class CBanner;
 class CCheckListBox;
 class CListBox;
 class CPropertySheet;
@@ -47,6 +49,8 @@ class CPropertyPage {
     // Used by CPropertySheet.
     PROPSHEETPAGEW SheetPage();
     void SetSheet(CPropertySheet* sheet) { m_sheet = sheet; }
+    // The sheet's window has moved to a screen of another DPI.
+    void OnDpiChanged(UINT dpi);
 
   protected:
     // Bindings, made in the page's constructor.
@@ -54,6 +58,9 @@ class CPropertyPage {
     void BindRadioGroup(int firstId, int lastId, int& member);
     void BindListBox(int id, CListBox& control);
     void BindCheckListBox(int id, CCheckListBox& control);
+    // The page's picture (its static control showing a bitmap) fills `areaDlu` at every DPI,
+    // scaled from the bitmap resource `bitmapId`, which is drawn at twice the 96-DPI size.
+    void BindBanner(UINT bitmapId, SIZE areaDlu);
 
     HWND m_hWnd = nullptr;
 
@@ -82,4 +89,5 @@ class CPropertyPage {
     std::vector<TextBinding> m_texts;
     std::vector<RadioBinding> m_radios;
     std::vector<ListBinding> m_lists;
+    std::unique_ptr<CBanner> m_banner;
 };

@@ -1,0 +1,149 @@
+#include "framework/banner.h"
+
+namespace {
+
+// The master bitmap, loaded once for every page: decoding it again for each page would cost
+// each page's first showing the time of a resource read and a conversion.
+HBITMAP Master(UINT bitmapId, SIZE& size) {
+    struct Loaded {
+        UINT id = 0;
+        HBITMAP bitmap = nullptr;
+        SIZE size{};
+    };
+    static Loaded loaded;
+    if (loaded.bitmap == nullptr || loaded.id != bitmapId) {
+        if (loaded.bitmap != nullptr)
+            DeleteObject(loaded.bitmap);
+        loaded = {
+            bitmapId,
+            static_cast<HBITMAP>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(bitmapId),
+                                            IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)),
+            {}};
+        BITMAP info{};
+        if (loaded.bitmap != nullptr && GetObjectW(loaded.bitmap, sizeof(info), &info) != 0)
+            loaded.size = {info.bmWidth, info.bmHeight};
+    }
+    size = loaded.size;
+    return loaded.bitmap;
+}
+
+// `master` scaled to `size`, 24 bits a pixel. HALFTONE averages the source pixels that fall on
+// each target pixel, so lines and dots stay smooth when the banner shrinks; the default mode drops
+// whole rows and columns. 24 bits, not 32: the static control takes a bitmap of 32 bits for one
+// with an alpha channel, and ours has none.
+HBITMAP Scaled(HBITMAP master, SIZE masterSize, SIZE size) {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = size.cx;
+    info.bmiHeader.biHeight = -size.cy;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HDC screen = GetDC(nullptr);
+    HBITMAP target = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HDC from = CreateCompatibleDC(screen);
+    HDC to = CreateCompatibleDC(screen);
+    ReleaseDC(nullptr, screen);
+    if (target != nullptr && from != nullptr && to != nullptr) {
+        HGDIOBJ oldFrom = SelectObject(from, master);
+        HGDIOBJ oldTo = SelectObject(to, target);
+        SetStretchBltMode(to, HALFTONE);
+        SetBrushOrgEx(to, 0, 0, nullptr);
+        StretchBlt(to, 0, 0, size.cx, size.cy, from, 0, 0, masterSize.cx, masterSize.cy, SRCCOPY);
+        SelectObject(to, oldTo);
+        SelectObject(from, oldFrom);
+    }
+    if (to != nullptr)
+        DeleteDC(to);
+    if (from != nullptr)
+        DeleteDC(from);
+    return target;
+}
+
+// The page's picture: its static control that shows a bitmap.
+HWND PictureControl(HWND page) {
+    for (HWND child = GetWindow(page, GW_CHILD); child != nullptr;
+         child = GetWindow(child, GW_HWNDNEXT)) {
+        wchar_t className[16] = {};
+        GetClassNameW(child, className, 16);
+        if (lstrcmpiW(className, L"Static") == 0 &&
+            (GetWindowLongPtrW(child, GWL_STYLE) & SS_TYPEMASK) == SS_BITMAP)
+            return child;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+CBanner::~CBanner() {
+    if (m_shown != nullptr)
+        DeleteObject(m_shown);
+}
+
+UINT CBanner::WindowDpi(HWND window) {
+    // Windows 10 1607 and later; the program also runs where it is missing.
+    using GetDpiForWindowFunction = UINT(WINAPI*)(HWND);
+    static const auto getDpiForWindow =
+        reinterpret_cast<GetDpiForWindowFunction>(reinterpret_cast<void*>(
+            GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    if (getDpiForWindow != nullptr) {
+        const UINT dpi = getDpiForWindow(window);
+        if (dpi != 0)
+            return dpi;
+    }
+    HDC dc = GetDC(window);
+    const int dpi = GetDeviceCaps(dc, LOGPIXELSY);
+    ReleaseDC(window, dc);
+    return dpi > 0 ? static_cast<UINT>(dpi) : 96;
+}
+
+void CBanner::Attach(HWND page) {
+    m_control = PictureControl(page);
+    if (m_control == nullptr)
+        return;
+    // The template's area in the page's font at its DPI: what the page's other controls are laid
+    // out by.
+    RECT area{0, 0, m_areaDlu.cx, m_areaDlu.cy};
+    MapDialogRect(page, &area);
+    m_baseArea = {area.right - area.left, area.bottom - area.top};
+    m_baseDpi = WindowDpi(page);
+    Show(m_baseArea);
+}
+
+void CBanner::OnDpiChanged(UINT dpi) {
+    if (m_control == nullptr || dpi == 0)
+        return;
+    // The page's controls grow with the DPI; the font's rounding may move them by a pixel, which
+    // the banner's edge does not show.
+    Show({MulDiv(m_baseArea.cx, static_cast<int>(dpi), static_cast<int>(m_baseDpi)),
+          MulDiv(m_baseArea.cy, static_cast<int>(dpi), static_cast<int>(m_baseDpi))});
+}
+
+void CBanner::Detach() {
+    if (m_control != nullptr)
+        SendMessageW(m_control, STM_SETIMAGE, IMAGE_BITMAP, 0);
+    m_control = nullptr;
+    if (m_shown != nullptr)
+        DeleteObject(m_shown);
+    m_shown = nullptr;
+}
+
+void CBanner::Show(SIZE size) {
+    SIZE masterSize{};
+    HBITMAP master = Master(m_bitmapId, masterSize);
+    if (master == nullptr || size.cx <= 0 || size.cy <= 0)
+        return;
+    HBITMAP bitmap = Scaled(master, masterSize, size);
+    if (bitmap == nullptr)
+        return;
+    // The bitmap the control had is ours to delete: our earlier one, or the one the control loaded
+    // from the template itself, which it deletes only while it still shows it.
+    auto previous = reinterpret_cast<HBITMAP>(
+        SendMessageW(m_control, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap)));
+    if (previous != nullptr && previous != bitmap)
+        DeleteObject(previous);
+    m_shown = bitmap;
+    SetWindowPos(m_control, nullptr, 0, 0, size.cx, size.cy,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
