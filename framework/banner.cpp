@@ -27,11 +27,25 @@ HBITMAP Master(UINT bitmapId, SIZE& size) {
     return loaded.bitmap;
 }
 
-// `master` scaled to `size`, 24 bits a pixel. HALFTONE averages the source pixels that fall on
-// each target pixel, so lines and dots stay smooth when the banner shrinks; the default mode drops
-// whole rows and columns. 24 bits, not 32: the static control takes a bitmap of 32 bits for one
-// with an alpha channel, and ours has none.
+// `master` scaled to cover `size`, 24 bits a pixel. The drawing keeps its proportions: the
+// dialog font's height grows a little slower than its width with the DPI (at 192 DPI the area is
+// 456 x 600 pixels, not 456 x 624), so the drawing is scaled to the width, and what lies beyond
+// the area's height, plain ground below the desk line, is left out rather than the drawing
+// squeezed. Should an area be relatively taller, the drawing is scaled to the height and cut
+// evenly at both sides. HALFTONE averages the source pixels that fall on each target pixel, so
+// lines and dots stay smooth when the banner shrinks; the default mode drops whole rows and
+// columns. 24 bits, not 32: the static control takes a bitmap of 32 bits for one with an alpha
+// channel, and ours has none.
 HBITMAP Scaled(HBITMAP master, SIZE masterSize, SIZE size) {
+    RECT source{0, 0, masterSize.cx, masterSize.cy};
+    if (static_cast<long long>(size.cx) * masterSize.cy >=
+        static_cast<long long>(size.cy) * masterSize.cx) {
+        source.bottom = MulDiv(size.cy, masterSize.cx, size.cx);
+    } else {
+        const int width = MulDiv(size.cx, masterSize.cy, size.cy);
+        source.left = (masterSize.cx - width) / 2;
+        source.right = source.left + width;
+    }
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(info.bmiHeader);
     info.bmiHeader.biWidth = size.cx;
@@ -50,7 +64,8 @@ HBITMAP Scaled(HBITMAP master, SIZE masterSize, SIZE size) {
         HGDIOBJ oldTo = SelectObject(to, target);
         SetStretchBltMode(to, HALFTONE);
         SetBrushOrgEx(to, 0, 0, nullptr);
-        StretchBlt(to, 0, 0, size.cx, size.cy, from, 0, 0, masterSize.cx, masterSize.cy, SRCCOPY);
+        StretchBlt(to, 0, 0, size.cx, size.cy, from, source.left, source.top,
+                   source.right - source.left, source.bottom - source.top, SRCCOPY);
         SelectObject(to, oldTo);
         SelectObject(from, oldFrom);
     }
