@@ -2,29 +2,32 @@
 
 namespace {
 
-// The master bitmap, loaded once for every page: decoding it again for each page would cost
-// each page's first showing the time of a resource read and a conversion.
-HBITMAP Master(UINT bitmapId, SIZE& size) {
-    struct Loaded {
-        UINT id = 0;
-        HBITMAP bitmap = nullptr;
-        SIZE size{};
+// The bitmap resource `id` and its size, loaded once for every page: reading and converting it
+// again for each page would add to each page's first showing.
+HBITMAP Loaded(UINT id, SIZE& size) {
+    struct Bitmap {
+        UINT id;
+        HBITMAP bitmap;
+        SIZE size;
     };
-    static Loaded loaded;
-    if (loaded.bitmap == nullptr || loaded.id != bitmapId) {
-        if (loaded.bitmap != nullptr)
-            DeleteObject(loaded.bitmap);
-        loaded = {
-            bitmapId,
-            static_cast<HBITMAP>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(bitmapId),
-                                            IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)),
-            {}};
-        BITMAP info{};
-        if (loaded.bitmap != nullptr && GetObjectW(loaded.bitmap, sizeof(info), &info) != 0)
-            loaded.size = {info.bmWidth, info.bmHeight};
+    static Bitmap loaded[2] = {};
+    for (Bitmap& slot : loaded) {
+        if (slot.bitmap != nullptr && slot.id != id)
+            continue;
+        if (slot.bitmap == nullptr) {
+            // A device-dependent bitmap, not a DIB section: DIB sections cannot hold the
+            // run-length compressed resource, which the system decodes here.
+            slot.bitmap = static_cast<HBITMAP>(
+                LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, 0));
+            BITMAP info{};
+            if (slot.bitmap == nullptr || GetObjectW(slot.bitmap, sizeof(info), &info) == 0)
+                return nullptr;
+            slot = {id, slot.bitmap, {info.bmWidth, info.bmHeight}};
+        }
+        size = slot.size;
+        return slot.bitmap;
     }
-    size = loaded.size;
-    return loaded.bitmap;
+    return nullptr;
 }
 
 // `master` scaled to cover `size`, 24 bits a pixel. The drawing keeps its proportions: the
@@ -114,40 +117,59 @@ UINT CBanner::WindowDpi(HWND window) {
 }
 
 void CBanner::Attach(HWND page) {
+    m_page = page;
     m_control = PictureControl(page);
-    if (m_control == nullptr)
-        return;
-    // The template's area in the page's font at its DPI: what the page's other controls are laid
-    // out by.
-    RECT area{0, 0, m_areaDlu.cx, m_areaDlu.cy};
-    MapDialogRect(page, &area);
-    m_baseArea = {area.right - area.left, area.bottom - area.top};
+    m_baseBox = {};
     m_baseDpi = WindowDpi(page);
-    Show(m_baseArea);
+    Fit();
 }
 
-void CBanner::OnDpiChanged(UINT dpi) {
-    if (m_control == nullptr || dpi == 0)
+void CBanner::Fit() {
+    if (m_control == nullptr)
         return;
-    // The page's controls grow with the DPI; the font's rounding may move them by a pixel, which
-    // the banner's edge does not show.
-    Show({MulDiv(m_baseArea.cx, static_cast<int>(dpi), static_cast<int>(m_baseDpi)),
-          MulDiv(m_baseArea.cy, static_cast<int>(dpi), static_cast<int>(m_baseDpi))});
+    // The template's box in the page's font at its DPI: what the page's other controls are laid
+    // out by.
+    RECT mapped{0, 0, m_areaDlu.cx, m_areaDlu.cy};
+    MapDialogRect(m_page, &mapped);
+    SIZE box{mapped.right, mapped.bottom};
+    const UINT dpi = WindowDpi(m_page);
+    if (m_baseBox.cx == 0) {
+        m_baseBox = box;
+    } else if (dpi != m_baseDpi && box.cx == m_baseBox.cx && box.cy == m_baseBox.cy) {
+        // After a move to another screen Windows gives the page a font for the new DPI; until it
+        // has, the box grows with the DPI.
+        box = {MulDiv(m_baseBox.cx, static_cast<int>(dpi), static_cast<int>(m_baseDpi)),
+               MulDiv(m_baseBox.cy, static_cast<int>(dpi), static_cast<int>(m_baseDpi))};
+    }
+    Show(box);
 }
 
 void CBanner::Detach() {
     if (m_control != nullptr)
         SendMessageW(m_control, STM_SETIMAGE, IMAGE_BITMAP, 0);
     m_control = nullptr;
+    m_page = nullptr;
     if (m_shown != nullptr)
         DeleteObject(m_shown);
     m_shown = nullptr;
 }
 
 void CBanner::Show(SIZE size) {
+    if (size.cx <= 0 || size.cy <= 0)
+        return;
+    // The smaller bitmap that covers the box, else the larger one.
     SIZE masterSize{};
-    HBITMAP master = Master(m_bitmapId, masterSize);
-    if (master == nullptr || size.cx <= 0 || size.cy <= 0)
+    HBITMAP master = nullptr;
+    for (UINT id : m_bitmapIds) {
+        SIZE loadedSize{};
+        if (HBITMAP loaded = Loaded(id, loadedSize)) {
+            master = loaded;
+            masterSize = loadedSize;
+            if (loadedSize.cx >= size.cx && loadedSize.cy >= size.cy)
+                break;
+        }
+    }
+    if (master == nullptr)
         return;
     HBITMAP bitmap = Scaled(master, masterSize, size);
     if (bitmap == nullptr)

@@ -2,24 +2,28 @@
 
 #include <windows.h>
 
-// The picture of a dialog page (its static control with SS_BITMAP) made to fill the area the
-// template gives it, at the page's DPI. The bitmap resource is a master drawn at twice the
-// 96-DPI size; each page shows a copy scaled down (or, at 192 DPI, copied) to its area, and makes a
-// new one when the window moves to a screen of another DPI. Without this the static control shows
-// the resource at its own pixel size whatever the DPI: a banner that covers the texts at 96 DPI
-// and leaves a gap above 192.
+// The picture of a dialog page (its static control with SS_BITMAP) made to fill the box the
+// template gives it, at the page's DPI. Without this the static control shows its bitmap at the
+// bitmap's own pixel size whatever the DPI, and even shrinks itself to it: at 150 % a 96-DPI
+// banner sits in the corner of its box with an empty band below and beside it.
+//
+// The picture comes from two bitmaps of one drawing: the one at 96 DPI and one at twice its size.
+// The smaller of them that is at least as large as the box is scaled down to it (or, when the box
+// is its size, shown as it is); above 200 % the larger one is scaled up.
 class CBanner {
   public:
     // `areaDlu`: the control's size in the template, in dialog units.
-    CBanner(UINT bitmapId, SIZE areaDlu) : m_bitmapId(bitmapId), m_areaDlu(areaDlu) {}
+    CBanner(UINT bitmapId, UINT doubleId, SIZE areaDlu)
+        : m_bitmapIds{bitmapId, doubleId}, m_areaDlu(areaDlu) {}
     ~CBanner();
     CBanner(const CBanner&) = delete;
     CBanner& operator=(const CBanner&) = delete;
 
     // Called when the page's window has been made: finds the picture control and fits it.
     void Attach(HWND page);
-    // Fits the picture to the page at `dpi`, after a move to a screen of that DPI.
-    void OnDpiChanged(UINT dpi);
+    // Fits the picture to its box at the page's DPI now; again after a move to a screen of
+    // another DPI.
+    void Fit();
     // When the page's window goes.
     void Detach();
 
@@ -30,11 +34,12 @@ class CBanner {
   private:
     void Show(SIZE size);
 
-    UINT m_bitmapId;
+    UINT m_bitmapIds[2];
     SIZE m_areaDlu;
+    HWND m_page = nullptr;
     HWND m_control = nullptr;
-    // The area in pixels when the page was made, and the DPI then: the base of every later fit.
-    SIZE m_baseArea{};
+    // The box in pixels when the page was made, and the DPI then.
+    SIZE m_baseBox{};
     UINT m_baseDpi = 96;
     HBITMAP m_shown = nullptr;
 };

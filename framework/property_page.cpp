@@ -4,6 +4,12 @@
 #include "framework/check_list_box.h"
 #include "framework/list_box.h"
 
+// Declared by the SDK for Windows 10 only; the program also runs on earlier versions, which never
+// send it.
+#ifndef WM_DPICHANGED_AFTERPARENT
+#define WM_DPICHANGED_AFTERPARENT 0x02E3
+#endif
+
 CPropertyPage::CPropertyPage(UINT templateId) : m_templateId(templateId) {}
 
 CPropertyPage::~CPropertyPage() = default;
@@ -28,13 +34,8 @@ bool CPropertyPage::OnMessage(UINT, WPARAM, LPARAM, LRESULT&) {
     return false;
 }
 
-void CPropertyPage::BindBanner(UINT bitmapId, SIZE areaDlu) {
-    m_banner = std::make_unique<CBanner>(bitmapId, areaDlu);
-}
-
-void CPropertyPage::OnDpiChanged(UINT dpi) {
-    if (m_banner != nullptr && m_hWnd != nullptr)
-        m_banner->OnDpiChanged(dpi);
+void CPropertyPage::BindBanner(UINT bitmapId, UINT doubleId, SIZE areaDlu) {
+    m_banner = std::make_unique<CBanner>(bitmapId, doubleId, areaDlu);
 }
 
 void CPropertyPage::BindText(int id, CString& member) {
@@ -161,6 +162,12 @@ INT_PTR CALLBACK CPropertyPage::DialogProc(HWND window, UINT message, WPARAM wPa
                     return TRUE;
                 }
             }
+            break;
+        case WM_DPICHANGED_AFTERPARENT:
+            // The window has moved to a screen of another DPI (for a program aware of each
+            // screen's DPI, from Windows 10 1703 on).
+            if (page->m_banner != nullptr)
+                page->m_banner->Fit();
             break;
         case WM_DESTROY:
             if (page->m_banner != nullptr)

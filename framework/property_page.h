@@ -49,8 +49,6 @@ class CPropertyPage {
     // Used by CPropertySheet.
     PROPSHEETPAGEW SheetPage();
     void SetSheet(CPropertySheet* sheet) { m_sheet = sheet; }
-    // The sheet's window has moved to a screen of another DPI.
-    void OnDpiChanged(UINT dpi);
 
   protected:
     // Bindings, made in the page's constructor.
@@ -58,9 +56,9 @@ class CPropertyPage {
     void BindRadioGroup(int firstId, int lastId, int& member);
     void BindListBox(int id, CListBox& control);
     void BindCheckListBox(int id, CCheckListBox& control);
-    // The page's picture (its static control showing a bitmap) fills `areaDlu` at every DPI,
-    // scaled from the bitmap resource `bitmapId`, which is drawn at twice the 96-DPI size.
-    void BindBanner(UINT bitmapId, SIZE areaDlu);
+    // The page's picture (its static control showing a bitmap) fills `areaDlu` at every DPI:
+    // `bitmapId` is the picture at 96 DPI, `doubleId` the same drawn at twice the size.
+    void BindBanner(UINT bitmapId, UINT doubleId, SIZE areaDlu);
 
     HWND m_hWnd = nullptr;
 

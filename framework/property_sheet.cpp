@@ -119,13 +119,6 @@ LRESULT CALLBACK CPropertySheet::SubclassProc(HWND window, UINT message, WPARAM 
     auto* sheet = reinterpret_cast<CPropertySheet*>(data);
     if (message == WM_NCDESTROY) {
         RemoveWindowSubclass(window, &SubclassProc, kSubclassId);
-    } else if (message == WM_DPICHANGED) {
-        // The sheet moves and resizes itself first; then each page made so far fits its banner.
-        // Pages made later fit it to the DPI they are made at.
-        const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
-        for (CPropertyPage* page : sheet->m_pages)
-            page->OnDpiChanged(LOWORD(wParam));
-        return result;
     } else if (sheet->m_navigationBlocked && IsNavigationRequest(message, wParam)) {
         return 0;
     }

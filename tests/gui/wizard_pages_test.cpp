@@ -599,7 +599,43 @@ SIZE BannerArea(HWND page) {
     return {area.right, area.bottom};
 }
 
-TEST_F(WizardPagesTest, BannerFillsItsAreaOnEveryPage) {
+// Each control but the banner lies inside the page, and each text fits its control.
+void ExpectTextsFit(HWND page, const char* where) {
+    SCOPED_TRACE(where);
+    RECT pageRect{};
+    GetClientRect(page, &pageRect);
+    for (HWND control = GetWindow(page, GW_CHILD); control != nullptr;
+         control = GetWindow(control, GW_HWNDNEXT)) {
+        const LONG_PTR style = GetWindowLongPtrW(control, GWL_STYLE);
+        wchar_t className[16] = {};
+        GetClassNameW(control, className, 16);
+        const bool isStatic = lstrcmpiW(className, L"Static") == 0;
+        if ((style & WS_VISIBLE) == 0 || (isStatic && (style & SS_TYPEMASK) == SS_BITMAP))
+            continue;
+        const std::wstring text = wd::Text(page, GetDlgCtrlID(control));
+        RECT rect{};
+        GetWindowRect(control, &rect);
+        MapWindowPoints(nullptr, page, reinterpret_cast<POINT*>(&rect), 2);
+        EXPECT_TRUE(rect.left >= 0 && rect.top >= 0 && rect.right <= pageRect.right &&
+                    rect.bottom <= pageRect.bottom)
+            << "control " << GetDlgCtrlID(control) << " leaves the page";
+        if (!isStatic || text.empty())
+            continue;
+        RECT client{};
+        GetClientRect(control, &client);
+        RECT needed = client;
+        HDC dc = GetDC(control);
+        HGDIOBJ oldFont =
+            SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
+        DrawTextW(dc, text.c_str(), -1, &needed, DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS);
+        SelectObject(dc, oldFont);
+        ReleaseDC(control, dc);
+        EXPECT_LE(needed.bottom, client.bottom)
+            << "the text of control " << GetDlgCtrlID(control) << " is cut";
+    }
+}
+
+TEST_F(WizardPagesTest, DpiBannerFillsItsBoxOnEveryPage) {
     Run(
         [](HWND sheet) {
             ASSERT_EQ(CBanner::WindowDpi(sheet), ExpectedDpi());
@@ -617,22 +653,42 @@ TEST_F(WizardPagesTest, BannerFillsItsAreaOnEveryPage) {
         true);
 }
 
-TEST_F(WizardPagesTest, BannerFollowsTheSheetToAScreenOfAnotherDpi) {
+TEST_F(WizardPagesTest, DpiTextsFitInsideEveryPage) {
+    Run(
+        [](HWND sheet) {
+            for (int index = 0; index < 5; ++index) {
+                ASSERT_TRUE(wd::WaitForPage(sheet, index, kWait));
+                ExpectTextsFit(wd::CurrentPage(sheet), ("page " + std::to_string(index)).c_str());
+                if (index < 4)
+                    wd::Press(sheet, PSBTN_NEXT);
+            }
+        },
+        true);
+}
+
+#ifndef WM_DPICHANGED_AFTERPARENT
+#define WM_DPICHANGED_AFTERPARENT 0x02E3
+#endif
+
+// Wine 8 never tells a window that its DPI changed; this sends the page what Windows sends it
+// after a move to another screen, with a banner of the wrong size in place, as the old screen's
+// banner would be.
+TEST_F(WizardPagesTest, DpiBannerIsMadeAgainAfterADpiChange) {
     Run([](HWND sheet) {
         ASSERT_TRUE(wd::WaitForPage(sheet, 0, kWait));
         HWND page = wd::CurrentPage(sheet);
-        const SIZE area = BannerArea(page);
-        const UINT dpi = ExpectedDpi();
-        // What Windows sends the sheet when it is dragged to a screen of twice the DPI, and back.
-        for (const UINT screenDpi : {dpi * 2, dpi}) {
-            RECT rect{};
-            GetWindowRect(sheet, &rect);
-            SendMessageW(sheet, WM_DPICHANGED, MAKEWPARAM(screenDpi, screenDpi),
-                         reinterpret_cast<LPARAM>(&rect));
-            const SIZE scaled{MulDiv(area.cx, static_cast<int>(screenDpi), static_cast<int>(dpi)),
-                              MulDiv(area.cy, static_cast<int>(screenDpi), static_cast<int>(dpi))};
-            ExpectBannerFills(page, scaled, ("at " + std::to_string(screenDpi) + " DPI").c_str());
-        }
+        HWND control = FindWindowExW(page, nullptr, L"Static", nullptr);
+        while ((GetWindowLongPtrW(control, GWL_STYLE) & SS_TYPEMASK) != SS_BITMAP)
+            control = FindWindowExW(page, control, L"Static", nullptr);
+        HDC screen = GetDC(nullptr);
+        HBITMAP stale = CreateCompatibleBitmap(screen, 100, 100);
+        ReleaseDC(nullptr, screen);
+        DeleteObject(reinterpret_cast<HBITMAP>(
+            SendMessageW(control, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(stale))));
+        SetWindowPos(control, nullptr, 0, 0, 100, 100, SWP_NOMOVE | SWP_NOZORDER);
+
+        SendMessageW(page, WM_DPICHANGED_AFTERPARENT, 0, 0);
+        ExpectBannerFills(page, BannerArea(page), "after the change");
     });
 }
 
