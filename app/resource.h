@@ -2,6 +2,11 @@
 
 // Resources of the wizard. The ids are fixed: tests and the driver program find controls by them.
 #define IDB_BANNER 129
+// The banner drawn at twice its size, for screens above 96 DPI.
+#define IDB_BANNER_2X 135
+// The banner's area on every page, in dialog units.
+#define BANNER_WIDTH_DLU 152
+#define BANNER_HEIGHT_DLU 192
 #define IDD_STEP1 130
 #define IDD_STEP5 131
 #define IDD_STEP4 132

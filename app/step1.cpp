@@ -12,6 +12,7 @@ constexpr wchar_t kWelcome[] =
 }  // namespace
 
 CStep1::CStep1() : CPropertyPage(IDD_STEP1) {
+    BindBanner(IDB_BANNER, IDB_BANNER_2X, {BANNER_WIDTH_DLU, BANNER_HEIGHT_DLU});
     BindText(IDC_STEP1_WELCOME, m_welcomeText);
 }
 

@@ -25,6 +25,7 @@ CString UsbFoundText(const CString& port) {
 }  // namespace
 
 CStep2::CStep2() : CPropertyPage(IDD_STEP2) {
+    BindBanner(IDB_BANNER, IDB_BANNER_2X, {BANNER_WIDTH_DLU, BANNER_HEIGHT_DLU});
     BindText(IDC_STEP2_INFO, m_infoText);
     BindListBox(IDC_STEP2_PORTS, m_portList);
 }

@@ -19,6 +19,7 @@ constexpr uint32_t kLookupWidth = 260;
 }  // namespace
 
 CStep3::CStep3() : CPropertyPage(IDD_STEP3) {
+    BindBanner(IDB_BANNER, IDB_BANNER_2X, {BANNER_WIDTH_DLU, BANNER_HEIGHT_DLU});
     BindText(IDC_STEP3_PROMPT, m_promptText);
     BindListBox(IDC_STEP3_DRIVERS, m_driverList);
 }

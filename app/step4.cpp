@@ -11,6 +11,7 @@ constexpr uint32_t kNameBuffer = 100;
 }  // namespace
 
 CStep4::CStep4() : CPropertyPage(IDD_STEP4) {
+    BindBanner(IDB_BANNER, IDB_BANNER_2X, {BANNER_WIDTH_DLU, BANNER_HEIGHT_DLU});
     BindRadioGroup(IDC_STEP4_DEFAULT_YES, IDC_STEP4_DEFAULT_NO, m_makeDefaultChoice);
     BindRadioGroup(IDC_STEP4_TESTPAGE_YES, IDC_STEP4_TESTPAGE_NO, m_testPageChoice);
     BindCheckListBox(IDC_STEP4_PRINTERS, m_printerList);

@@ -55,6 +55,7 @@ CString ChosenPort() {
 }  // namespace
 
 CStep5::CStep5() : CPropertyPage(IDD_STEP5) {
+    BindBanner(IDB_BANNER, IDB_BANNER_2X, {BANNER_WIDTH_DLU, BANNER_HEIGHT_DLU});
     BindText(IDC_STEP5_INTRO, m_introText);
     BindText(IDC_STEP5_DRIVER, m_driverLine);
     BindText(IDC_STEP5_PORT, m_portLine);

@@ -1,7 +1,14 @@
 #include "framework/property_page.h"
 
+#include "framework/banner.h"
 #include "framework/check_list_box.h"
 #include "framework/list_box.h"
+
+// Declared by the SDK for Windows 10 only; the program also runs on earlier versions, which never
+// send it.
+#ifndef WM_DPICHANGED_AFTERPARENT
+#define WM_DPICHANGED_AFTERPARENT 0x02E3
+#endif
 
 CPropertyPage::CPropertyPage(UINT templateId) : m_templateId(templateId) {}
 
@@ -25,6 +32,10 @@ BOOL CPropertyPage::OnWizardFinish() {
 
 bool CPropertyPage::OnMessage(UINT, WPARAM, LPARAM, LRESULT&) {
     return false;
+}
+
+void CPropertyPage::BindBanner(UINT bitmapId, UINT doubleId, SIZE areaDlu) {
+    m_banner = std::make_unique<CBanner>(bitmapId, doubleId, areaDlu);
 }
 
 void CPropertyPage::BindText(int id, CString& member) {
@@ -134,6 +145,8 @@ INT_PTR CALLBACK CPropertyPage::DialogProc(HWND window, UINT message, WPARAM wPa
         SetWindowLongPtrW(window, DWLP_USER, reinterpret_cast<LONG_PTR>(page));
         page->m_hWnd = window;
         page->AttachControls();
+        if (page->m_banner != nullptr)
+            page->m_banner->Attach(window);
         return page->OnInitDialog();
     }
     auto* page = reinterpret_cast<CPropertyPage*>(GetWindowLongPtrW(window, DWLP_USER));
@@ -150,7 +163,15 @@ INT_PTR CALLBACK CPropertyPage::DialogProc(HWND window, UINT message, WPARAM wPa
                 }
             }
             break;
+        case WM_DPICHANGED_AFTERPARENT:
+            // The window has moved to a screen of another DPI (for a program aware of each
+            // screen's DPI, from Windows 10 1703 on).
+            if (page->m_banner != nullptr)
+                page->m_banner->Fit();
+            break;
         case WM_DESTROY:
+            if (page->m_banner != nullptr)
+                page->m_banner->Detach();
             page->m_hWnd = nullptr;
             break;
         default:

@@ -3,10 +3,12 @@
 #include <windows.h>
 #include <prsht.h>
 
+#include <memory>
 #include <vector>
 
 #include "platform/text_types.h"
 
+class CBanner;
 class CCheckListBox;
 class CListBox;
 class CPropertySheet;
@@ -54,6 +56,9 @@ class CPropertyPage {
     void BindRadioGroup(int firstId, int lastId, int& member);
     void BindListBox(int id, CListBox& control);
     void BindCheckListBox(int id, CCheckListBox& control);
+    // The page's picture (its static control showing a bitmap) fills `areaDlu` at every DPI:
+    // `bitmapId` is the picture at 96 DPI, `doubleId` the same drawn at twice the size.
+    void BindBanner(UINT bitmapId, UINT doubleId, SIZE areaDlu);
 
     HWND m_hWnd = nullptr;
 
@@ -82,4 +87,5 @@ class CPropertyPage {
     std::vector<TextBinding> m_texts;
     std::vector<RadioBinding> m_radios;
     std::vector<ListBinding> m_lists;
+    std::unique_ptr<CBanner> m_banner;
 };

@@ -22,12 +22,23 @@ echo "== win64 (under Wine)"
 cmake --preset win64 >/dev/null
 cmake --build --preset win64
 scripts/wine-template.sh >/dev/null
-prefix=$PWD/build/win64/wineprefix
-# Each run starts from a fresh copy of the template, and its Wine server and display end with it.
-WINEPREFIX=$prefix /usr/lib/wine/wineserver -k 2>/dev/null || true
-rm -rf "$prefix" "$prefix.tmp"
+# The usual prefix, and those of the tests at other DPIs (tests/gui/CMakeLists.txt).
+prefixes=("$PWD/build/win64/wineprefix" "$PWD/build/win64/wineprefix-"*dpi)
+stop_servers() {
+  for prefix in "${prefixes[@]}"; do
+    [ -d "$prefix" ] && WINEPREFIX=$prefix /usr/lib/wine/wineserver -k 2>/dev/null || true
+  done
+}
+# Each run starts from fresh copies of the template, and their Wine servers and display end with
+# it.
+stop_servers
+for prefix in "${prefixes[@]}"; do
+  rm -rf "$prefix" "$prefix.tmp"
+done
+prefixes=("$PWD/build/win64/wineprefix" "$PWD/build/win64/wineprefix-144dpi"
+  "$PWD/build/win64/wineprefix-192dpi")
 cleanup() {
-  WINEPREFIX=$prefix /usr/lib/wine/wineserver -k 2>/dev/null || true
+  stop_servers
   [ -n "${xvfb_pid:-}" ] && kill "$xvfb_pid" 2>/dev/null || true
 }
 trap cleanup EXIT

@@ -7,6 +7,8 @@
 #            commands only.
 #   refusal  the printer UI does not install: the wizard says so, stays open with Back and
 #            Finish usable, and ends on Cancel.
+#   dpi      on screens of 96, 144 and 192 DPI (a prefix made with each) the welcome page's banner
+#            fills its area, and the program ends on Cancel.
 # A screenshot of every page and message box is kept in the output folder it prints.
 #
 # e2e_test.sh --exe EXE --walker WALKER --printui DLL --driver DLL --work FOLDER
@@ -34,7 +36,7 @@ model_index=3
 printer="Korvel RV-90"
 failed_text='打印机驱动安装失败！'
 
-# begin_walk NAME: a fresh folder for the walk NAME with its prefix, setup folder, printer-UI log
+# begin_walk NAME [DPI]: a fresh folder for the walk NAME with its prefix, setup folder, printer-UI log
 # and screenshots, and the wizard started in it. Run in the walk's own shell: it sets the
 # variables the walk goes on with, and the trap that stops the walk's Wine server.
 begin_walk() {
@@ -49,6 +51,11 @@ begin_walk() {
   rm -rf "$dir"
   mkdir -p "$SHOTS"
   prepare_prefix "$template" "$prefix" "$printui" "$driver"
+  if [ -n "${2:-}" ]; then
+    WINEPREFIX=$prefix "$wine64" reg add 'HKCU\Control Panel\Desktop' /v LogPixels \
+      /t REG_DWORD /d "$2" /f >/dev/null 2>&1 || fail "cannot set the DPI of the prefix"
+    WINEPREFIX=$prefix "$wineserver" -w
+  fi
   lay_out "$run" "$exe" "$source_dir/sample-setup"
   export KORVEL_PRINTUI_LOG
   KORVEL_PRINTUI_LOG=$(windows_path "$log")
@@ -143,13 +150,33 @@ scenario_refusal() {
   end_walk
 }
 
+# The banner's size on the welcome page at each DPI: the template's 152 x 192 dialog units in the
+# dialog font at that DPI, measured under Wine 8 with the font the prefix maps the dialog font to.
+declare -A banner_sizes=([96]=228x312 [144]=342x456 [192]=456x600)
+
+scenario_dpi() {
+  local dpi
+  for dpi in 96 144 192; do
+    (
+      begin_walk "dpi-$dpi" "$dpi"
+      walk "$prefix" --timeout 30000 wait-page 0 >/dev/null || fail "the welcome page did not appear"
+      expect_walk "the banner at $dpi DPI" "${banner_sizes[$dpi]}" "$prefix" banner
+      shot 1-welcome
+      walk_out "$prefix" press cancel
+      walk "$prefix" wait-closed || fail "the wizard stayed open after Cancel"
+      wait_wizard_exit 30
+      end_walk
+    ) || exit 1
+  done
+}
+
 # Each walk stops its own Wine server; this is for a walk that was killed on the way.
-trap 'stop_server "$work/success/wineprefix"; stop_server "$work/refusal/wineprefix"' EXIT
+trap 'for walk_dir in "$work"/*/; do stop_server "${walk_dir}wineprefix"; done' EXIT
 trap 'exit 1' INT TERM HUP
 
 echo "screenshots and logs: $work"
 failed=()
-for scenario in success refusal; do
+for scenario in success refusal dpi; do
   echo "== $scenario"
   started=$SECONDS
   # Each walk runs in a shell of its own, so that a failed step ends only that walk; errexit
@@ -168,5 +195,6 @@ for scenario in success refusal; do
     failed+=("$scenario")
   fi
 done
-echo "screenshots: $work/success/screenshots $work/refusal/screenshots"
+echo "screenshots: $work/success/screenshots $work/refusal/screenshots" \
+  "$work"/dpi-*/screenshots
 [ ${#failed[@]} -eq 0 ] || { echo "FAILED: ${failed[*]}" >&2; exit 1; }

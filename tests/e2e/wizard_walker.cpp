@@ -15,6 +15,7 @@
 //   wait-box CAPTION           waits for a message box with CAPTION and prints what it shows:
 //                              "caption | text | icon | buttons" (WizardDriver::MessageLook)
 //   answer CAPTION ok|cancel   closes that message box with the button, and waits until it is gone
+//   banner                     the size of the current page's banner in pixels, as WxH
 //   wait-closed                waits until the wizard is gone
 //   default-printer            the name of the default printer
 //   queue NAME                 the port of the queue NAME; fails when there is no such queue
@@ -135,6 +136,24 @@ int Text(const std::wstring& idText) {
         return 1;
     Print(WizardDriver::Text(page, id));
     return 0;
+}
+
+// The banner is the page's static control that shows a bitmap; its template gives it no id.
+int Banner() {
+    HWND sheet = Sheet();
+    HWND page = sheet != nullptr ? WizardDriver::CurrentPage(sheet) : nullptr;
+    if (page == nullptr)
+        return Fail(L"no wizard page is shown");
+    for (HWND child = FindWindowExW(page, nullptr, L"Static", nullptr); child != nullptr;
+         child = FindWindowExW(page, child, L"Static", nullptr)) {
+        if ((GetWindowLongPtrW(child, GWL_STYLE) & SS_TYPEMASK) == SS_BITMAP) {
+            RECT rect{};
+            GetClientRect(child, &rect);
+            Print(std::to_wstring(rect.right) + L"x" + std::to_wstring(rect.bottom));
+            return 0;
+        }
+    }
+    return Fail(L"the current page has no banner");
 }
 
 int List(const std::wstring& idText) {
@@ -330,6 +349,8 @@ int Run(const std::vector<std::wstring>& args) {
         return WaitBox(args[1]);
     if (command == L"answer" && count == 2)
         return Answer(args[1], args[2]);
+    if (command == L"banner" && count == 0)
+        return Banner();
     if (command == L"wait-closed" && count == 0)
         return WaitClosed();
     if (command == L"default-printer" && count == 0)

@@ -3,7 +3,10 @@
 #include <windows.h>
 #include <prsht.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <future>
 #include <memory>
@@ -17,6 +20,7 @@
 #include "app/step4.h"
 #include "app/step5.h"
 #include "app/wizard.h"
+#include "framework/banner.h"
 #include "platform/services.h"
 #include "tests/fakes/fake_machine.h"
 #include "tests/gui/wizard_driver.h"
@@ -504,6 +508,176 @@ TEST_F(WizardPagesTest, TheOptionsPageWorksWhenASheetAddsIt) {
     EXPECT_EQ(checkedPrinters, StringList{L"Korvel RV-1800K (Copy 1)"});
     EXPECT_EQ(theSetup.makeDefault, 1);
     EXPECT_EQ(theSetup.printTestPage, 0);
+}
+
+}  // namespace
+
+namespace {
+
+// The banner of each page, as the page shows it: the picture control's size, and its bitmap's
+// size and pixels.
+struct ShownBanner {
+    SIZE control{};
+    SIZE bitmap{};
+    std::vector<RGBQUAD> pixels;  // top-down rows
+
+    COLORREF At(int x, int y) const {
+        const RGBQUAD& p = pixels.at(static_cast<size_t>(y * bitmap.cx + x));
+        return RGB(p.rgbRed, p.rgbGreen, p.rgbBlue);
+    }
+};
+
+ShownBanner ReadBanner(HWND page) {
+    ShownBanner shown;
+    HWND control = FindWindowExW(page, nullptr, L"Static", nullptr);
+    while (control != nullptr && (GetWindowLongPtrW(control, GWL_STYLE) & SS_TYPEMASK) != SS_BITMAP)
+        control = FindWindowExW(page, control, L"Static", nullptr);
+    if (control == nullptr)
+        return shown;
+    RECT rect{};
+    GetClientRect(control, &rect);
+    shown.control = {rect.right, rect.bottom};
+    auto bitmap = reinterpret_cast<HBITMAP>(SendMessageW(control, STM_GETIMAGE, IMAGE_BITMAP, 0));
+    BITMAP info{};
+    if (bitmap == nullptr || GetObjectW(bitmap, sizeof(info), &info) == 0)
+        return shown;
+    shown.bitmap = {info.bmWidth, info.bmHeight};
+    BITMAPINFO format{};
+    format.bmiHeader = {
+        sizeof(format.bmiHeader), info.bmWidth, -info.bmHeight, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    shown.pixels.resize(static_cast<size_t>(info.bmWidth) * static_cast<size_t>(info.bmHeight));
+    HDC screen = GetDC(nullptr);
+    GetDIBits(screen, bitmap, 0, static_cast<UINT>(info.bmHeight), shown.pixels.data(), &format,
+              DIB_RGB_COLORS);
+    ReleaseDC(nullptr, screen);
+    return shown;
+}
+
+// The page's banner fills `area` with the drawing scaled to cover it, proportions kept: the
+// printer's green light, at (304, 454) of the drawing's 456 x 624, is where that scaling puts it,
+// which a banner shown at its own size, cut to the area or squeezed into it has elsewhere.
+void ExpectBannerFills(HWND page, SIZE area, const char* where) {
+    SCOPED_TRACE(where);
+    const ShownBanner shown = ReadBanner(page);
+    EXPECT_EQ(shown.control.cx, area.cx);
+    EXPECT_EQ(shown.control.cy, area.cy);
+    ASSERT_EQ(shown.bitmap.cx, area.cx);
+    ASSERT_EQ(shown.bitmap.cy, area.cy);
+    const double scale = std::max(area.cx / 456.0, area.cy / 624.0);
+    const double left = (456 * scale - area.cx) / 2;
+    for (const auto& [x, y] : {std::pair{304, 454}, std::pair{302, 452}, std::pair{306, 456}}) {
+        const COLORREF light =
+            shown.At(static_cast<int>(x * scale - left), static_cast<int>(y * scale));
+        EXPECT_GT(GetGValue(light), 180) << std::hex << light << " at " << x << ", " << y;
+        EXPECT_LT(GetRValue(light), 120) << std::hex << light << " at " << x << ", " << y;
+    }
+}
+
+// The DPI of this run's Wine prefix (scripts/wine-run.sh --dpi); tests/gui/CMakeLists.txt runs
+// the banner tests at each DPI the wizard is made for.
+UINT ExpectedDpi() {
+    const char* dpi = std::getenv("KORVEL_EXPECTED_DPI");
+    return dpi != nullptr ? static_cast<UINT>(std::atoi(dpi)) : 96;
+}
+
+// The banner's area on a page: the template's, in the page's font at its DPI.
+SIZE BannerArea(HWND page) {
+    RECT area{0, 0, BANNER_WIDTH_DLU, BANNER_HEIGHT_DLU};
+    MapDialogRect(page, &area);
+    return {area.right, area.bottom};
+}
+
+// Each control but the banner lies inside the page, and each text fits its control.
+void ExpectTextsFit(HWND page, const char* where) {
+    SCOPED_TRACE(where);
+    RECT pageRect{};
+    GetClientRect(page, &pageRect);
+    for (HWND control = GetWindow(page, GW_CHILD); control != nullptr;
+         control = GetWindow(control, GW_HWNDNEXT)) {
+        const LONG_PTR style = GetWindowLongPtrW(control, GWL_STYLE);
+        wchar_t className[16] = {};
+        GetClassNameW(control, className, 16);
+        const bool isStatic = lstrcmpiW(className, L"Static") == 0;
+        if ((style & WS_VISIBLE) == 0 || (isStatic && (style & SS_TYPEMASK) == SS_BITMAP))
+            continue;
+        const std::wstring text = wd::Text(page, GetDlgCtrlID(control));
+        RECT rect{};
+        GetWindowRect(control, &rect);
+        MapWindowPoints(nullptr, page, reinterpret_cast<POINT*>(&rect), 2);
+        EXPECT_TRUE(rect.left >= 0 && rect.top >= 0 && rect.right <= pageRect.right &&
+                    rect.bottom <= pageRect.bottom)
+            << "control " << GetDlgCtrlID(control) << " leaves the page";
+        if (!isStatic || text.empty())
+            continue;
+        RECT client{};
+        GetClientRect(control, &client);
+        RECT needed = client;
+        HDC dc = GetDC(control);
+        HGDIOBJ oldFont =
+            SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
+        DrawTextW(dc, text.c_str(), -1, &needed, DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS);
+        SelectObject(dc, oldFont);
+        ReleaseDC(control, dc);
+        EXPECT_LE(needed.bottom, client.bottom)
+            << "the text of control " << GetDlgCtrlID(control) << " is cut";
+    }
+}
+
+TEST_F(WizardPagesTest, DpiBannerFillsItsBoxOnEveryPage) {
+    Run(
+        [](HWND sheet) {
+            ASSERT_EQ(CBanner::WindowDpi(sheet), ExpectedDpi());
+            for (int index = 0; index < 5; ++index) {
+                ASSERT_TRUE(wd::WaitForPage(sheet, index, kWait));
+                HWND page = wd::CurrentPage(sheet);
+                const SIZE area = BannerArea(page);
+                std::printf("page %d at %u DPI: banner %ld x %ld\n", index, ExpectedDpi(), area.cx,
+                            area.cy);
+                ExpectBannerFills(page, area, ("page " + std::to_string(index)).c_str());
+                if (index < 4)
+                    wd::Press(sheet, PSBTN_NEXT);
+            }
+        },
+        true);
+}
+
+TEST_F(WizardPagesTest, DpiTextsFitInsideEveryPage) {
+    Run(
+        [](HWND sheet) {
+            for (int index = 0; index < 5; ++index) {
+                ASSERT_TRUE(wd::WaitForPage(sheet, index, kWait));
+                ExpectTextsFit(wd::CurrentPage(sheet), ("page " + std::to_string(index)).c_str());
+                if (index < 4)
+                    wd::Press(sheet, PSBTN_NEXT);
+            }
+        },
+        true);
+}
+
+#ifndef WM_DPICHANGED_AFTERPARENT
+#define WM_DPICHANGED_AFTERPARENT 0x02E3
+#endif
+
+// Wine 8 never tells a window that its DPI changed; this sends the page what Windows sends it
+// after a move to another screen, with a banner of the wrong size in place, as the old screen's
+// banner would be.
+TEST_F(WizardPagesTest, DpiBannerIsMadeAgainAfterADpiChange) {
+    Run([](HWND sheet) {
+        ASSERT_TRUE(wd::WaitForPage(sheet, 0, kWait));
+        HWND page = wd::CurrentPage(sheet);
+        HWND control = FindWindowExW(page, nullptr, L"Static", nullptr);
+        while ((GetWindowLongPtrW(control, GWL_STYLE) & SS_TYPEMASK) != SS_BITMAP)
+            control = FindWindowExW(page, control, L"Static", nullptr);
+        HDC screen = GetDC(nullptr);
+        HBITMAP stale = CreateCompatibleBitmap(screen, 100, 100);
+        ReleaseDC(nullptr, screen);
+        DeleteObject(reinterpret_cast<HBITMAP>(
+            SendMessageW(control, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(stale))));
+        SetWindowPos(control, nullptr, 0, 0, 100, 100, SWP_NOMOVE | SWP_NOZORDER);
+
+        SendMessageW(page, WM_DPICHANGED_AFTERPARENT, 0, 0);
+        ExpectBannerFills(page, BannerArea(page), "after the change");
+    });
 }
 
 }  // namespace
