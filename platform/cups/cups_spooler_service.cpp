@@ -183,7 +183,7 @@ bool FetchPpd(const std::string& queue, std::string& ppd) {
 }
 
 // The ppd-name of a PPD the scheduler offers with exactly this make and model, or empty.
-bool FindPpdName(const std::string& makeAndModel, std::string& ppdName) {
+bool FindPpd(const std::string& makeAndModel, std::string& ppdName) {
     ipp_t* request = NewRequest(IPP_OP_CUPS_GET_PPDS);
     ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_TEXT, "ppd-make-and-model", nullptr,
                  makeAndModel.c_str());
@@ -337,7 +337,7 @@ bool CCupsSpoolerService::ReadQueue(const wchar_t* name, QueueRecord& record) {
     }
     std::string ppd;
     std::string ppdName;
-    if (!FetchPpd(queue, ppd) || !FindPpdName(makeAndModel, ppdName))
+    if (!FetchPpd(queue, ppd) || !FindPpd(makeAndModel, ppdName))
         return false;
     read.driverPackage = Wide(ppdName.c_str());
     if (!ppd.empty())
@@ -357,14 +357,14 @@ bool CCupsSpoolerService::ReadQueue(const wchar_t* name, QueueRecord& record) {
 
 bool CCupsSpoolerService::IsDriverInstalled(const wchar_t* name) {
     std::string ppdName;
-    return FindPpdName(Narrow(name), ppdName) && !ppdName.empty();
+    return FindPpd(Narrow(name), ppdName) && !ppdName.empty();
 }
 
 bool CCupsSpoolerService::InstallDriverFromPackage(const QueueRecord& record) {
     if (record.Setting(Wide(kPpdSetting)) != nullptr)
         return true;
     std::string ppdName;
-    if (!FindPpdName(Narrow(record.driver), ppdName))
+    if (!FindPpd(Narrow(record.driver), ppdName))
         return false;
     if (!ppdName.empty() && ppdName == Narrow(record.driverPackage))
         return true;
@@ -455,4 +455,25 @@ bool CCupsSpoolerService::StageDriverPackage(const wchar_t* infPath) {
                           std::wstring(L"CUPS keeps no driver store to put ") + infPath +
                               L" in; a PPD is given with each queue.");
     return false;
+}
+
+bool CCupsSpoolerService::FindPpdName(const wchar_t* makeAndModel, std::wstring& ppdName) {
+    std::string found;
+    if (!FindPpd(Narrow(makeAndModel), found))
+        return false;
+    ppdName = Wide(found.c_str());
+    return true;
+}
+
+bool CCupsSpoolerService::PrintTestPage(const wchar_t* name) {
+    ipp_t* request = NewQueueRequest(IPP_OP_PRINT_JOB, Narrow(name));
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "job-name", nullptr, "Test page");
+    // The scheduler tells the test page's type itself (a banner file that its filters lay out),
+    // as it does for lp.
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_MIMETYPE, "document-format", nullptr,
+                 "application/octet-stream");
+    const char* dataFolder = std::getenv("CUPS_DATADIR");
+    const std::string page =
+        std::string(dataFolder != nullptr ? dataFolder : "/usr/share/cups") + "/data/testprint";
+    return Send(L"Print-Job", request, "/", page.c_str()) != nullptr;
 }

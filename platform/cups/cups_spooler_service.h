@@ -48,6 +48,14 @@ class CCupsSpoolerService : public ISpoolerService {
     // saying so.
     bool StageDriverPackage(const wchar_t* infPath) override;
 
+    // Beyond the Windows seam, what an install on CUPS needs besides:
+
+    // The ppd-name of a PPD the scheduler offers with exactly this make and model (CUPS-Get-PPDs),
+    // for example "Epson 9-Pin Series"; empty when it offers none. False when it cannot be asked.
+    bool FindPpdName(const wchar_t* makeAndModel, std::wstring& ppdName);
+    // Prints CUPS's own test page on the queue (Print-Job), through the queue's filters.
+    bool PrintTestPage(const wchar_t* name);
+
   private:
     struct Queue {
         std::string name;
