@@ -9,7 +9,6 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
-#include <optional>
 #include <sstream>
 #include <utility>
 #include <vector>
@@ -374,12 +373,9 @@ bool CCupsSpoolerService::InstallDriverFromPackage(const QueueRecord& record) {
 }
 
 bool CCupsSpoolerService::AddQueue(const QueueRecord& record) {
+    // The scheduler makes the queue in one request or not at all (measured with CUPS 2.4: a
+    // refused device URI or PPD leaves no queue behind), so nothing made in part is left to undo.
     const std::string queue = Narrow(record.name);
-    QueueState before;
-    const QueueLookup existed = LookUpQueue(record.name.c_str(), before);
-    if (existed == QueueLookup::kUnknown)
-        return false;
-
     ipp_t* request = NewQueueRequest(IPP_OP_CUPS_ADD_MODIFY_PRINTER, queue);
     for (const QueueAttribute& attribute : kQueueAttributes) {
         const std::wstring* value = record.Setting(Wide(attribute.name));
@@ -430,19 +426,7 @@ bool CCupsSpoolerService::AddQueue(const QueueRecord& record) {
         ippAddString(request, IPP_TAG_PRINTER, IPP_TAG_NAME, "ppd-name", nullptr,
                      Narrow(record.driverPackage).c_str());
     }
-    if (Send(L"CUPS-Add-Modify-Printer", request, "/admin/", file) != nullptr)
-        return true;
-
-    // A queue the request made only in part goes again; one that was there before stays.
-    const std::optional<PlatformFailure> failure = TakePlatformFailure();
-    QueueState after;
-    if (existed == QueueLookup::kAbsent &&
-        LookUpQueue(record.name.c_str(), after) == QueueLookup::kPresent) {
-        Send(L"CUPS-Delete-Printer", NewQueueRequest(IPP_OP_CUPS_DELETE_PRINTER, queue), "/admin/");
-    }
-    if (failure)
-        RecordPlatformFailure(failure->call.c_str(), failure->code, failure->text);
-    return false;
+    return Send(L"CUPS-Add-Modify-Printer", request, "/admin/", file) != nullptr;
 }
 
 bool CCupsSpoolerService::SetDefaultPrinter(const wchar_t* name) {
