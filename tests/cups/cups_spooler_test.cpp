@@ -12,6 +12,8 @@
 #include <future>
 #include <string>
 
+#include <cups/cups.h>
+
 #include "platform/cups/cups_spooler_service.h"
 #include "platform/platform_failure.h"
 
@@ -116,7 +118,8 @@ class CupsSpoolerTest : public ::testing::Test {
         record.settings = {{L"device-uri", uri},
                            {L"printer-info", L"Korvel RV-90"},
                            {L"printer-location", L"Dispatch, desk 2"},
-                           {L"printer-error-policy", L"retry-job"}};
+                           {L"printer-error-policy", L"abort-job"},
+                           {L"job-sheets-default", L"standard,none"}};
         return record;
     }
     bool Listed(const std::wstring& name) {
@@ -129,6 +132,9 @@ class CupsSpoolerTest : public ::testing::Test {
 };
 
 TEST_F(CupsSpoolerTest, QueueIsMadeReadMadeDefaultDeletedAndMadeAgainFromItsRecord) {
+    // Another queue is the default, so that being the default is no accident.
+    ASSERT_TRUE(cups.AddQueue(NewQueue(L"Korvel_Other", L"socket://127.0.0.1:9100")));
+    ASSERT_TRUE(cups.SetDefaultPrinter(L"Korvel_Other"));
     const QueueRecord made = NewQueue(L"Korvel_RV-90", L"socket://127.0.0.1:9100");
     EXPECT_EQ(made.driverPackage, L"drv:///sample.drv/epson9.ppd");
     ASSERT_TRUE(cups.AddQueue(made));
@@ -223,6 +229,20 @@ TEST_F(CupsSpoolerTest, RefusalsAreRecordedWithOperationAndStatus) {
         EXPECT_FALSE(failure->text.empty()) << c.what;
         EXPECT_FALSE(Listed(L"Korvel_Bad")) << c.what;
     }
+}
+
+// A scheduler that cannot be reached says nothing of a queue: neither present nor absent.
+TEST_F(CupsSpoolerTest, UnreachableSchedulerIsNoAnswer) {
+    cupsSetServer("127.0.0.1:1");
+    QueueState state;
+    StringList names;
+    EXPECT_EQ(cups.LookUpQueue(L"Korvel_RV-90", state), QueueLookup::kUnknown);
+    EXPECT_FALSE(cups.ListLocalPrinters(names));
+    EXPECT_FALSE(cups.DeletePrinterDriver(L"Korvel_RV-90"));
+    const std::optional<PlatformFailure> failure = TakePlatformFailure();
+    cupsSetServer(nullptr);
+    ASSERT_TRUE(failure);
+    EXPECT_EQ(failure->code, static_cast<uint32_t>(IPP_STATUS_ERROR_SERVICE_UNAVAILABLE));
 }
 
 }  // namespace
