@@ -219,6 +219,14 @@ CCupsSpoolerService::~CCupsSpoolerService() {
         delete queue;
 }
 
+bool CCupsSpoolerService::IsOpen(PrinterHandle printer) {
+    std::lock_guard<std::mutex> hold(m_lock);
+    if (m_open.count(static_cast<Queue*>(printer)) != 0)
+        return true;
+    RecordPlatformFailure(L"OpenPrinter", IPP_STATUS_ERROR_INTERNAL, L"Not an open queue.");
+    return false;
+}
+
 bool CCupsSpoolerService::ListLocalPrinters(StringList& names) {
     ipp_t* request = NewRequest(IPP_OP_CUPS_GET_PRINTERS);
     // Queues of this scheduler, not classes nor queues found on other hosts.
@@ -255,28 +263,30 @@ PrinterHandle CCupsSpoolerService::OpenPrinter(const wchar_t* name) {
     }
     // The scheduler matches names without regard to case; the handle keeps its own spelling.
     Queue* queue = new Queue{StringOf(response.get(), "printer-name")};
+    std::lock_guard<std::mutex> hold(m_lock);
     m_open.insert(queue);
     return queue;
 }
 
 bool CCupsSpoolerService::PurgePrinter(PrinterHandle printer) {
-    Queue* queue = static_cast<Queue*>(printer);
-    if (m_open.count(queue) == 0)
+    if (!IsOpen(printer))
         return false;
+    const Queue* queue = static_cast<Queue*>(printer);
     return Send(L"Purge-Jobs", NewQueueRequest(IPP_OP_PURGE_JOBS, queue->name), "/admin/") !=
            nullptr;
 }
 
 bool CCupsSpoolerService::DeletePrinter(PrinterHandle printer) {
-    Queue* queue = static_cast<Queue*>(printer);
-    if (m_open.count(queue) == 0)
+    if (!IsOpen(printer))
         return false;
+    const Queue* queue = static_cast<Queue*>(printer);
     return Send(L"CUPS-Delete-Printer", NewQueueRequest(IPP_OP_CUPS_DELETE_PRINTER, queue->name),
                 "/admin/") != nullptr;
 }
 
 bool CCupsSpoolerService::ClosePrinter(PrinterHandle printer) {
     Queue* queue = static_cast<Queue*>(printer);
+    std::lock_guard<std::mutex> hold(m_lock);
     if (m_open.erase(queue) == 0)
         return false;
     delete queue;

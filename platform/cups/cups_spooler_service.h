@@ -1,5 +1,6 @@
 #pragma once
 
+#include <mutex>
 #include <set>
 #include <string>
 
@@ -60,5 +61,9 @@ class CCupsSpoolerService : public ISpoolerService {
     struct Queue {
         std::string name;
     };
+    // Open handles, which a worker thread may use as well.
+    std::mutex m_lock;
     std::set<Queue*> m_open;
+
+    bool IsOpen(PrinterHandle printer);
 };
