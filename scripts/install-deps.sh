@@ -8,6 +8,7 @@ packages=(
   clang libclang-rt-dev
   g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
   wine64 xvfb xauth imagemagick fonts-wqy-microhei
+  cups cups-daemon cups-client cups-filters libcups2-dev
 )
 
 missing=()
@@ -21,4 +22,12 @@ echo "Installing: ${missing[*]}"
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 $sudo apt-get update -qq
+# The tests run a private CUPS scheduler of their own; installing cups must not start the
+# machine's service either, so service starts are refused for the length of this install (unless
+# the machine already has a policy of its own).
+if [ ! -e /usr/sbin/policy-rc.d ]; then
+  printf '#!/bin/sh\nexit 101\n' | $sudo tee /usr/sbin/policy-rc.d >/dev/null
+  $sudo chmod 755 /usr/sbin/policy-rc.d
+  trap '$sudo rm -f /usr/sbin/policy-rc.d' EXIT
+fi
 DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

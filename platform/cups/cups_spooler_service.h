@@ -1,0 +1,69 @@
+#pragma once
+
+#include <mutex>
+#include <set>
+#include <string>
+
+#include "platform/spooler_service.h"
+
+// The print spooler on Linux: the CUPS scheduler that libcups finds by itself (CUPS_SERVER,
+// client.conf or the local socket), spoken to with plain IPP requests.
+//
+// What a Windows spooler keeps apart, CUPS keeps in the queue: a queue's driver is its PPD, which
+// the scheduler deletes with the queue. So a QueueRecord read here carries the PPD's text itself
+// (the setting "ppd"), besides the queue's device URI, description, location and options; its
+// driver is the PPD's make and model, and its driver package the name under which the scheduler
+// can make that PPD again (a ppd-name of CUPS-Get-PPDs), or empty when it cannot.
+class CCupsSpoolerService : public ISpoolerService {
+  public:
+    CCupsSpoolerService() = default;
+    ~CCupsSpoolerService() override;
+    CCupsSpoolerService(const CCupsSpoolerService&) = delete;
+    CCupsSpoolerService& operator=(const CCupsSpoolerService&) = delete;
+
+    bool ListLocalPrinters(StringList& names) override;
+    // The device URIs of the usb backend only: every other backend probes the network.
+    bool ListPorts(StringList& names) override;
+    PrinterHandle OpenPrinter(const wchar_t* name) override;
+    bool PurgePrinter(PrinterHandle printer) override;
+    // CUPS deletes a queue at once, open handles or not: nothing is ever pending deletion.
+    bool DeletePrinter(PrinterHandle printer) override;
+    bool ClosePrinter(PrinterHandle printer) override;
+    // A queue's PPD goes with the queue: true once no queue of that name is left, false while one
+    // still uses it.
+    bool DeletePrinterDriver(const wchar_t* name) override;
+    QueueLookup LookUpQueue(const wchar_t* name, QueueState& state) override;
+    bool ReadQueue(const wchar_t* name, QueueRecord& record) override;
+    // Whether the scheduler offers a PPD of this make and model (CUPS-Get-PPDs).
+    bool IsDriverInstalled(const wchar_t* name) override;
+    // CUPS installs no drivers apart from queues: true when the record carries its PPD, or its
+    // driver package is a PPD the scheduler offers.
+    bool InstallDriverFromPackage(const QueueRecord& record) override;
+    // A queue with the record's PPD (or, without one, the PPD its driver package names), device
+    // URI, description, location and options, enabled and accepting jobs.
+    bool AddQueue(const QueueRecord& record) override;
+    // The scheduler's default (CUPS-Set-Default), which every user without a default of their
+    // own (lpoptions) prints to.
+    bool SetDefaultPrinter(const wchar_t* name) override;
+    // CUPS has no driver store to put a package in ahead of a queue: always false, with a failure
+    // saying so.
+    bool StageDriverPackage(const wchar_t* infPath) override;
+
+    // Beyond the Windows seam, what an install on CUPS needs besides:
+
+    // The ppd-name of a PPD the scheduler offers with exactly this make and model (CUPS-Get-PPDs),
+    // for example "Epson 9-Pin Series"; empty when it offers none. False when it cannot be asked.
+    bool FindPpdName(const wchar_t* makeAndModel, std::wstring& ppdName);
+    // Prints CUPS's own test page on the queue (Print-Job), through the queue's filters.
+    bool PrintTestPage(const wchar_t* name);
+
+  private:
+    struct Queue {
+        std::string name;
+    };
+    // Open handles, which a worker thread may use as well.
+    std::mutex m_lock;
+    std::set<Queue*> m_open;
+
+    bool IsOpen(PrinterHandle printer);
+};

@@ -1,0 +1,220 @@
+#include <gtest/gtest.h>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <future>
+#include <string>
+
+#include <cups/cups.h>
+
+#include "platform/cups/cups_spooler_service.h"
+#include "platform/platform_failure.h"
+#include "platform/standin/wide_text.h"
+
+namespace {
+
+// The first line a script writes; empty when it fails.
+std::string Run(const std::string& script, const std::string& folder) {
+    std::string line(256, '\0');
+    FILE* pipe = popen((KORVEL_SOURCE_DIR "/tests/cups/" + script + " " + folder).c_str(), "r");
+    if (pipe == nullptr || fgets(line.data(), static_cast<int>(line.size()), pipe) == nullptr)
+        line.clear();
+    if (pipe != nullptr && pclose(pipe) != 0)
+        line.clear();
+    return line.substr(0, line.find_first_of(std::string("\n\0", 2)));
+}
+
+// One private scheduler for the whole program, which libcups finds through CUPS_SERVER as it
+// would find any scheduler.
+class PrivateScheduler : public ::testing::Environment {
+  public:
+    void SetUp() override {
+        const auto start = std::chrono::steady_clock::now();
+        const std::string server = Run("start-scheduler.sh", m_folder = mkdtemp(m_template));
+        ASSERT_FALSE(server.empty()) << "the private scheduler did not start";
+        std::printf("Private scheduler at %s, started in %d ms\n", server.c_str(),
+                    static_cast<int>((std::chrono::steady_clock::now() - start) /
+                                     std::chrono::milliseconds(1)));
+        setenv("CUPS_SERVER", server.c_str(), 1);
+    }
+    void TearDown() override { Run("stop-scheduler.sh", m_folder); }
+
+  private:
+    char m_template[32] = "/tmp/korvel-cups-XXXXXX";
+    std::string m_folder;
+};
+
+const auto* const kScheduler = ::testing::AddGlobalTestEnvironment(new PrivateScheduler);
+
+// A printer of the test's own on the loopback: its port, and the bytes of one connection.
+std::future<std::string> LoopbackPrinter(int& port) {
+    const int listener = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    bind(listener, reinterpret_cast<sockaddr*>(&address), size);
+    listen(listener, 1);
+    getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size);
+    port = ntohs(address.sin_port);
+    return std::async(std::launch::async, [listener] {
+        std::string bytes;
+        const int connection = accept(listener, nullptr, nullptr);
+        char buffer[65536];
+        for (ssize_t n; connection >= 0 && (n = read(connection, buffer, sizeof buffer)) > 0;)
+            bytes.append(buffer, static_cast<size_t>(n));
+        close(connection);
+        close(listener);
+        return bytes;
+    });
+}
+
+// The failure recorded last, for a message.
+std::string Failure() {
+    const std::optional<PlatformFailure> f = TakePlatformFailure();
+    return f ? EncodeUtf8(f->call + L" " + std::to_wstring(f->code) + L" " + f->text) : "";
+}
+
+class CupsSpoolerTest : public ::testing::Test {
+  protected:
+    // A new queue as the install makes one: the 9-pin ESC/P driver that CUPS ships.
+    QueueRecord NewQueue(const std::wstring& name, const std::wstring& uri) {
+        QueueRecord record;
+        record.name = name;
+        EXPECT_TRUE(cups.FindPpdName(L"Epson 9-Pin Series", record.driverPackage));
+        record.settings = {{L"device-uri", uri},
+                           {L"printer-info", L"Korvel RV-90"},
+                           {L"printer-location", L"Dispatch, desk 2"},
+                           {L"printer-error-policy", L"abort-job"},
+                           {L"job-sheets-default", L"standard,none"}};
+        return record;
+    }
+    bool Listed(const std::wstring& name) {
+        StringList names;
+        EXPECT_TRUE(cups.ListLocalPrinters(names));
+        return std::find(names.begin(), names.end(), name) != names.end();
+    }
+
+    CCupsSpoolerService cups;
+};
+
+TEST_F(CupsSpoolerTest, QueueIsMadeReadMadeDefaultDeletedAndMadeAgainFromItsRecord) {
+    // Another queue is the default, so that being the default is no accident.
+    ASSERT_TRUE(cups.AddQueue(NewQueue(L"Korvel_Other", L"socket://127.0.0.1:9100")));
+    ASSERT_TRUE(cups.SetDefaultPrinter(L"Korvel_Other"));
+    const QueueRecord made = NewQueue(L"Korvel_RV-90", L"socket://127.0.0.1:9100");
+    EXPECT_EQ(made.driverPackage, L"drv:///sample.drv/epson9.ppd");
+    ASSERT_TRUE(cups.AddQueue(made));
+    EXPECT_TRUE(Listed(L"Korvel_RV-90"));
+    QueueState state;
+    ASSERT_EQ(cups.LookUpQueue(L"korvel_rv-90", state), QueueLookup::kPresent);
+    EXPECT_EQ(state.port, L"socket://127.0.0.1:9100");
+
+    QueueRecord read;
+    ASSERT_TRUE(cups.ReadQueue(L"Korvel_RV-90", read));
+    EXPECT_EQ(read.name, L"Korvel_RV-90");
+    EXPECT_EQ(read.driver, L"Epson 9-Pin Series");
+    EXPECT_EQ(read.driverPackage, made.driverPackage);
+    EXPECT_FALSE(read.isDefault);
+    for (const auto& setting : made.settings) {
+        ASSERT_NE(read.Setting(setting.first), nullptr) << setting.first;
+        EXPECT_EQ(*read.Setting(setting.first), setting.second);
+    }
+    ASSERT_NE(read.Setting(L"ppd"), nullptr);
+    EXPECT_EQ(read.Setting(L"ppd")->rfind(L"*PPD-Adobe", 0), 0u);
+
+    ASSERT_TRUE(cups.SetDefaultPrinter(L"Korvel_RV-90"));
+    ASSERT_TRUE(cups.ReadQueue(L"Korvel_RV-90", read));
+    EXPECT_TRUE(read.isDefault);
+    EXPECT_TRUE(cups.IsDriverInstalled(read.driver.c_str()));
+
+    PrinterHandle queue = cups.OpenPrinter(L"KORVEL_RV-90");
+    ASSERT_NE(queue, nullptr);
+    EXPECT_TRUE(cups.PurgePrinter(queue));
+    EXPECT_TRUE(cups.DeletePrinter(queue));
+    EXPECT_TRUE(cups.ClosePrinter(queue));
+    EXPECT_EQ(cups.LookUpQueue(L"Korvel_RV-90", state), QueueLookup::kAbsent);
+    EXPECT_FALSE(Listed(L"Korvel_RV-90"));
+    EXPECT_TRUE(cups.DeletePrinterDriver(L"Korvel_RV-90"));
+
+    // The restore: from the record alone, as the backup file keeps it.
+    ASSERT_TRUE(cups.InstallDriverFromPackage(read));
+    ASSERT_TRUE(cups.AddQueue(read));
+    ASSERT_TRUE(cups.SetDefaultPrinter(read.name.c_str()));
+    QueueRecord restored;
+    ASSERT_TRUE(cups.ReadQueue(L"Korvel_RV-90", restored));
+    EXPECT_EQ(restored.settings, read.settings);  // the PPD's text among them
+    EXPECT_EQ(restored, read);
+}
+
+TEST_F(CupsSpoolerTest, UsbDiscoveryFindsTheFakeBackendsPrinterOnly) {
+    StringList ports;
+    ASSERT_TRUE(cups.ListPorts(ports));
+    EXPECT_EQ(ports, StringList{L"usb://Korvel/RV-90?serial=KV000001"});
+}
+
+TEST_F(CupsSpoolerTest, TestPageReachesThePrinterAsEscP) {
+    int port = 0;
+    std::future<std::string> received = LoopbackPrinter(port);
+    ASSERT_TRUE(
+        cups.AddQueue(NewQueue(L"Korvel_Page", L"socket://127.0.0.1:" + std::to_wstring(port))));
+    ASSERT_TRUE(cups.PrintTestPage(L"Korvel_Page")) << Failure();
+    ASSERT_EQ(received.wait_for(std::chrono::seconds(60)), std::future_status::ready);
+    const std::string bytes = received.get();
+    EXPECT_EQ(bytes.substr(0, 2), "\x1b@");
+    EXPECT_GT(bytes.size(), 10000u);  // graphics, not a bare reset
+}
+
+// Each refusal is recorded with the operation and the scheduler's status; a queue the scheduler
+// refused to make is not left behind.
+TEST_F(CupsSpoolerTest, RefusalsAreRecordedWithOperationAndStatus) {
+    QueueRecord badUri = NewQueue(L"Korvel_Bad", L"nosuchscheme://printer");
+    QueueRecord badPpd = NewQueue(L"Korvel_Bad", L"socket://127.0.0.1:9100");
+    badPpd.settings.emplace_back(L"ppd", L"not a PPD");
+    QueueRecord scratch;
+    const struct {
+        const char* what;
+        std::function<bool()> call;
+        const wchar_t* operation;
+    } cases[] = {
+        {"open", [&] { return cups.OpenPrinter(L"Missing") != nullptr; },
+         L"Get-Printer-Attributes"},
+        {"read", [&] { return cups.ReadQueue(L"Missing", scratch); }, L"Get-Printer-Attributes"},
+        {"default", [&] { return cups.SetDefaultPrinter(L"Missing"); }, L"CUPS-Set-Default"},
+        {"bad URI", [&] { return cups.AddQueue(badUri); }, L"CUPS-Add-Modify-Printer"},
+        {"bad PPD", [&] { return cups.AddQueue(badPpd); }, L"CUPS-Add-Modify-Printer"},
+    };
+    for (const auto& c : cases) {
+        TakePlatformFailure();
+        EXPECT_FALSE(c.call()) << c.what;
+        const std::optional<PlatformFailure> failure = TakePlatformFailure();
+        ASSERT_TRUE(failure) << c.what;
+        EXPECT_EQ(failure->call, c.operation) << c.what;
+        EXPECT_GE(failure->code, 0x400u) << c.what;
+        EXPECT_FALSE(failure->text.empty()) << c.what;
+        EXPECT_FALSE(Listed(L"Korvel_Bad")) << c.what;
+    }
+}
+
+// A scheduler that cannot be reached says nothing of a queue: neither present nor absent.
+TEST_F(CupsSpoolerTest, UnreachableSchedulerIsNoAnswer) {
+    cupsSetServer("127.0.0.1:1");
+    QueueState state;
+    StringList names;
+    EXPECT_EQ(cups.LookUpQueue(L"Korvel_RV-90", state), QueueLookup::kUnknown);
+    EXPECT_FALSE(cups.ListLocalPrinters(names));
+    EXPECT_FALSE(cups.DeletePrinterDriver(L"Korvel_RV-90"));
+    const std::optional<PlatformFailure> failure = TakePlatformFailure();
+    cupsSetServer(nullptr);
+    ASSERT_TRUE(failure);
+    EXPECT_EQ(failure->code, static_cast<uint32_t>(IPP_STATUS_ERROR_SERVICE_UNAVAILABLE));
+}
+
+}  // namespace
