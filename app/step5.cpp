@@ -12,6 +12,7 @@
 #include "platform/log_sink.h"
 #include "platform/services.h"
 #include "platform/win32/unique_handle.h"
+#include "platform/win32/win32_failure.h"
 
 namespace {
 
@@ -106,7 +107,8 @@ BOOL CStep5::OnWizardFinish() {
     // would stay locked for good. Without it nothing is started at all.
     m_timerId = SetTimer(kPollTimer, kPollMs);
     if (m_timerId == 0) {
-        LogFailure(L"SetTimer failed; nothing was installed");
+        RecordWin32Failure(L"SetTimer", GetLastError());
+        LogFailure(L"Nothing was installed");
         ShowStatus(kFailed);
         ShowResult(-1);
         return FALSE;
@@ -123,16 +125,19 @@ BOOL CStep5::OnWizardFinish() {
 void CStep5::RunRemoval() {
     // The GUI thread waits for the whole removal: nothing else may change the spooler then.
     UniqueHandle done(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (!done)
+        RecordWin32Failure(L"CreateEventW", GetLastError());
     ShowStatus(kRemoving);
     if (!done) {
-        LogFailure(L"CreateEventW failed; nothing was removed");
+        LogFailure(L"Nothing was removed");
         return;
     }
     RemovalJob job{done.get(), m_run.get()};
     UniqueHandle worker(CreateThread(nullptr, 0, &RemovalThreadProc, &job, 0, nullptr));
     // Without a worker nothing would ever set the event.
     if (!worker) {
-        LogFailure(L"CreateThread failed; nothing was removed");
+        RecordWin32Failure(L"CreateThread", GetLastError());
+        LogFailure(L"Nothing was removed");
         return;
     }
     WaitForSingleObject(done.get(), INFINITE);
@@ -145,7 +150,8 @@ void CStep5::StartInstallation() {
     UniqueHandle installer(CreateThread(nullptr, 0, &InstallThreadProc, this, 0, nullptr));
     if (installer)
         return;
-    LogFailure(L"CreateThread failed; nothing was installed");
+    RecordWin32Failure(L"CreateThread", GetLastError());
+    LogFailure(L"Nothing was installed");
     // Queues the removal deleted must come back all the same.
     m_run->Restore();
     ShowStatus(kFailed);

@@ -5,6 +5,7 @@
 #include "install/time_stamp.h"
 #include "platform/clock_service.h"
 #include "platform/file_store_service.h"
+#include "platform/platform_failure.h"
 #include "platform/services.h"
 #include "platform/setup_lock_service.h"
 #include "platform/spooler_service.h"
@@ -32,6 +33,8 @@ CFinishRun::~CFinishRun() {
 }
 
 bool CFinishRun::Begin(Needs needs) {
+    // A failure recorded on this thread before the run began belongs to no step of it.
+    TakePlatformFailure();
     m_log.Open();
     m_previousLog = std::exchange(Services().log, &m_log);
     m_logInstalled = true;
@@ -84,6 +87,8 @@ bool CFinishRun::CheckExisting() {
     ISpoolerService* spooler = Services().spooler;
     PrinterHandle queue = spooler != nullptr ? spooler->OpenPrinter(m_setup.printerName) : nullptr;
     if (queue == nullptr) {
+        // Absence is the answer here, not a failure to report with a later step.
+        TakePlatformFailure();
         Info(std::wstring(L"No queue named ") + m_setup.printerName + L" is installed.");
         return false;
     }
