@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "platform/text_types.h"
+
 // Opens a file named by a Windows path for reading in binary mode, on whatever system the program
 // runs: the Windows wide-character API there, the stand-in path mapping elsewhere. Null when it
 // cannot be opened.
@@ -10,3 +12,8 @@ std::FILE* OpenNativeFile(const wchar_t* path);
 // Opens a file named by a Windows path for appending in binary mode, making it when it does not
 // exist. Null when it cannot be opened.
 std::FILE* OpenNativeFileToAppend(const wchar_t* path);
+
+// Appends the names of the plain files in a folder named by a Windows path, sorted by their
+// characters' values, without the folder's path. False when the folder cannot be read; `names`
+// is then untouched.
+bool ListNativeFolder(const wchar_t* folder, StringList& names);

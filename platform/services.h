@@ -12,6 +12,7 @@ class ILauncherService;
 class IPnpService;
 class IProfileService;
 class IProgramPathService;
+class IQueueSetupService;
 class ISpoolerService;
 class ITextConversionService;
 class IUsbPrinterService;
@@ -34,6 +35,8 @@ struct PlatformServices {
     ISetupLockService* setupLock = nullptr;
     IInstallRecordService* installRecords = nullptr;
     ISessionService* session = nullptr;
+    // Only where the setup makes queues itself (CUPS); null on Windows.
+    IQueueSetupService* queueSetup = nullptr;
     // Not a platform service: where the setup log goes while a setup run has one.
     ILogSink* log = nullptr;
 };
