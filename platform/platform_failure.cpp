@@ -1,7 +1,9 @@
 #include "platform/platform_failure.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cwchar>
+#include <utility>
 
 namespace {
 
@@ -17,6 +19,7 @@ struct LastFailure {
 };
 
 thread_local LastFailure t_lastFailure;
+std::atomic<uint32_t> g_refusals{0};
 
 void CopyCut(wchar_t* field, size_t width, const wchar_t* text, size_t length) {
     const size_t kept = std::min(length, width - 1);
@@ -33,6 +36,15 @@ void RecordPlatformFailure(const wchar_t* call, uint32_t code, std::wstring text
     const wchar_t* name = call != nullptr ? call : L"";
     CopyCut(failure.call, std::size(failure.call), name, std::wcslen(name));
     CopyCut(failure.text, std::size(failure.text), text.c_str(), text.size());
+}
+
+void RecordPlatformRefusal(const wchar_t* call, uint32_t code, std::wstring text) {
+    RecordPlatformFailure(call, code, std::move(text));
+    g_refusals.fetch_add(1, std::memory_order_relaxed);
+}
+
+uint32_t PlatformRefusalCount() {
+    return g_refusals.load(std::memory_order_relaxed);
 }
 
 std::optional<PlatformFailure> TakePlatformFailure() {
