@@ -3,6 +3,12 @@
 #include <string>
 #include <vector>
 
+enum class ConsolePlatform {
+    kWindows,  // the Windows spooler, USB printers and printer UI: every command
+    kCups,     // Linux with a CUPS scheduler: every command but stage, queues made by the setup
+    kNone,     // Linux without CUPS: the setup data only (models, validate)
+};
+
 // Where the console program's words go, and what it runs on.
 class IConsoleHost {
   public:
@@ -16,14 +22,14 @@ class IConsoleHost {
     // stop before its install starts puts back what it removed and ends with exit code 1602.
     virtual bool StopRequested() const { return false; }
 
-    // Whether this build has the Windows spooler, USB printers and printer UI behind its platform
-    // services; without them the commands that need them say so and end with exit code 1.
-    virtual bool HasWindows() const = 0;
+    // What the platform services in force reach, which decides the commands there are and the
+    // exit codes (see Outcome).
+    virtual ConsolePlatform Platform() const = 0;
 };
 
 // Runs one call of the console program (the arguments after the program's name) on the platform
-// services in force, and returns its exit code (ExitCode).
+// services in force, and returns its exit code, as the host's platform gives codes (Outcome).
 int RunConsoleProgram(const std::vector<std::wstring>& arguments, IConsoleHost& host);
 
-// The text of --help.
-std::wstring ConsoleHelp();
+// The text of --help on a platform.
+std::wstring ConsoleHelp(ConsolePlatform platform);

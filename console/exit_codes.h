@@ -1,17 +1,21 @@
 #pragma once
 
-// The exit codes of the console program: the Windows Installer's values, which deployment engines
-// (Intune, Configuration Manager, Group Policy scripts) understand without being told.
-namespace ExitCode {
+// What one call of the console program came to. Each system gets it as the exit codes its
+// deployment tools understand without being told: on Windows the Windows Installer's values
+// (Intune, Configuration Manager, Group Policy scripts), on Linux the BSD sysexits values, since a
+// POSIX process passes on only eight bits (1603 would arrive as 67).
+enum class Outcome {
+    kSuccess,
+    kFailed,          // a reading command could not look
+    kFindings,        // validate found faults in the setup folder
+    kMissingSetup,    // the setup folder or one of its files is missing
+    kNotAuthorized,   // not run as administrator, or the print system refused us its rights
+    kBadArguments,    // an unknown command or option, a missing value, an unknown model
+    kUnsupported,     // the command needs a print system this build does not have
+    kCancelled,       // stopped by the user (Ctrl+C)
+    kInstallFailed,   // the install, removal or restore failed
+    kAnotherInstall,  // another setup run of ours holds the lock
+};
 
-constexpr int kSuccess = 0;
-constexpr int kFailed = 1;        // a reading command could not look, or validate found faults
-constexpr int kMissingSetup = 2;  // the setup folder or one of its files is missing
-constexpr int kNotElevated = 5;  // a command that changes the spooler, without administrator rights
-constexpr int kBadArguments =
-    87;                           // an unknown command or option, a missing value, an unknown model
-constexpr int kCancelled = 1602;  // stopped by the user (Ctrl+C)
-constexpr int kInstallFailed = 1603;   // the install, removal or restore failed
-constexpr int kAnotherInstall = 1618;  // another setup run of ours holds the lock
-
-}  // namespace ExitCode
+int WindowsExitCode(Outcome outcome);
+int PosixExitCode(Outcome outcome);

@@ -1,4 +1,4 @@
-#include <clocale>
+#include <csignal>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -10,28 +10,64 @@
 #include "platform/standin/standin_profile_service.h"
 #include "platform/standin/wide_text.h"
 #include "platform/system_clock_service.h"
+#ifdef KORVEL_HAVE_CUPS
+#include "platform/cups/cups_services.h"
+#endif
 
 namespace {
 
-// Standard output and error as UTF-8; no Windows platform behind the services.
+volatile std::sig_atomic_t g_stopRequested = 0;
+
+void OnStopSignal(int) {
+    g_stopRequested = 1;
+}
+
+// Standard output and error as UTF-8. Ctrl+C, a hang-up or a termination asks the run to stop,
+// so that an install not yet begun puts back the queues it removed.
 class CPosixConsoleHost : public IConsoleHost {
   public:
+    explicit CPosixConsoleHost(ConsolePlatform platform) : m_platform(platform) {
+        struct sigaction action {};
+        action.sa_handler = &OnStopSignal;
+        sigemptyset(&action.sa_mask);
+        for (int signal : {SIGINT, SIGHUP, SIGTERM})
+            sigaction(signal, &action, nullptr);
+    }
     void Out(const std::wstring& line) override { Write(stdout, line); }
     void Err(const std::wstring& line) override { Write(stderr, line); }
-    bool HasWindows() const override { return false; }
+    bool StopRequested() const override { return g_stopRequested != 0; }
+    ConsolePlatform Platform() const override { return m_platform; }
 
   private:
     static void Write(std::FILE* stream, const std::wstring& line) {
         const std::string bytes = EncodeUtf8(line) + "\n";
         std::fwrite(bytes.data(), 1, bytes.size(), stream);
     }
+
+    const ConsolePlatform m_platform;
 };
+
+std::vector<std::wstring> Arguments(int argc, char** argv) {
+    std::vector<std::wstring> arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments.push_back(DecodeUtf8(argv[i]));
+    return arguments;
+}
 
 }  // namespace
 
-// The program on Linux: the setup data is read with the profile stand-in, so that packagers can
-// list and check setup folders in their own pipelines; the commands that need the Windows spooler
-// say so.
+#ifdef KORVEL_HAVE_CUPS
+// The program on Linux with CUPS: the printer's queue installed, replaced and removed through the
+// scheduler that every CUPS client finds.
+int main(int argc, char** argv) {
+    CCupsServices services;
+    CScopedServices scope(services.Set());
+    CPosixConsoleHost host(ConsolePlatform::kCups);
+    return RunConsoleProgram(Arguments(argc, argv), host);
+}
+#else
+// The program on Linux without CUPS: the setup data is read with the profile stand-in, so that
+// packagers can list and check setup folders in their own pipelines.
 int main(int argc, char** argv) {
     CStandInProfileService profile;
     CPosixProgramPathService programPath;
@@ -41,10 +77,7 @@ int main(int argc, char** argv) {
     services.programPath = &programPath;
     services.clock = &clock;
     CScopedServices scope(services);
-
-    std::vector<std::wstring> arguments;
-    for (int i = 1; i < argc; ++i)
-        arguments.push_back(DecodeUtf8(argv[i]));
-    CPosixConsoleHost host;
-    return RunConsoleProgram(arguments, host);
+    CPosixConsoleHost host(ConsolePlatform::kNone);
+    return RunConsoleProgram(Arguments(argc, argv), host);
 }
+#endif

@@ -18,7 +18,7 @@ class CWin32ConsoleHost : public IConsoleHost {
   public:
     void Out(const std::wstring& line) override { WriteConsoleLine(false, line); }
     void Err(const std::wstring& line) override { WriteConsoleLine(true, line); }
-    bool HasWindows() const override { return true; }
+    ConsolePlatform Platform() const override { return ConsolePlatform::kWindows; }
     bool StopRequested() const override { return ::StopRequested(); }
 };
 

@@ -23,8 +23,9 @@ const wchar_t* YesNo(bool value) {
 
 }  // namespace
 
-CFinishRun::CFinishRun(SetupContext& setup, std::wstring component, uint32_t lockWaitMs)
-    : m_setup(setup), m_log(std::move(component)), m_lockWaitMs(lockWaitMs) {}
+CFinishRun::CFinishRun(SetupContext& setup, std::wstring component, uint32_t lockWaitMs,
+                       IInstallMethod* method)
+    : m_setup(setup), m_method(method), m_log(std::move(component)), m_lockWaitMs(lockWaitMs) {}
 
 CFinishRun::~CFinishRun() {
     ReleaseLock();
@@ -189,13 +190,19 @@ int32_t CFinishRun::Install() {
         return 0;
     }
     Info(L"Installing.");
-    const int32_t result = m_setup.Install() != 0 ? 1 : 0;
+    const bool installed =
+        m_method != nullptr ? m_method->Install(m_setup) : m_setup.Install() != 0;
+    const int32_t result = installed ? 1 : 0;
     if (result == 1)
         SetState(BackupState::kRemoved, BackupState::kReplaced);
     return result;
 }
 
 void CFinishRun::ApplyOptions() {
+    if (m_method != nullptr) {
+        m_method->ApplyOptions(m_setup);
+        return;
+    }
     if (m_setup.GetMakeDefault() != 0)
         m_setup.MakeDefaultPrinter(nullptr);
     if (m_setup.GetPrintTestPage() != 0)

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "install/install_method.h"
 #include "install/queue_backup.h"
 #include "install/setup_log.h"
 
@@ -17,8 +18,10 @@ struct SetupContext;
 class CFinishRun {
   public:
     // `setup` holds the user's choices; `component` names the program in the log; the run waits
-    // at most `lockWaitMs` for another setup run to end.
-    CFinishRun(SetupContext& setup, std::wstring component, uint32_t lockWaitMs = 0);
+    // at most `lockWaitMs` for another setup run to end. It installs with `method`, which must
+    // outlive it, or without one with the setup record's own install (Windows).
+    CFinishRun(SetupContext& setup, std::wstring component, uint32_t lockWaitMs = 0,
+               IInstallMethod* method = nullptr);
     ~CFinishRun();
     CFinishRun(const CFinishRun&) = delete;
     CFinishRun& operator=(const CFinishRun&) = delete;
@@ -88,6 +91,7 @@ class CFinishRun {
     void SetState(BackupState from, BackupState to);
 
     SetupContext& m_setup;
+    IInstallMethod* m_method;
     CSetupLog m_log;
     ILogSink* m_previousLog = nullptr;
     bool m_logInstalled = false;

@@ -2,9 +2,11 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 #include "platform/install_record_service.h"
 #include "platform/platform_failure.h"
+#include "platform/queue_setup_service.h"
 #include "platform/session_service.h"
 #include "platform/setup_lock_service.h"
 
@@ -52,6 +54,29 @@ class CFakeInstallRecordService : public IInstallRecordService {
     }
     bool Delete(const std::wstring& printerName) override {
         records.erase(printerName);
+        return true;
+    }
+};
+
+// A print system where the setup makes queues itself: the USB printers its discovery finds, the
+// drivers it ships by make and model, and the queues a test page was printed on.
+class CFakeQueueSetupService : public IQueueSetupService {
+  public:
+    std::vector<UsbPrinterDevice> devices;
+    std::map<std::wstring, std::wstring> drivers;
+    std::vector<std::wstring> testPages;
+
+    bool ListUsbPrinters(std::vector<UsbPrinterDevice>& found) override {
+        found.insert(found.end(), devices.begin(), devices.end());
+        return true;
+    }
+    bool FindSystemDriver(const wchar_t* makeAndModel, std::wstring& package) override {
+        const auto driver = drivers.find(makeAndModel);
+        package = driver != drivers.end() ? driver->second : std::wstring();
+        return true;
+    }
+    bool PrintTestPage(const wchar_t* queue) override {
+        testPages.push_back(queue);
         return true;
     }
 };

@@ -15,7 +15,7 @@ class ConsoleProgramTest : public ::testing::Test,
   protected:
     void Out(const std::wstring& line) override { out.push_back(line); }
     void Err(const std::wstring& line) override { err.push_back(line); }
-    bool HasWindows() const override { return true; }
+    ConsolePlatform Platform() const override { return ConsolePlatform::kWindows; }
     bool StopRequested() const override { return stopRequested; }
 
     int Run(const std::vector<std::wstring>& arguments) {
@@ -132,6 +132,59 @@ TEST_F(ConsoleProgramTest, ValidateEndsWithOneOnFindings) {
     EXPECT_EQ(Run({L"validate", L"C:\\nowhere", L"--json"}), 1);
     ASSERT_EQ(out.size(), 1u);
     EXPECT_EQ(out[0].rfind(L"{\"findings\":[{\"file\":\"PrinterInfor.Inf\"", 0), 0u) << out[0];
+}
+
+// On Linux the same outcomes end with the sysexits values; this fixture's print system has no
+// USB printer.
+class CupsConsoleProgramTest : public ConsoleProgramTest {
+  protected:
+    ConsolePlatform Platform() const override { return ConsolePlatform::kCups; }
+    PlatformServices WithQueueSetup() {
+        PlatformServices set = Set();
+        set.queueSetup = &queueSetup;
+        return set;
+    }
+
+    CFakeQueueSetupService queueSetup;
+    CScopedServices cupsServices{WithQueueSetup()};
+};
+
+TEST_F(CupsConsoleProgramTest, OutcomesEndWithSysexitsValues) {
+    const struct {
+        std::vector<std::wstring> call;
+        int exit;
+    } cases[] = {
+        {{L"frobnicate"}, 64},
+        {{L"install", L"--model", L"RV-90"}, 64},  // no printer connected, and no --port
+        {{L"stage", L"--model", L"RV-90"}, 69},
+        {{L"validate", L"/nowhere"}, 65},
+        {{L"status", L"--model", L"RV-90", L"--setup-folder", L"/nowhere"}, 66},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Run(c.call), c.exit) << c.call[0];
+    setupLock.heldElsewhere = true;
+    EXPECT_EQ(Run({L"install", L"--model", L"RV-90", L"--port", L"socket://192.0.2.1"}), 75);
+    EXPECT_TRUE(spooler.queues.empty());
+}
+
+TEST_F(CupsConsoleProgramTest, DetectMatchesByVidAndPidElseByMakerAndAListedModel) {
+    const struct {
+        UsbPrinterDevice device;
+        bool found;
+    } cases[] = {
+        {{L"usb://A", L"MFG:Other;MDL:X;", L"FFF0", L"0001"}, true},        // a supported pair
+        {{L"usb://B", L"MFG:Korvel;MDL:RV-90;", L"FFF0", L"9999"}, false},  // the pair decides
+        {{L"usb://C", L"MANUFACTURER: korvel ;MODEL:RV-90;", L"", L""}, true},
+        {{L"usb://D", L"MFG:Korvel;MDL:RV-9000;", L"", L""}, false},  // not in the setup data
+        {{L"usb://E", L"MFG:Other;MDL:RV-90;", L"", L""}, false},
+    };
+    for (const auto& c : cases) {
+        queueSetup.devices = {c.device};
+        EXPECT_EQ(Run({L"detect", L"--json"}), 0);
+        ASSERT_EQ(out.size(), 1u);
+        EXPECT_EQ(out[0].find(L"\"port\":\"" + c.device.uri + L"\"") != std::wstring::npos, c.found)
+            << out[0];
+    }
 }
 
 TEST_F(ConsoleProgramTest, StageHandsTheFamilysInfToTheDriverStore) {

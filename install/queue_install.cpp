@@ -1,0 +1,212 @@
+#include "install/queue_install.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <utility>
+
+#include "install/ppd_file.h"
+#include "platform/log_sink.h"
+#include "platform/name_case.h"
+#include "platform/native_path.h"
+#include "platform/platform_failure.h"
+#include "platform/queue_setup_service.h"
+#include "platform/services.h"
+#include "platform/spooler_service.h"
+#include "platform/standin/wide_text.h"
+#include "setupdata/setup_context.h"
+
+namespace {
+
+// CUPS takes queue names of up to 127 bytes; ours are ASCII.
+constexpr size_t kMostQueueName = 127;
+
+// The attributes of a queue that the new one is made with (IPP names, as CUPS keeps them).
+constexpr wchar_t kDeviceUri[] = L"device-uri";
+constexpr wchar_t kDescription[] = L"printer-info";
+constexpr wchar_t kPpd[] = L"ppd";
+
+void Info(const std::wstring& message) {
+    LogLine(LogLevel::kInformation, message);
+}
+
+bool IsQueueNameCharacter(wchar_t c) {
+    return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z') || (c >= L'0' && c <= L'9') ||
+           c == L'-' || c == L'.' || c == L'_';
+}
+
+bool ReadWholeFile(const std::wstring& path, std::string& bytes) {
+    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(OpenNativeFile(path.c_str()),
+                                                               &std::fclose);
+    if (!file)
+        return false;
+    char chunk[1 << 16];
+    for (size_t read; (read = std::fread(chunk, 1, sizeof chunk, file.get())) > 0;)
+        bytes.append(chunk, read);
+    return std::ferror(file.get()) == 0;
+}
+
+}  // namespace
+
+CQueueInstall::CQueueInstall(std::wstring printerName) : m_printerName(std::move(printerName)) {}
+
+std::wstring CQueueInstall::QueueNameOf(const std::wstring& printerName) {
+    std::wstring queue;
+    for (wchar_t c : printerName) {
+        if (IsQueueNameCharacter(c))
+            queue += c;
+        else if (!queue.empty() && queue.back() != L'_')
+            queue += L'_';
+    }
+    queue.resize(std::min(queue.size(), kMostQueueName));
+    while (!queue.empty() && queue.back() == L'_')
+        queue.pop_back();
+    return queue;
+}
+
+const wchar_t* CQueueInstall::SystemDriverOf(int32_t type) {
+    switch (type) {
+        case SetupContext::kType24Pin:
+            return L"Epson 24-Pin Series";
+        case SetupContext::kType9Pin:
+            return L"Epson 9-Pin Series";
+        default:
+            return nullptr;
+    }
+}
+
+bool CQueueInstall::Install(SetupContext& setup) {
+    ISpoolerService* spooler = Services().spooler;
+    const std::wstring queue = setup.printerName;
+    QueueRecord record;
+    if (spooler == nullptr || !NewQueue(setup, record))
+        return false;
+    NameOtherQueues(queue);
+    Info(L"Making the queue " + queue + L" for " + m_printerName + L" on " + setup.portName +
+         L" with the driver " + record.driver + L".");
+    if (!spooler->AddQueue(record)) {
+        LogFailure(L"Could not make the queue " + queue);
+        return false;
+    }
+    // Only the queue found afterwards, on the device asked for, counts as installed.
+    if (setup.FindPrinter(queue.c_str(), setup.portName) == 0) {
+        LogLine(LogLevel::kError,
+                L"The queue " + queue + L" is not there as asked after it was made.");
+        return false;
+    }
+    Info(L"Made the queue " + queue + L".");
+    return true;
+}
+
+bool CQueueInstall::NewQueue(const SetupContext& setup, QueueRecord& record) {
+    const int32_t type = setup.GetPrinterType(m_printerName.c_str());
+    const wchar_t* systemDriver = SystemDriverOf(type);
+    if (systemDriver == nullptr) {
+        LogLine(LogLevel::kError, L"The setup data gives no driver family for " + m_printerName +
+                                      L"; nothing was made.");
+        return false;
+    }
+    record.name = setup.printerName;
+    record.settings = {{kDeviceUri, setup.portName}, {kDescription, m_printerName}};
+    const StringList ppds = FamilyPpdFiles(setup.setupFolder, type);
+    if (ppds.size() > 1) {
+        LogLine(LogLevel::kError, L"The setup folder holds " + std::to_wstring(ppds.size()) +
+                                      L" PPD files for this family, where one is used: " + ppds[0] +
+                                      L" and " + ppds[1] + L".");
+        return false;
+    }
+    if (ppds.size() == 1)
+        return UseFamilyPpd(ppds[0], record);
+
+    IQueueSetupService* system = Services().queueSetup;
+    std::wstring package;
+    if (system == nullptr || !system->FindSystemDriver(systemDriver, package)) {
+        LogFailure(std::wstring(L"Could not ask for the driver ") + systemDriver);
+        return false;
+    }
+    if (package.empty()) {
+        LogLine(LogLevel::kError, std::wstring(L"The print system offers no driver ") +
+                                      systemDriver + L", and the setup folder has no PPD.");
+        return false;
+    }
+    record.driver = systemDriver;
+    record.driverPackage = package;
+    return true;
+}
+
+bool CQueueInstall::UseFamilyPpd(const std::wstring& path, QueueRecord& record) {
+    std::string bytes;
+    if (!ReadWholeFile(path, bytes)) {
+        LogLine(LogLevel::kError, L"Could not read the PPD " + path + L".");
+        return false;
+    }
+    const PpdFacts facts = ReadPpdFacts(bytes);
+    if (!facts.adobe) {
+        LogLine(LogLevel::kError, L"The file " + path + L" is not a PPD.");
+        return false;
+    }
+    record.driver = facts.nickName;
+    // The scheduler keeps the PPD's bytes as given; one character per byte carries them.
+    record.settings.emplace_back(kPpd, DecodeLatin1(bytes));
+    Info(L"The driver is the setup folder's PPD " + path + L".");
+    return true;
+}
+
+void CQueueInstall::NameOtherQueues(const std::wstring& queue) {
+    ISpoolerService* spooler = Services().spooler;
+    StringList names;
+    if (!spooler->ListLocalPrinters(names))
+        return;
+    for (const std::wstring& name : names) {
+        QueueRecord other;
+        if (SameNameIgnoringCase(name, queue) || !spooler->ReadQueue(name.c_str(), other))
+            continue;
+        const std::wstring* description = other.Setting(kDescription);
+        if (description != nullptr && *description == m_printerName) {
+            LogLine(LogLevel::kWarning, L"The queue " + name + L" is described as " +
+                                            m_printerName + L" too; it is kept, since " +
+                                            L"applications print to it by its own name.");
+        }
+    }
+    // A queue that could not be read was only looked at for this note.
+    TakePlatformFailure();
+}
+
+bool CQueueInstall::IsInstalledAsAsked(const SetupContext& setup) {
+    ISpoolerService* spooler = Services().spooler;
+    QueueRecord expected;
+    QueueRecord installed;
+    const bool asked =
+        spooler != nullptr && setup.FindPrinter(setup.printerName, setup.portName) &&
+        NewQueue(setup, expected) && spooler->ReadQueue(setup.printerName, installed) &&
+        installed.driver == expected.driver && installed.Setting(kDescription) != nullptr &&
+        *installed.Setting(kDescription) == m_printerName;
+    // Whatever failed only said that the install is to be made.
+    TakePlatformFailure();
+    return asked;
+}
+
+bool CQueueInstall::MakeDefault(const SetupContext& setup) {
+    ISpoolerService* spooler = Services().spooler;
+    if (spooler == nullptr || !spooler->SetDefaultPrinter(setup.printerName)) {
+        LogFailure(std::wstring(L"Could not make ") + setup.printerName + L" the default printer",
+                   LogLevel::kWarning);
+        return false;
+    }
+    Info(std::wstring(L"Made ") + setup.printerName + L" the default printer.");
+    return true;
+}
+
+void CQueueInstall::ApplyOptions(SetupContext& setup) {
+    if (setup.GetMakeDefault() != 0)
+        MakeDefault(setup);
+    if (setup.GetPrintTestPage() == 0)
+        return;
+    IQueueSetupService* system = Services().queueSetup;
+    if (system == nullptr || !system->PrintTestPage(setup.printerName)) {
+        LogFailure(std::wstring(L"Could not print the test page on ") + setup.printerName,
+                   LogLevel::kWarning);
+        return;
+    }
+    Info(std::wstring(L"Sent the test page to ") + setup.printerName + L".");
+}

@@ -1,0 +1,155 @@
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "console/console_program.h"
+#include "platform/cups/cups_services.h"
+#include "platform/standin/wide_text.h"
+#include "tests/cups/private_scheduler.h"
+
+namespace {
+
+const std::wstring kSetupFolder = DecodeUtf8(KORVEL_SOURCE_DIR "/sample-setup");
+constexpr wchar_t kQueue[] = L"Korvel_RV-90";
+
+std::string ReadText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// The console program on the private scheduler, with its folders in a temporary folder of the
+// test's own; every queue is gone before each test.
+class CupsConsoleTest : public ::testing::Test, protected IConsoleHost {
+  protected:
+    void SetUp() override {
+        StringList queues;
+        ASSERT_TRUE(cups.ListLocalPrinters(queues));
+        for (const std::wstring& queue : queues) {
+            PrinterHandle handle = cups.OpenPrinter(queue.c_str());
+            ASSERT_TRUE(handle != nullptr && cups.DeletePrinter(handle));
+            cups.ClosePrinter(handle);
+        }
+        folder = mkdtemp(folderTemplate);
+        folders = {folder + "/state", folder + "/logs", folder + "/setup.lock"};
+    }
+
+    void Out(const std::wstring& line) override { out += line + L"\n"; }
+    void Err(const std::wstring& line) override { err += line + L"\n"; }
+    ConsolePlatform Platform() const override { return ConsolePlatform::kCups; }
+
+    int Run(std::vector<std::wstring> arguments) {
+        out.clear();
+        err.clear();
+        arguments.insert(arguments.end(), {L"--setup-folder", kSetupFolder, L"--log",
+                                           DecodeUtf8(folder + "/run.log")});
+        CCupsServices services(folders);
+        CScopedServices scope(services.Set());
+        return RunConsoleProgram(arguments, *this);
+    }
+
+    // A queue of the user's own, as they set it up, with its record as the scheduler keeps it.
+    QueueRecord UsersQueue(const std::wstring& name, const std::wstring& description) {
+        QueueRecord record;
+        record.name = name;
+        EXPECT_TRUE(cups.FindSystemDriver(L"Epson 24-Pin Series", record.driverPackage));
+        record.settings = {{L"device-uri", L"socket://127.0.0.1:9100"},
+                           {L"printer-info", description},
+                           {L"printer-location", L"Dispatch, desk 2"}};
+        EXPECT_TRUE(cups.AddQueue(record));
+        QueueRecord read;
+        EXPECT_TRUE(cups.ReadQueue(name.c_str(), read));
+        return read;
+    }
+
+    CCupsSpoolerService cups;
+    char folderTemplate[40] = "/tmp/korvel-console-XXXXXX";
+    std::string folder;
+    LinuxFolders folders;
+    std::wstring out;
+    std::wstring err;
+};
+
+// The program itself, as an administrator runs it, on a printer of the test's own.
+TEST_F(CupsConsoleTest, InstallMakesTheDescribedDefaultQueueWhoseTestPageArrivesAsEscP) {
+    int port = 0;
+    std::future<std::string> received = LoopbackPrinter(port);
+    const std::string uri = "socket://127.0.0.1:" + std::to_string(port);
+    const std::string command = "STATE_DIRECTORY=" + folder + " LOGS_DIRECTORY=" + folder + " " +
+                                KORVEL_PAVONIS + " install --model RV-90 --port " + uri +
+                                " --test-page --setup-folder " KORVEL_SOURCE_DIR "/sample-setup";
+    const int status = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    ASSERT_EQ(WEXITSTATUS(status), 0);
+
+    QueueRecord queue;
+    ASSERT_TRUE(cups.ReadQueue(kQueue, queue));
+    EXPECT_EQ(*queue.Setting(L"printer-info"), L"Korvel RV-90");
+    EXPECT_EQ(*queue.Setting(L"device-uri"), DecodeUtf8(uri));
+    EXPECT_EQ(queue.driver, L"Epson 9-Pin Series");
+    EXPECT_TRUE(queue.isDefault);
+    ASSERT_EQ(received.wait_for(std::chrono::seconds(60)), std::future_status::ready);
+    const std::string bytes = received.get();
+    EXPECT_EQ(bytes.substr(0, 2), "\x1b@");
+    EXPECT_GT(bytes.size(), 10000u);  // graphics, not a bare reset
+
+    // Configuration management runs it again and again.
+    EXPECT_EQ(Run({L"install", L"--model", L"RV-90", L"--port", DecodeUtf8(uri)}), 0);
+    EXPECT_NE(out.find(L"nothing to do"), std::wstring::npos) << out;
+    EXPECT_EQ(Run({L"status", L"--model", L"RV-90"}), 0);
+    EXPECT_EQ(
+        out, L"Korvel RV-90 is installed on " + DecodeUtf8(uri) + L" as the queue Korvel_RV-90.\n");
+}
+
+TEST_F(CupsConsoleTest, OnlyTheQueueOfTheNameIsReplacedAndARefusedInstallPutsItBack) {
+    UsersQueue(L"Front_Desk", L"Korvel RV-90");
+    QueueRecord old = UsersQueue(kQueue, L"Korvel RV-90");
+    ASSERT_TRUE(cups.SetDefaultPrinter(kQueue));
+    old.isDefault = true;
+
+    EXPECT_EQ(Run({L"install", L"--model", L"RV-90", L"--port", L"nosuchscheme://printer"}), 1);
+    QueueRecord back;
+    ASSERT_TRUE(cups.ReadQueue(kQueue, back));
+    EXPECT_EQ(back, old);
+    EXPECT_TRUE(back.isDefault);
+
+    EXPECT_EQ(Run({L"install", L"--model", L"RV-90", L"--port", L"socket://127.0.0.1:9101",
+                   L"--no-default"}),
+              0)
+        << err;
+    QueueRecord installed;
+    ASSERT_TRUE(cups.ReadQueue(kQueue, installed));
+    EXPECT_EQ(*installed.Setting(L"device-uri"), L"socket://127.0.0.1:9101");
+    EXPECT_EQ(installed.driver, L"Epson 9-Pin Series");
+    QueueRecord other;
+    EXPECT_TRUE(cups.ReadQueue(L"Front_Desk", other));
+    const std::string log = ReadText(folder + "/run.log");
+    EXPECT_NE(log.find("The queue Front_Desk is described as Korvel RV-90 too"), std::string::npos);
+    EXPECT_NE(log.find("Saved the queue Korvel_RV-90"), std::string::npos);
+}
+
+TEST_F(CupsConsoleTest, RemoveSavesTheQueueAndRestoreMakesItAgainAsTheDefault) {
+    ASSERT_EQ(Run({L"install", L"--model", L"RV-95", L"--port", L"socket://127.0.0.1:9102"}), 0)
+        << err;
+    ASSERT_EQ(Run({L"remove", L"--model", L"RV-95"}), 0) << err;
+    QueueState state;
+    EXPECT_EQ(cups.LookUpQueue(L"Korvel_RV-95", state), QueueLookup::kAbsent);
+    EXPECT_EQ(Run({L"status", L"--model", L"RV-95"}), 0);
+    EXPECT_EQ(out, L"");
+
+    ASSERT_EQ(Run({L"restore"}), 0) << err;
+    QueueRecord restored;
+    ASSERT_TRUE(cups.ReadQueue(L"Korvel_RV-95", restored));
+    EXPECT_EQ(*restored.Setting(L"device-uri"), L"socket://127.0.0.1:9102");
+    EXPECT_TRUE(restored.isDefault);
+}
+
+}  // namespace

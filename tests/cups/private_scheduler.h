@@ -1,0 +1,11 @@
+#pragma once
+
+#include <future>
+#include <string>
+
+// The test program's private CUPS scheduler, started once before the first test and ended after
+// the last (tests/cups/start-scheduler.sh); libcups finds it through CUPS_SERVER, as it would find
+// any scheduler.
+//
+// A printer of the test's own on the loopback: its port, and the bytes of one connection.
+std::future<std::string> LoopbackPrinter(int& port);
