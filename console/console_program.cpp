@@ -620,8 +620,8 @@ could not look; 64 bad arguments, or install without --port with no printer conn
 found faults; 66 setup folder or file missing; 69 a command this system lacks; 75 another setup of
 Korvel printers is running; 77 the print system refused the change for want of rights; 130
 cancelled.
-Logs: /var/log/korvel-setup. Backups of replaced queues: /var/lib/korvel-setup (or
-$LOGS_DIRECTORY and $STATE_DIRECTORY when those are set).)";
+Logs: /var/log/korvel-setup, backups of replaced queues: /var/lib/korvel-setup (for others than
+root ~/.local/state/korvel-setup; $LOGS_DIRECTORY and $STATE_DIRECTORY when those are set).)";
     return LR"(pavonis: installs Korvel printers without a window, for deployment engines and scripts.
 
 Usage: pavonis COMMAND [OPTIONS]

@@ -1,8 +1,13 @@
 #include "platform/cups/cups_services.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdlib>
 
 namespace {
+
+constexpr char kLock[] = "/run/lock/korvel-setup.lock";
 
 // A folder systemd named for the service in the variable, else the given one. systemd may list
 // several, separated by colons; the first is the service's own.
@@ -14,9 +19,40 @@ std::string FolderOf(const char* variable, const std::string& otherwise) {
     return folders.substr(0, folders.find(':'));
 }
 
+// The user's own folder for the program's state (XDG_STATE_HOME, else ~/.local/state), made with
+// the folders above it where missing; empty without a home.
+std::string UsersStateFolder() {
+    const char* state = std::getenv("XDG_STATE_HOME");
+    const char* home = std::getenv("HOME");
+    std::string path;
+    if (state != nullptr && state[0] == '/')
+        path = state;
+    else if (home != nullptr && home[0] == '/')
+        path = std::string(home) + "/.local/state";
+    else
+        return std::string();
+    path += "/korvel-setup";
+    // Each folder is made for the user alone; the file store checks the last one before use.
+    for (size_t slash = path.find('/', 1); slash != std::string::npos;
+         slash = path.find('/', slash + 1))
+        mkdir(path.substr(0, slash).c_str(), 0700);
+    mkdir(path.c_str(), 0700);
+    return path;
+}
+
 }  // namespace
 
 LinuxFolders LinuxFolders::FromEnvironment() {
-    return {FolderOf("STATE_DIRECTORY", "/var/lib/korvel-setup"),
-            FolderOf("LOGS_DIRECTORY", "/var/log/korvel-setup"), "/run/lock/korvel-setup.lock"};
+    std::string backups = "/var/lib/korvel-setup";
+    std::string logs = "/var/log/korvel-setup";
+    // A member of lpadmin changes printers without being root, but cannot write below /var: its
+    // runs keep their backups and logs in its own state folder.
+    if (geteuid() != 0) {
+        const std::string own = UsersStateFolder();
+        if (!own.empty()) {
+            backups = own + "/backups";
+            logs = own + "/logs";
+        }
+    }
+    return {FolderOf("STATE_DIRECTORY", backups), FolderOf("LOGS_DIRECTORY", logs), kLock};
 }

@@ -18,9 +18,10 @@ struct LinuxFolders {
     std::string logs;     // the setup logs
     std::string lock;     // the file of the machine-wide setup lock
 
-    // /var/lib/korvel-setup and /var/log/korvel-setup, or the folders that systemd gives a
-    // service in STATE_DIRECTORY and LOGS_DIRECTORY when they are set; the lock is always
-    // /run/lock/korvel-setup.lock, since every run on the machine must meet at the same one.
+    // For root /var/lib/korvel-setup and /var/log/korvel-setup, for another user (a member of
+    // lpadmin) backups/ and logs/ of ~/.local/state/korvel-setup; either way the folders that
+    // systemd gives a service in STATE_DIRECTORY and LOGS_DIRECTORY when they are set. The lock
+    // is always /run/lock/korvel-setup.lock, since every run on the machine must meet at it.
     static LinuxFolders FromEnvironment();
 };
 

@@ -20,6 +20,23 @@ LockResult Fail(const wchar_t* call, int error) {
     return LockResult::kFailed;
 }
 
+// The lock file, made when it is missing. Root and the members of lpadmin must meet at the same
+// file, so it is opened for reading only (flock needs no more) and made readable by all. It is
+// opened without O_CREAT while it exists: in a shared sticky folder such as /run/lock, the
+// kernel refuses O_CREAT on a file of another user (fs.protected_regular), even to root.
+int OpenLockFile(const std::string& path) {
+    constexpr int kFlags = O_RDONLY | O_NOFOLLOW | O_CLOEXEC;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        int fd = open(path.c_str(), kFlags);
+        if (fd >= 0 || errno != ENOENT)
+            return fd;
+        fd = open(path.c_str(), kFlags | O_CREAT | O_EXCL, 0644);
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
+    }
+    return -1;
+}
+
 }  // namespace
 
 CPosixSetupLockService::CPosixSetupLockService(std::string path) : m_path(std::move(path)) {}
@@ -30,7 +47,7 @@ CPosixSetupLockService::~CPosixSetupLockService() {
 }
 
 LockResult CPosixSetupLockService::Acquire(uint32_t waitMs) {
-    const int fd = open(m_path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    const int fd = OpenLockFile(m_path);
     if (fd < 0)
         return Fail(L"open", errno);
     // flock() does not wait with a limit, so it is tried until the wait is over.
