@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/platform_failure.h"
+#include "platform/posix/usb_sysfs.h"
 #include "platform/standin/wide_text.h"
 
 namespace {
@@ -212,7 +213,20 @@ bool FindPpd(const std::string& makeAndModel, std::string& ppdName) {
     return true;
 }
 
+// The printers of the usb backend only, each a group of the response: every other backend probes
+// the network. Null (recorded) when the scheduler could not be asked.
+Ipp UsbDevices() {
+    ipp_t* request = NewRequest(IPP_OP_CUPS_GET_DEVICES);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "include-schemes", nullptr, "usb");
+    ippAddInteger(request, IPP_TAG_OPERATION, IPP_TAG_INTEGER, "timeout", 10);
+    RequestAttributes(request, {"device-uri", "device-id"});
+    return Send(L"CUPS-Get-Devices", request, "/");
+}
+
 }  // namespace
+
+CCupsSpoolerService::CCupsSpoolerService(std::string usbDevicesFolder)
+    : m_usbDevices(std::move(usbDevicesFolder)) {}
 
 CCupsSpoolerService::~CCupsSpoolerService() {
     for (Queue* queue : m_open)
@@ -244,14 +258,46 @@ bool CCupsSpoolerService::ListLocalPrinters(StringList& names) {
 }
 
 bool CCupsSpoolerService::ListPorts(StringList& names) {
-    ipp_t* request = NewRequest(IPP_OP_CUPS_GET_DEVICES);
-    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "include-schemes", nullptr, "usb");
-    ippAddInteger(request, IPP_TAG_OPERATION, IPP_TAG_INTEGER, "timeout", 10);
-    RequestAttributes(request, {"device-uri"});
-    Ipp response = Send(L"CUPS-Get-Devices", request, "/");
+    Ipp response = UsbDevices();
     if (response == nullptr)
         return false;
     Collect(response.get(), "device-uri", names);
+    return true;
+}
+
+bool CCupsSpoolerService::ListUsbPrinters(std::vector<UsbPrinterDevice>& devices) {
+    Ipp response = UsbDevices();
+    if (response == nullptr)
+        return false;
+    std::string uri;
+    std::string deviceId;
+    const auto addDevice = [&] {
+        if (uri.empty())
+            return;
+        UsbPrinterDevice device{Wide(uri.c_str()), Wide(deviceId.c_str()), {}, {}};
+        std::string vid;
+        std::string pid;
+        if (FindUsbDeviceIds(m_usbDevices, uri, deviceId, vid, pid)) {
+            device.vid = Wide(vid.c_str());
+            device.pid = Wide(pid.c_str());
+        }
+        devices.push_back(std::move(device));
+        uri.clear();
+        deviceId.clear();
+    };
+    // A nameless attribute ends one device's group.
+    for (ipp_attribute_t* attribute = ippFirstAttribute(response.get()); attribute != nullptr;
+         attribute = ippNextAttribute(response.get())) {
+        const char* name = ippGetName(attribute);
+        const char* value = ippGetString(attribute, 0, nullptr);
+        if (name == nullptr)
+            addDevice();
+        else if (value != nullptr && std::string(name) == "device-uri")
+            uri = value;
+        else if (value != nullptr && std::string(name) == "device-id")
+            deviceId = value;
+    }
+    addDevice();
     return true;
 }
 
@@ -451,16 +497,16 @@ bool CCupsSpoolerService::StageDriverPackage(const wchar_t* infPath) {
     return false;
 }
 
-bool CCupsSpoolerService::FindPpdName(const wchar_t* makeAndModel, std::wstring& ppdName) {
+bool CCupsSpoolerService::FindSystemDriver(const wchar_t* makeAndModel, std::wstring& package) {
     std::string found;
     if (!FindPpd(Narrow(makeAndModel), found))
         return false;
-    ppdName = Wide(found.c_str());
+    package = Wide(found.c_str());
     return true;
 }
 
-bool CCupsSpoolerService::PrintTestPage(const wchar_t* name) {
-    ipp_t* request = NewQueueRequest(IPP_OP_PRINT_JOB, Narrow(name));
+bool CCupsSpoolerService::PrintTestPage(const wchar_t* queue) {
+    ipp_t* request = NewQueueRequest(IPP_OP_PRINT_JOB, Narrow(queue));
     ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "job-name", nullptr, "Test page");
     // The scheduler tells the test page's type itself (a banner file that its filters lay out),
     // as it does for lp.
