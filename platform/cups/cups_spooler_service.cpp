@@ -59,16 +59,42 @@ bool Refused() {
     return cupsLastError() > IPP_STATUS_OK_EVENTS_COMPLETE;
 }
 
+// Whether the scheduler refused for want of rights: "forbidden" (HTTP 403: the user, even one of
+// the lpadmin group, may not do this), "not authorized" or "not authenticated" (HTTP 401: it wants
+// credentials), or, as libcups reports a 401 once the password callback gave none (measured with
+// CUPS 2.4), "authentication canceled".
+bool RefusedForRights(ipp_status_t status) {
+    return status == IPP_STATUS_ERROR_NOT_AUTHORIZED || status == IPP_STATUS_ERROR_FORBIDDEN ||
+           status == IPP_STATUS_ERROR_NOT_AUTHENTICATED ||
+           status == IPP_STATUS_ERROR_CUPS_AUTHENTICATION_CANCELED;
+}
+
 bool RecordFailure(const std::wstring& call) {
-    RecordPlatformFailure(call.c_str(), static_cast<uint32_t>(cupsLastError()),
-                          Wide(cupsLastErrorString()));
+    const ipp_status_t status = cupsLastError();
+    const auto record = RefusedForRights(status) ? RecordPlatformRefusal : RecordPlatformFailure;
+    record(call.c_str(), static_cast<uint32_t>(status), Wide(cupsLastErrorString()));
     return false;
+}
+
+const char* NoPassword(const char*, http_t*, const char*, const char*, void*) {
+    return nullptr;
+}
+
+// When the scheduler asks for a password, libcups asks its password callback, which by default
+// prompts on the terminal; given none, the request fails ("authentication canceled") instead of
+// hanging an unattended run. libcups keeps the callback per thread (measured: one set on one thread
+// is not used on another), so it is set on the thread of each request, not once in the constructor.
+// Nothing is put back afterwards: libcups offers no way to read the callback it had, and no part
+// of this program wants a prompt.
+void RefusePasswordPrompts() {
+    cupsSetPasswordCB2(NoPassword, nullptr);
 }
 
 // Sends a request (which libcups frees) and, for `file`, that file as its document. The
 // response, or null when the scheduler could not be reached or refused; nothing is recorded, so
 // that a caller to whom "not found" is an answer can say so.
 Ipp Exchange(ipp_t* request, const char* resource, const char* file = nullptr) {
+    RefusePasswordPrompts();
     Ipp response(cupsDoFileRequest(CUPS_HTTP_DEFAULT, request, resource, file));
     return Refused() ? nullptr : std::move(response);
 }
@@ -167,14 +193,20 @@ bool FetchPpd(const std::string& queue, std::string& ppd) {
     const std::string resource = "/printers/" + queue + ".ppd";
     if (file.Fd() < 0)
         return RecordFailure(L"cupsTempFd");
+    RefusePasswordPrompts();
     const http_status_t status = cupsGetFd(CUPS_HTTP_DEFAULT, resource.c_str(), file.Fd());
     if (status == HTTP_STATUS_NOT_FOUND) {
         ppd.clear();
         return true;
     }
     if (status != HTTP_STATUS_OK) {
-        RecordPlatformFailure((L"GET " + Wide(resource.c_str())).c_str(),
-                              static_cast<uint32_t>(status), Wide(cupsLastErrorString()));
+        // A 401 comes back as "authorization canceled" once the password callback gave none.
+        const bool refused = status == HTTP_STATUS_UNAUTHORIZED ||
+                             status == HTTP_STATUS_FORBIDDEN ||
+                             status == HTTP_STATUS_CUPS_AUTHORIZATION_CANCELED;
+        (refused ? RecordPlatformRefusal : RecordPlatformFailure)(
+            (L"GET " + Wide(resource.c_str())).c_str(), static_cast<uint32_t>(status),
+            Wide(cupsLastErrorString()));
         return false;
     }
     std::ifstream in(file.Name(), std::ios::binary);

@@ -15,6 +15,10 @@
 // (the setting "ppd"), besides the queue's device URI, description, location and options; its
 // driver is the PPD's make and model, and its driver package the name under which the scheduler
 // can make that PPD again (a ppd-name of CUPS-Get-PPDs), or empty when it cannot.
+//
+// A request the scheduler refuses for want of rights (forbidden, or a password wanted) is recorded
+// as a refusal (RecordPlatformRefusal). libcups is never let ask for a password on the terminal:
+// an unattended run would hang on the prompt.
 class CCupsSpoolerService : public ISpoolerService, public IQueueSetupService {
   public:
     // `usbDevicesFolder` is where the kernel lists USB devices, read for their vendor and product

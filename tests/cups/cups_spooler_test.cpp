@@ -215,6 +215,7 @@ TEST_F(CupsSpoolerTest, RefusalsAreRecordedWithOperationAndStatus) {
         {"bad URI", [&] { return cups.AddQueue(badUri); }, L"CUPS-Add-Modify-Printer"},
         {"bad PPD", [&] { return cups.AddQueue(badPpd); }, L"CUPS-Add-Modify-Printer"},
     };
+    const uint32_t refusals = PlatformRefusalCount();
     for (const auto& c : cases) {
         TakePlatformFailure();
         EXPECT_FALSE(c.call()) << c.what;
@@ -225,6 +226,35 @@ TEST_F(CupsSpoolerTest, RefusalsAreRecordedWithOperationAndStatus) {
         EXPECT_FALSE(failure->text.empty()) << c.what;
         EXPECT_FALSE(Listed(L"Korvel_Bad")) << c.what;
     }
+    EXPECT_EQ(PlatformRefusalCount(), refusals);  // none of them for want of rights
+}
+
+// A queue whose jobs and PPD only a user with a password may purge and read: both are refused and
+// counted as refusals, and libcups asks no password callback but the service's own.
+TEST_F(CupsSpoolerTest, RefusalForWantOfRightsIsCountedWithoutAskingForAPassword) {
+    QueueRecord record = NewQueue(L"Korvel_Locked", L"socket://127.0.0.1:9100");
+    record.settings.emplace_back(L"printer-op-policy", L"password");
+    ASSERT_TRUE(cups.AddQueue(record)) << Failure();
+    PrinterHandle queue = cups.OpenPrinter(L"Korvel_Locked");
+    ASSERT_NE(queue, nullptr);
+    static int asked = 0;
+    cupsSetPasswordCB2(
+        [](const char*, http_t*, const char*, const char*, void*) -> const char* {
+            ++asked;
+            return nullptr;
+        },
+        nullptr);
+    QueueRecord read;
+    const std::function<bool()> calls[] = {[&] { return cups.PurgePrinter(queue); },
+                                           [&] { return cups.ReadQueue(L"Korvel_Locked", read); }};
+    for (const auto& call : calls) {
+        const uint32_t refusals = PlatformRefusalCount();
+        EXPECT_FALSE(call());
+        EXPECT_EQ(PlatformRefusalCount(), refusals + 1) << Failure();
+    }
+    EXPECT_EQ(asked, 0);
+    EXPECT_TRUE(cups.DeletePrinter(queue));
+    EXPECT_TRUE(cups.ClosePrinter(queue));
 }
 
 // A scheduler that cannot be reached says nothing of a queue: neither present nor absent.
