@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/platform_failure.h"
+#include "platform/posix/usb_sysfs.h"
 #include "platform/standin/wide_text.h"
 
 namespace {
@@ -58,16 +59,42 @@ bool Refused() {
     return cupsLastError() > IPP_STATUS_OK_EVENTS_COMPLETE;
 }
 
+// Whether the scheduler refused for want of rights: "forbidden" (HTTP 403: the user, even one of
+// the lpadmin group, may not do this), "not authorized" or "not authenticated" (HTTP 401: it wants
+// credentials), or, as libcups reports a 401 once the password callback gave none (measured with
+// CUPS 2.4), "authentication canceled".
+bool RefusedForRights(ipp_status_t status) {
+    return status == IPP_STATUS_ERROR_NOT_AUTHORIZED || status == IPP_STATUS_ERROR_FORBIDDEN ||
+           status == IPP_STATUS_ERROR_NOT_AUTHENTICATED ||
+           status == IPP_STATUS_ERROR_CUPS_AUTHENTICATION_CANCELED;
+}
+
 bool RecordFailure(const std::wstring& call) {
-    RecordPlatformFailure(call.c_str(), static_cast<uint32_t>(cupsLastError()),
-                          Wide(cupsLastErrorString()));
+    const ipp_status_t status = cupsLastError();
+    const auto record = RefusedForRights(status) ? RecordPlatformRefusal : RecordPlatformFailure;
+    record(call.c_str(), static_cast<uint32_t>(status), Wide(cupsLastErrorString()));
     return false;
+}
+
+const char* NoPassword(const char*, http_t*, const char*, const char*, void*) {
+    return nullptr;
+}
+
+// When the scheduler asks for a password, libcups asks its password callback, which by default
+// prompts on the terminal; given none, the request fails ("authentication canceled") instead of
+// hanging an unattended run. libcups keeps the callback per thread (measured: one set on one thread
+// is not used on another), so it is set on the thread of each request, not once in the constructor.
+// Nothing is put back afterwards: libcups offers no way to read the callback it had, and no part
+// of this program wants a prompt.
+void RefusePasswordPrompts() {
+    cupsSetPasswordCB2(NoPassword, nullptr);
 }
 
 // Sends a request (which libcups frees) and, for `file`, that file as its document. The
 // response, or null when the scheduler could not be reached or refused; nothing is recorded, so
 // that a caller to whom "not found" is an answer can say so.
 Ipp Exchange(ipp_t* request, const char* resource, const char* file = nullptr) {
+    RefusePasswordPrompts();
     Ipp response(cupsDoFileRequest(CUPS_HTTP_DEFAULT, request, resource, file));
     return Refused() ? nullptr : std::move(response);
 }
@@ -166,14 +193,20 @@ bool FetchPpd(const std::string& queue, std::string& ppd) {
     const std::string resource = "/printers/" + queue + ".ppd";
     if (file.Fd() < 0)
         return RecordFailure(L"cupsTempFd");
+    RefusePasswordPrompts();
     const http_status_t status = cupsGetFd(CUPS_HTTP_DEFAULT, resource.c_str(), file.Fd());
     if (status == HTTP_STATUS_NOT_FOUND) {
         ppd.clear();
         return true;
     }
     if (status != HTTP_STATUS_OK) {
-        RecordPlatformFailure((L"GET " + Wide(resource.c_str())).c_str(),
-                              static_cast<uint32_t>(status), Wide(cupsLastErrorString()));
+        // A 401 comes back as "authorization canceled" once the password callback gave none.
+        const bool refused = status == HTTP_STATUS_UNAUTHORIZED ||
+                             status == HTTP_STATUS_FORBIDDEN ||
+                             status == HTTP_STATUS_CUPS_AUTHORIZATION_CANCELED;
+        (refused ? RecordPlatformRefusal : RecordPlatformFailure)(
+            (L"GET " + Wide(resource.c_str())).c_str(), static_cast<uint32_t>(status),
+            Wide(cupsLastErrorString()));
         return false;
     }
     std::ifstream in(file.Name(), std::ios::binary);
@@ -212,7 +245,20 @@ bool FindPpd(const std::string& makeAndModel, std::string& ppdName) {
     return true;
 }
 
+// The printers of the usb backend only, each a group of the response: every other backend probes
+// the network. Null (recorded) when the scheduler could not be asked.
+Ipp UsbDevices() {
+    ipp_t* request = NewRequest(IPP_OP_CUPS_GET_DEVICES);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "include-schemes", nullptr, "usb");
+    ippAddInteger(request, IPP_TAG_OPERATION, IPP_TAG_INTEGER, "timeout", 10);
+    RequestAttributes(request, {"device-uri", "device-id"});
+    return Send(L"CUPS-Get-Devices", request, "/");
+}
+
 }  // namespace
+
+CCupsSpoolerService::CCupsSpoolerService(std::string usbDevicesFolder)
+    : m_usbDevices(std::move(usbDevicesFolder)) {}
 
 CCupsSpoolerService::~CCupsSpoolerService() {
     for (Queue* queue : m_open)
@@ -244,14 +290,46 @@ bool CCupsSpoolerService::ListLocalPrinters(StringList& names) {
 }
 
 bool CCupsSpoolerService::ListPorts(StringList& names) {
-    ipp_t* request = NewRequest(IPP_OP_CUPS_GET_DEVICES);
-    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "include-schemes", nullptr, "usb");
-    ippAddInteger(request, IPP_TAG_OPERATION, IPP_TAG_INTEGER, "timeout", 10);
-    RequestAttributes(request, {"device-uri"});
-    Ipp response = Send(L"CUPS-Get-Devices", request, "/");
+    Ipp response = UsbDevices();
     if (response == nullptr)
         return false;
     Collect(response.get(), "device-uri", names);
+    return true;
+}
+
+bool CCupsSpoolerService::ListUsbPrinters(std::vector<UsbPrinterDevice>& devices) {
+    Ipp response = UsbDevices();
+    if (response == nullptr)
+        return false;
+    std::string uri;
+    std::string deviceId;
+    const auto addDevice = [&] {
+        if (uri.empty())
+            return;
+        UsbPrinterDevice device{Wide(uri.c_str()), Wide(deviceId.c_str()), {}, {}};
+        std::string vid;
+        std::string pid;
+        if (FindUsbDeviceIds(m_usbDevices, uri, deviceId, vid, pid)) {
+            device.vid = Wide(vid.c_str());
+            device.pid = Wide(pid.c_str());
+        }
+        devices.push_back(std::move(device));
+        uri.clear();
+        deviceId.clear();
+    };
+    // A nameless attribute ends one device's group.
+    for (ipp_attribute_t* attribute = ippFirstAttribute(response.get()); attribute != nullptr;
+         attribute = ippNextAttribute(response.get())) {
+        const char* name = ippGetName(attribute);
+        const char* value = ippGetString(attribute, 0, nullptr);
+        if (name == nullptr)
+            addDevice();
+        else if (value != nullptr && std::string(name) == "device-uri")
+            uri = value;
+        else if (value != nullptr && std::string(name) == "device-id")
+            deviceId = value;
+    }
+    addDevice();
     return true;
 }
 
@@ -451,16 +529,16 @@ bool CCupsSpoolerService::StageDriverPackage(const wchar_t* infPath) {
     return false;
 }
 
-bool CCupsSpoolerService::FindPpdName(const wchar_t* makeAndModel, std::wstring& ppdName) {
+bool CCupsSpoolerService::FindSystemDriver(const wchar_t* makeAndModel, std::wstring& package) {
     std::string found;
     if (!FindPpd(Narrow(makeAndModel), found))
         return false;
-    ppdName = Wide(found.c_str());
+    package = Wide(found.c_str());
     return true;
 }
 
-bool CCupsSpoolerService::PrintTestPage(const wchar_t* name) {
-    ipp_t* request = NewQueueRequest(IPP_OP_PRINT_JOB, Narrow(name));
+bool CCupsSpoolerService::PrintTestPage(const wchar_t* queue) {
+    ipp_t* request = NewQueueRequest(IPP_OP_PRINT_JOB, Narrow(queue));
     ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "job-name", nullptr, "Test page");
     // The scheduler tells the test page's type itself (a banner file that its filters lay out),
     // as it does for lp.

@@ -4,6 +4,7 @@
 #include <set>
 #include <string>
 
+#include "platform/queue_setup_service.h"
 #include "platform/spooler_service.h"
 
 // The print spooler on Linux: the CUPS scheduler that libcups finds by itself (CUPS_SERVER,
@@ -14,9 +15,15 @@
 // (the setting "ppd"), besides the queue's device URI, description, location and options; its
 // driver is the PPD's make and model, and its driver package the name under which the scheduler
 // can make that PPD again (a ppd-name of CUPS-Get-PPDs), or empty when it cannot.
-class CCupsSpoolerService : public ISpoolerService {
+//
+// A request the scheduler refuses for want of rights (forbidden, or a password wanted) is recorded
+// as a refusal (RecordPlatformRefusal). libcups is never let ask for a password on the terminal:
+// an unattended run would hang on the prompt.
+class CCupsSpoolerService : public ISpoolerService, public IQueueSetupService {
   public:
-    CCupsSpoolerService() = default;
+    // `usbDevicesFolder` is where the kernel lists USB devices, read for their vendor and product
+    // IDs.
+    explicit CCupsSpoolerService(std::string usbDevicesFolder = "/sys/bus/usb/devices");
     ~CCupsSpoolerService() override;
     CCupsSpoolerService(const CCupsSpoolerService&) = delete;
     CCupsSpoolerService& operator=(const CCupsSpoolerService&) = delete;
@@ -49,18 +56,20 @@ class CCupsSpoolerService : public ISpoolerService {
     // saying so.
     bool StageDriverPackage(const wchar_t* infPath) override;
 
-    // Beyond the Windows seam, what an install on CUPS needs besides:
-
+    // The usb backend's printers (CUPS-Get-Devices), each with its vendor and product IDs when
+    // the USB devices folder holds exactly one device that answers to it (FindUsbDeviceIds).
+    bool ListUsbPrinters(std::vector<UsbPrinterDevice>& devices) override;
     // The ppd-name of a PPD the scheduler offers with exactly this make and model (CUPS-Get-PPDs),
-    // for example "Epson 9-Pin Series"; empty when it offers none. False when it cannot be asked.
-    bool FindPpdName(const wchar_t* makeAndModel, std::wstring& ppdName);
-    // Prints CUPS's own test page on the queue (Print-Job), through the queue's filters.
-    bool PrintTestPage(const wchar_t* name);
+    // for example "Epson 9-Pin Series"; empty when it offers none.
+    bool FindSystemDriver(const wchar_t* makeAndModel, std::wstring& package) override;
+    // CUPS's own test page (Print-Job), through the queue's filters.
+    bool PrintTestPage(const wchar_t* queue) override;
 
   private:
     struct Queue {
         std::string name;
     };
+    const std::string m_usbDevices;
     // Open handles, which a worker thread may use as well.
     std::mutex m_lock;
     std::set<Queue*> m_open;

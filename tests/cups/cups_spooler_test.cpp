@@ -2,12 +2,15 @@
 
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <future>
 #include <string>
@@ -88,7 +91,7 @@ class CupsSpoolerTest : public ::testing::Test {
     QueueRecord NewQueue(const std::wstring& name, const std::wstring& uri) {
         QueueRecord record;
         record.name = name;
-        EXPECT_TRUE(cups.FindPpdName(L"Epson 9-Pin Series", record.driverPackage));
+        EXPECT_TRUE(cups.FindSystemDriver(L"Epson 9-Pin Series", record.driverPackage));
         record.settings = {{L"device-uri", uri},
                            {L"printer-info", L"Korvel RV-90"},
                            {L"printer-location", L"Dispatch, desk 2"},
@@ -154,10 +157,31 @@ TEST_F(CupsSpoolerTest, QueueIsMadeReadMadeDefaultDeletedAndMadeAgainFromItsReco
     EXPECT_EQ(restored, read);
 }
 
-TEST_F(CupsSpoolerTest, UsbDiscoveryFindsTheFakeBackendsPrinterOnly) {
+// The machine has no such USB device; a devices folder of the test's own has it.
+TEST_F(CupsSpoolerTest, UsbDiscoveryFindsTheFakeBackendsPrinterOnlyWithIdsFromSysfs) {
+    const std::wstring uri = L"usb://Korvel/RV-90?serial=KV000001";
     StringList ports;
     ASSERT_TRUE(cups.ListPorts(ports));
-    EXPECT_EQ(ports, StringList{L"usb://Korvel/RV-90?serial=KV000001"});
+    EXPECT_EQ(ports, StringList{uri});
+    std::vector<UsbPrinterDevice> devices;
+    ASSERT_TRUE(cups.ListUsbPrinters(devices));
+    ASSERT_EQ(devices.size(), 1u);
+    EXPECT_EQ(devices[0].uri, uri);
+    EXPECT_EQ(devices[0].deviceId, L"MFG:Korvel;MDL:RV-90;CMD:ESCP;CLS:PRINTER;");
+    EXPECT_EQ(devices[0].vid + devices[0].pid, L"");
+
+    char folder[] = "/tmp/korvel-usb-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    const std::string device = std::string(folder) + "/3-1";
+    mkdir(device.c_str(), 0700);
+    const char* files[][2] = {{"idVendor", "0a5f"}, {"idProduct", "0021"}, {"serial", "KV000001"}};
+    for (const auto& file : files)
+        std::ofstream(device + "/" + file[0]) << file[1] << "\n";
+    const bool listed = CCupsSpoolerService(folder).ListUsbPrinters(devices);
+    std::filesystem::remove_all(folder);
+    ASSERT_TRUE(listed);
+    ASSERT_EQ(devices.size(), 2u);  // appended
+    EXPECT_EQ(devices[1].vid + L" " + devices[1].pid, L"0A5F 0021");
 }
 
 TEST_F(CupsSpoolerTest, TestPageReachesThePrinterAsEscP) {
@@ -191,6 +215,7 @@ TEST_F(CupsSpoolerTest, RefusalsAreRecordedWithOperationAndStatus) {
         {"bad URI", [&] { return cups.AddQueue(badUri); }, L"CUPS-Add-Modify-Printer"},
         {"bad PPD", [&] { return cups.AddQueue(badPpd); }, L"CUPS-Add-Modify-Printer"},
     };
+    const uint32_t refusals = PlatformRefusalCount();
     for (const auto& c : cases) {
         TakePlatformFailure();
         EXPECT_FALSE(c.call()) << c.what;
@@ -201,6 +226,35 @@ TEST_F(CupsSpoolerTest, RefusalsAreRecordedWithOperationAndStatus) {
         EXPECT_FALSE(failure->text.empty()) << c.what;
         EXPECT_FALSE(Listed(L"Korvel_Bad")) << c.what;
     }
+    EXPECT_EQ(PlatformRefusalCount(), refusals);  // none of them for want of rights
+}
+
+// A queue whose jobs and PPD only a user with a password may purge and read: both are refused and
+// counted as refusals, and libcups asks no password callback but the service's own.
+TEST_F(CupsSpoolerTest, RefusalForWantOfRightsIsCountedWithoutAskingForAPassword) {
+    QueueRecord record = NewQueue(L"Korvel_Locked", L"socket://127.0.0.1:9100");
+    record.settings.emplace_back(L"printer-op-policy", L"password");
+    ASSERT_TRUE(cups.AddQueue(record)) << Failure();
+    PrinterHandle queue = cups.OpenPrinter(L"Korvel_Locked");
+    ASSERT_NE(queue, nullptr);
+    static int asked = 0;
+    cupsSetPasswordCB2(
+        [](const char*, http_t*, const char*, const char*, void*) -> const char* {
+            ++asked;
+            return nullptr;
+        },
+        nullptr);
+    QueueRecord read;
+    const std::function<bool()> calls[] = {[&] { return cups.PurgePrinter(queue); },
+                                           [&] { return cups.ReadQueue(L"Korvel_Locked", read); }};
+    for (const auto& call : calls) {
+        const uint32_t refusals = PlatformRefusalCount();
+        EXPECT_FALSE(call());
+        EXPECT_EQ(PlatformRefusalCount(), refusals + 1) << Failure();
+    }
+    EXPECT_EQ(asked, 0);
+    EXPECT_TRUE(cups.DeletePrinter(queue));
+    EXPECT_TRUE(cups.ClosePrinter(queue));
 }
 
 // A scheduler that cannot be reached says nothing of a queue: neither present nor absent.

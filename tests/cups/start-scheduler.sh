@@ -57,6 +57,30 @@ DefaultAuthType None
     Allow From 127.0.0.1
   </Limit>
 </Policy>
+# Reading the PPD of the queue Korvel_Locked (the scheduler looks its location up without ".ppd"),
+# and purging the jobs of queues made with printer-op-policy "password", need a password: the
+# scheduler refuses a client that has none.
+<Location /printers/Korvel_Locked>
+  AuthType Basic
+  Require valid-user
+  Order Deny,Allow
+  Deny From All
+  Allow From 127.0.0.1
+</Location>
+<Policy password>
+  <Limit Purge-Jobs>
+    AuthType Basic
+    Require valid-user
+    Order Deny,Allow
+    Deny From All
+    Allow From 127.0.0.1
+  </Limit>
+  <Limit All>
+    Order Deny,Allow
+    Deny From All
+    Allow From 127.0.0.1
+  </Limit>
+</Policy>
 CONF
 
 "$cupsd" -f -c "$dir/cupsd.conf" -s "$dir/cups-files.conf" </dev/null >"$dir/log/cupsd.out" 2>&1 &

@@ -6,11 +6,13 @@
 #include <filesystem>
 #include <fstream>
 #include <future>
+#include <map>
 #include <thread>
 
 #include "platform/platform_failure.h"
 #include "platform/posix/posix_file_store_service.h"
 #include "platform/posix/posix_setup_lock_service.h"
+#include "platform/posix/usb_sysfs.h"
 
 namespace {
 
@@ -93,6 +95,46 @@ TEST_F(PosixServicesTest, TheLockBelongsToOneThreadAtATime) {
                          })
                   .get(),
               LockResult::kTaken);
+}
+
+// A devices folder as the kernel lays it out: a folder per device and per interface.
+TEST_F(PosixServicesTest, UsbIdsComeFromTheOneDeviceThatAnswers) {
+    const auto device = [&](const char* name, std::map<std::string, std::string> files) {
+        fs::create_directories(root / name);
+        for (const auto& file : files)
+            std::ofstream(root / name / file.first) << file.second << "\n";
+    };
+    device("1-1", {{"idVendor", "04b8"}, {"idProduct", "0005"}, {"serial", "KV000001"}});
+    device("1-1:1.0", {{"bInterfaceClass", "07"}, {"serial", "KV000001"}});  // no IDs
+    device("1-2", {{"idVendor", "1a2b"},
+                   {"idProduct", "00ff"},
+                   {"serial", "A B/7"},
+                   {"manufacturer", " korvel "},
+                   {"product", "RV-95"}});
+    for (const char* twin : {"2-1", "2-2"})
+        device(twin, {{"idVendor", "1a2b"},
+                      {"idProduct", "0100"},
+                      {"manufacturer", "Korvel"},
+                      {"product", "RV-99"}});
+    device("3-1", {{"idVendor", "1a2b"}, {"manufacturer", "Korvel"}, {"product", "RV-70"}});
+    const struct {
+        const char* uri;
+        const char* deviceId;
+        const char* ids;  // "VID PID"; empty for none
+    } cases[] = {
+        {"usb://Korvel/RV-90?serial=KV000001&interface=1", "", "04B8 0005"},
+        {"usb://Korvel/RV-95?serial=A%20B%2F7", "", "1A2B 00FF"},
+        {"usb://Korvel/RV-95", "MANUFACTURER:KORVEL;MODEL:rv-95;", "1A2B 00FF"},
+        {"usb://Korvel/RV-95?serial=KV000002", "MFG:Korvel;MDL:RV-95;", ""},
+        {"usb://Korvel/RV-99", "MFG:Korvel;MDL:RV-99;", ""},
+        {"usb://Korvel/RV-70", "MFG:Korvel;MDL:RV-70;", ""},
+    };
+    for (const auto& c : cases) {
+        std::string vid = "kept", pid = "kept";  // untouched when nothing is found
+        EXPECT_EQ(FindUsbDeviceIds(root.string(), c.uri, c.deviceId, vid, pid), *c.ids != '\0')
+            << c.uri;
+        EXPECT_EQ(vid + " " + pid, *c.ids ? c.ids : "kept kept") << c.uri;
+    }
 }
 
 }  // namespace
