@@ -27,10 +27,17 @@ std::string ReadText(const std::string& path) {
 }
 
 // The console program on the private scheduler, with its folders in a temporary folder of the
-// test's own; every queue is gone before each test.
+// test's own; the scheduler has no queue before and after each test.
 class CupsConsoleTest : public ::testing::Test, protected IConsoleHost {
   protected:
     void SetUp() override {
+        DeleteEveryQueue();
+        folder = mkdtemp(folderTemplate);
+        folders = {folder + "/state", folder + "/logs", folder + "/setup.lock"};
+    }
+    void TearDown() override { DeleteEveryQueue(); }
+
+    void DeleteEveryQueue() {
         StringList queues;
         ASSERT_TRUE(cups.ListLocalPrinters(queues));
         for (const std::wstring& queue : queues) {
@@ -38,8 +45,6 @@ class CupsConsoleTest : public ::testing::Test, protected IConsoleHost {
             ASSERT_TRUE(handle != nullptr && cups.DeletePrinter(handle));
             cups.ClosePrinter(handle);
         }
-        folder = mkdtemp(folderTemplate);
-        folders = {folder + "/state", folder + "/logs", folder + "/setup.lock"};
     }
 
     void Out(const std::wstring& line) override { out += line + L"\n"; }
