@@ -1,8 +1,6 @@
 #include "install/setup_folder_check.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <memory>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -34,18 +32,6 @@ struct Printer {
     std::wstring name;
     uint32_t line;  // of its entry in PRINTER_NAME
 };
-
-bool ReadWholeFile(const std::wstring& path, std::string& bytes) {
-    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(OpenNativeFile(path.c_str()),
-                                                               &std::fclose);
-    if (!file)
-        return false;
-    std::vector<char> chunk(1 << 16);
-    size_t read = 0;
-    while ((read = std::fread(chunk.data(), 1, chunk.size(), file.get())) > 0)
-        bytes.append(chunk.data(), read);
-    return std::ferror(file.get()) == 0;
-}
 
 std::wstring Bracketed(const std::wstring& section) {
     return L"[" + section + L"]";
@@ -81,7 +67,7 @@ class CInfoFileCheck {
     void Run(const std::wstring& folder, std::vector<Printer> (&families)[2]) {
         m_families = &families;
         std::string bytes;
-        if (!ReadWholeFile(folder + SetupContext::kInfoFileName, bytes)) {
+        if (!ReadNativeFile((folder + SetupContext::kInfoFileName).c_str(), bytes)) {
             Add(0, L"The printer information file is missing or cannot be read.",
                 L"Put PrinterInfor.Inf, saved as UTF-16LE with a byte order mark, in the setup "
                 L"folder.");
@@ -400,7 +386,7 @@ void CheckDriverInf(const std::wstring& folder, int32_t type, const std::vector<
     }
 
     std::string inf;
-    if (!ReadWholeFile(folder + file, inf)) {
+    if (!ReadNativeFile((folder + file).c_str(), inf)) {
         add(0,
             L"The driver INF of the " + family + L" printers is missing (" + printers[0].name +
                 (printers.size() > 1 ? L" and " + Number(printers.size() - 1) + L" more use it)."
