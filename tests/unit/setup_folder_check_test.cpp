@@ -6,6 +6,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <map>
 #include <string>
 
 #include "install/setup_folder_check.h"
@@ -17,6 +18,7 @@ namespace {
 constexpr wchar_t kInfo[] = L"PrinterInfor.Inf";
 constexpr wchar_t kInf24[] = L"PrinterDriver\\24pin\\OEMPRINT.INF";
 constexpr wchar_t kInf9[] = L"PrinterDriver\\9pin\\OEMPRINT.INF";
+constexpr wchar_t kPpd9[] = L"PrinterDriver\\9pin\\k.ppd";
 
 std::string ReadSource(const std::string& relative) {
     std::ifstream in(std::string(KORVEL_SOURCE_DIR) + "/" + relative, std::ios::binary);
@@ -30,15 +32,18 @@ std::string WithoutCr(std::string text) {
 
 // A copy of the sample setup folder as UTF-8 text with LF line ends, to plant a fault in; it is
 // written back in the sample's encodings (the driver INFs with LF line ends, which the reader takes
-// as well). An empty text leaves its file out.
+// as well). An empty text leaves its file out. `more` holds further files, written as they are.
 struct SetupCopy {
     std::string info = WithoutCr(
         EncodeUtf8(DecodeUtf16(ReadSource("sample-setup/PrinterInfor.Inf").substr(2), false)));
     std::string inf24 = WithoutCr(ReadSource("sample-setup/PrinterDriver/24pin/OEMPRINT.INF"));
     std::string inf9 = WithoutCr(ReadSource("sample-setup/PrinterDriver/9pin/OEMPRINT.INF"));
     bool infoMark = true;
+    std::map<std::string, std::string> more;
 
     void WriteTo(const CTempFolder& folder) const {
+        for (const auto& [name, bytes] : more)
+            folder.Write(name, bytes);
         if (!info.empty())
             folder.Write("PrinterInfor.Inf", infoMark ? Utf16LeFile(info) : info);
         if (!inf24.empty())
@@ -82,6 +87,15 @@ void AddModels(SetupCopy& copy, int count, size_t length) {
     Replace(&SetupCopy::inf9, "[RV90.GPD]", lines + "\n[RV90.GPD]")(copy);
 }
 
+// Our own small PPD, sound.
+std::string SamplePpd() {
+    return ReadSource("tests/data/ppd/korvel.ppd");
+}
+
+Plant AddFile(const std::string& name, const std::string& bytes) {
+    return [=](SetupCopy& copy) { copy.more[name] = bytes; };
+}
+
 std::string Describe(const std::vector<SetupFinding>& findings) {
     std::string text;
     for (const SetupFinding& f : findings) {
@@ -96,7 +110,20 @@ TEST(SetupFolderCheckTest, TheSampleSetupFolderIsSound) {
     EXPECT_TRUE(findings.empty()) << Describe(findings);
 }
 
+TEST(SetupFolderCheckTest, SoundPpdsInTheFamilyFoldersBringNoFinding) {
+    SetupCopy copy;
+    copy.more = {{"PrinterDriver/24pin/Korvel.PPD", SamplePpd()},
+                 {"PrinterDriver/9pin/korvel.ppd", SamplePpd()},
+                 {"PrinterDriver/9pin/notes.txt", "x"}};
+    const CTempFolder folder;
+    copy.WriteTo(folder);
+    const std::vector<SetupFinding> findings = CheckSetupFolder(folder.WindowsPath());
+    EXPECT_TRUE(findings.empty()) << Describe(findings);
+}
+
 TEST(SetupFolderCheckTest, EachPlantedFaultIsFoundWhereItIs) {
+    std::string unnamedPpd = SamplePpd();
+    unnamedPpd.replace(unnamedPpd.find("*NickName:"), 10, "*Nickname:");
     const std::string rv95Line =
         "\"KORVEL RV-95\" = RV95.GPD,USBPRINT\\KORVELRV-957F66,KORVEL_RV-95\n";
     const struct {
@@ -168,6 +195,22 @@ TEST(SetupFolderCheckTest, EachPlantedFaultIsFoundWhereItIs) {
         {"device not supported",
          Replace(&SetupCopy::inf9, "USBPRINT\\KORVELRV-957F66", "USB\\VID_FFF0&PID_0024"), kInf9,
          14, L"VID and PID"},
+        {"two PPDs",
+         [](SetupCopy& c) {
+             for (const char* name : {"a.ppd", "B.PPD", "notes.txt"})
+                 c.more[std::string("PrinterDriver/24pin/") + name] = SamplePpd();
+         },
+         L"PrinterDriver\\24pin", 0, L"2 PPD files"},
+        {"PPD not a PPD", AddFile("PrinterDriver/9pin/k.ppd", " " + SamplePpd()), kPpd9, 1,
+         L"*PPD-Adobe"},
+        {"PPD without NickName", AddFile("PrinterDriver/9pin/k.ppd", unnamedPpd), kPpd9, 0,
+         L"*NickName"},
+#ifndef _WIN32
+        // A name that is not UTF-8 is listed but cannot be opened by its decoded name; as root a
+        // file's permissions would not stop the read.
+        {"PPD unreadable", AddFile("PrinterDriver/9pin/\xFF.ppd", SamplePpd()),
+         L"PrinterDriver\\9pin\\\xFFFD.ppd", 0, L"cannot be read"},
+#endif
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.fault);
