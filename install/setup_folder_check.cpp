@@ -1,8 +1,6 @@
 #include "install/setup_folder_check.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <memory>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -10,6 +8,7 @@
 
 #include "detect/usb_port.h"
 #include "install/inf_model_line.h"
+#include "install/ppd_file.h"
 #include "platform/native_path.h"
 #include "platform/standin/profile_document.h"
 #include "platform/standin/wide_text.h"
@@ -34,18 +33,6 @@ struct Printer {
     std::wstring name;
     uint32_t line;  // of its entry in PRINTER_NAME
 };
-
-bool ReadWholeFile(const std::wstring& path, std::string& bytes) {
-    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(OpenNativeFile(path.c_str()),
-                                                               &std::fclose);
-    if (!file)
-        return false;
-    std::vector<char> chunk(1 << 16);
-    size_t read = 0;
-    while ((read = std::fread(chunk.data(), 1, chunk.size(), file.get())) > 0)
-        bytes.append(chunk.data(), read);
-    return std::ferror(file.get()) == 0;
-}
 
 std::wstring Bracketed(const std::wstring& section) {
     return L"[" + section + L"]";
@@ -81,7 +68,7 @@ class CInfoFileCheck {
     void Run(const std::wstring& folder, std::vector<Printer> (&families)[2]) {
         m_families = &families;
         std::string bytes;
-        if (!ReadWholeFile(folder + SetupContext::kInfoFileName, bytes)) {
+        if (!ReadNativeFile((folder + SetupContext::kInfoFileName).c_str(), bytes)) {
             Add(0, L"The printer information file is missing or cannot be read.",
                 L"Put PrinterInfor.Inf, saved as UTF-16LE with a byte order mark, in the setup "
                 L"folder.");
@@ -400,7 +387,7 @@ void CheckDriverInf(const std::wstring& folder, int32_t type, const std::vector<
     }
 
     std::string inf;
-    if (!ReadWholeFile(folder + file, inf)) {
+    if (!ReadNativeFile((folder + file).c_str(), inf)) {
         add(0,
             L"The driver INF of the " + family + L" printers is missing (" + printers[0].name +
                 (printers.size() > 1 ? L" and " + Number(printers.size() - 1) + L" more use it)."
@@ -518,6 +505,52 @@ void CheckDriverInf(const std::wstring& folder, int32_t type, const std::vector<
     }
 }
 
+// The PPD that a packager may put in a family's folder, which the Linux setup installs instead of
+// the sample driver that CUPS ships. It is optional, and checked whether or not a model of the
+// family is listed yet: a folder may be made ready before its models, and the first model listed
+// later would get the PPD as it is.
+void CheckFamilyPpd(const std::wstring& root, int32_t type, std::vector<SetupFinding>& findings) {
+    const StringList paths = FamilyPpdFiles(root, type);
+    if (paths.empty())
+        return;
+    const auto relative = [&](const std::wstring& path) { return path.substr(root.size()); };
+    if (paths.size() > 1) {
+        const std::wstring folder = relative(paths[0].substr(0, paths[0].rfind(L'\\')));
+        std::wstring names;
+        for (const std::wstring& path : paths)
+            names += (names.empty() ? L"" : L", ") + path.substr(path.rfind(L'\\') + 1);
+        findings.push_back(
+            SetupFinding{folder, 0,
+                         L"The folder holds " + Number(paths.size()) + L" PPD files (" + names +
+                             L"), and the Linux setup would not know which one to install.",
+                         L"Keep only the PPD of the family's printers in " + folder + L"."});
+        return;
+    }
+    const std::wstring file = relative(paths[0]);
+    const auto add = [&](uint32_t line, std::wstring problem, std::wstring fix) {
+        findings.push_back(SetupFinding{file, line, std::move(problem), std::move(fix)});
+    };
+    std::string bytes;
+    if (!ReadNativeFile(paths[0].c_str(), bytes)) {
+        add(0, L"The PPD file cannot be read.",
+            L"Make the file readable to everyone, and name it in ASCII letters and digits.");
+        return;
+    }
+    const PpdFacts facts = ReadPpdFacts(bytes);
+    if (!facts.adobe) {
+        add(1, L"The file does not begin with *PPD-Adobe:, so it is no PPD file.",
+            L"Put the family's PPD here, whose first line is *PPD-Adobe: \"4.3\", or remove the "
+            L"file.");
+        return;
+    }
+    if (facts.nickName.empty()) {
+        add(0,
+            L"The PPD file has no *NickName with a name between quotes on its line, and CUPS names "
+            L"the driver by it.",
+            L"Add the line *NickName: \"<maker> <model>\" to the PPD.");
+    }
+}
+
 }  // namespace
 
 std::vector<SetupFinding> CheckSetupFolder(const std::wstring& folder) {
@@ -529,8 +562,10 @@ std::vector<SetupFinding> CheckSetupFolder(const std::wstring& folder) {
     CInfoFileCheck(findings).Run(root, families);
     CheckDriverInf(root, SetupContext::kType24Pin, families[0], findings);
     CheckDriverInf(root, SetupContext::kType9Pin, families[1], findings);
-    // The printer information file first, then the driver INFs ("PrinterDriver\24pin\" before
-    // "PrinterDriver\9pin\"), each by line.
+    CheckFamilyPpd(root, SetupContext::kType24Pin, findings);
+    CheckFamilyPpd(root, SetupContext::kType9Pin, findings);
+    // The printer information file first, then the files of the driver folders by name
+    // ("PrinterDriver\24pin\" before "PrinterDriver\9pin\"), each by line.
     std::stable_sort(findings.begin(), findings.end(),
                      [](const SetupFinding& a, const SetupFinding& b) {
                          const bool aInfo = a.file == SetupContext::kInfoFileName;

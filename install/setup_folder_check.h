@@ -7,9 +7,10 @@
 // One fault of a setup folder: something that would make the wizard list, name or install a
 // printer wrongly, or not at all.
 struct SetupFinding {
-    std::wstring
-        file;       // below the setup folder, in Windows form: "PrinterDriver\9pin\OEMPRINT.INF"
-    uint32_t line;  // 1-based; 0 when the finding is about the file as a whole
+    // Below the setup folder, in Windows form: "PrinterDriver\9pin\OEMPRINT.INF"; a folder for a
+    // finding about the folder as a whole ("PrinterDriver\9pin").
+    std::wstring file;
+    uint32_t line;         // 1-based; 0 when the finding is about the file as a whole
     std::wstring problem;  // one English sentence
     std::wstring fix;      // one English sentence: what to change
 };
@@ -19,7 +20,10 @@ struct SetupFinding {
 // series list and series sections (present, within the 2048-character section read, lines under
 // 256 characters, no model twice), each model's printer name and type, and for each family in use
 // its driver INF (a models section for 64-bit Windows, and the model line that the Plug-and-Play
-// path finds for each printer, with a USB identifier of a supported device). Each file is read
-// once, so the time grows with the folder's size only. The findings come by file (the printer
-// information file first), then by line; none for a sound folder.
+// path finds for each printer, with a USB identifier of a supported device). The PPD that the Linux
+// setup installs for a family, when a family folder holds one, is checked too, whether or not a
+// model uses the family yet: one .ppd file at most, readable, a PPD by its first line, with a
+// *NickName. Each file is read once, so the time grows with the folder's size only. The findings
+// come by file (the printer information file first, then the driver folders' files by name), then
+// by line; none for a sound folder.
 std::vector<SetupFinding> CheckSetupFolder(const std::wstring& folder);

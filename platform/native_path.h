@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdio>
+#include <string>
 
 #include "platform/text_types.h"
 
@@ -12,6 +13,10 @@ std::FILE* OpenNativeFile(const wchar_t* path);
 // Opens a file named by a Windows path for appending in binary mode, making it when it does not
 // exist. Null when it cannot be opened.
 std::FILE* OpenNativeFileToAppend(const wchar_t* path);
+
+// Reads the whole of a file named by a Windows path into `bytes`, replacing what it held. False
+// when the file cannot be opened or read to its end; `bytes` is then untouched.
+bool ReadNativeFile(const wchar_t* path, std::string& bytes);
 
 // Appends the names of the plain files in a folder named by a Windows path, sorted by their
 // characters' values, without the folder's path. False when the folder cannot be read; `names`

@@ -1,5 +1,15 @@
 #include "platform/native_path.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <memory>
+
 #include "platform/standin/standin_profile_service.h"
+#include "platform/standin/wide_text.h"
 
 std::FILE* OpenNativeFile(const wchar_t* path) {
     return std::fopen(PosixPathFromWindows(path).c_str(), "rb");
@@ -7,4 +17,37 @@ std::FILE* OpenNativeFile(const wchar_t* path) {
 
 std::FILE* OpenNativeFileToAppend(const wchar_t* path) {
     return std::fopen(PosixPathFromWindows(path).c_str(), "ab");
+}
+
+bool ListNativeFolder(const wchar_t* folder, StringList& names) {
+    if (folder == nullptr)
+        return false;
+    const std::unique_ptr<DIR, int (*)(DIR*)> directory(
+        opendir(PosixPathFromWindows(folder).c_str()), &closedir);
+    if (!directory)
+        return false;
+    StringList found;
+    for (;;) {
+        errno = 0;
+        const dirent* entry = readdir(directory.get());
+        if (entry == nullptr) {
+            if (errno != 0)
+                return false;
+            break;
+        }
+        // Links are left out with the folders: what they point to may lie outside the folder.
+        // Where the file system does not tell the kind in the entry, the file itself is asked.
+        bool plain = entry->d_type == DT_REG;
+        if (entry->d_type == DT_UNKNOWN) {
+            struct stat status {};
+            plain =
+                fstatat(dirfd(directory.get()), entry->d_name, &status, AT_SYMLINK_NOFOLLOW) == 0 &&
+                S_ISREG(status.st_mode);
+        }
+        if (plain)
+            found.push_back(DecodeUtf8(entry->d_name));
+    }
+    std::sort(found.begin(), found.end());
+    names.insert(names.end(), found.begin(), found.end());
+    return true;
 }

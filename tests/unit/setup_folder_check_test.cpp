@@ -6,6 +6,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <map>
 #include <string>
 
 #include "install/setup_folder_check.h"
@@ -17,6 +18,7 @@ namespace {
 constexpr wchar_t kInfo[] = L"PrinterInfor.Inf";
 constexpr wchar_t kInf24[] = L"PrinterDriver\\24pin\\OEMPRINT.INF";
 constexpr wchar_t kInf9[] = L"PrinterDriver\\9pin\\OEMPRINT.INF";
+constexpr wchar_t kPpd9[] = L"PrinterDriver\\9pin\\k.ppd";
 
 std::string ReadSource(const std::string& relative) {
     std::ifstream in(std::string(KORVEL_SOURCE_DIR) + "/" + relative, std::ios::binary);
@@ -28,17 +30,28 @@ std::string WithoutCr(std::string text) {
     return text;
 }
 
+// Our own small PPD, sound.
+std::string SamplePpd() {
+    return ReadSource("tests/data/ppd/korvel.ppd");
+}
+
 // A copy of the sample setup folder as UTF-8 text with LF line ends, to plant a fault in; it is
 // written back in the sample's encodings (the driver INFs with LF line ends, which the reader takes
-// as well). An empty text leaves its file out.
+// as well). An empty text leaves its file out. `more` holds further files, written as they are: a
+// sound PPD with an upper-case extension and a file that is no PPD in the 24-pin folder, none in
+// the 9-pin one, which must bring no finding.
 struct SetupCopy {
     std::string info = WithoutCr(
         EncodeUtf8(DecodeUtf16(ReadSource("sample-setup/PrinterInfor.Inf").substr(2), false)));
     std::string inf24 = WithoutCr(ReadSource("sample-setup/PrinterDriver/24pin/OEMPRINT.INF"));
     std::string inf9 = WithoutCr(ReadSource("sample-setup/PrinterDriver/9pin/OEMPRINT.INF"));
     bool infoMark = true;
+    std::map<std::string, std::string> more = {{"PrinterDriver/24pin/Korvel.PPD", SamplePpd()},
+                                               {"PrinterDriver/24pin/notes.txt", "x"}};
 
     void WriteTo(const CTempFolder& folder) const {
+        for (const auto& [name, bytes] : more)
+            folder.Write(name, bytes);
         if (!info.empty())
             folder.Write("PrinterInfor.Inf", infoMark ? Utf16LeFile(info) : info);
         if (!inf24.empty())
@@ -82,6 +95,10 @@ void AddModels(SetupCopy& copy, int count, size_t length) {
     Replace(&SetupCopy::inf9, "[RV90.GPD]", lines + "\n[RV90.GPD]")(copy);
 }
 
+Plant AddFile(const std::string& name, const std::string& bytes) {
+    return [=](SetupCopy& copy) { copy.more[name] = bytes; };
+}
+
 std::string Describe(const std::vector<SetupFinding>& findings) {
     std::string text;
     for (const SetupFinding& f : findings) {
@@ -97,6 +114,8 @@ TEST(SetupFolderCheckTest, TheSampleSetupFolderIsSound) {
 }
 
 TEST(SetupFolderCheckTest, EachPlantedFaultIsFoundWhereItIs) {
+    std::string unnamedPpd = SamplePpd();
+    unnamedPpd.replace(unnamedPpd.find("*NickName:"), 10, "*Nickname:");
     const std::string rv95Line =
         "\"KORVEL RV-95\" = RV95.GPD,USBPRINT\\KORVELRV-957F66,KORVEL_RV-95\n";
     const struct {
@@ -168,6 +187,18 @@ TEST(SetupFolderCheckTest, EachPlantedFaultIsFoundWhereItIs) {
         {"device not supported",
          Replace(&SetupCopy::inf9, "USBPRINT\\KORVELRV-957F66", "USB\\VID_FFF0&PID_0024"), kInf9,
          14, L"VID and PID"},
+        {"two PPDs", AddFile("PrinterDriver/24pin/a.ppd", SamplePpd()), L"PrinterDriver\\24pin", 0,
+         L"2 PPD files"},
+        {"PPD not a PPD", AddFile("PrinterDriver/9pin/k.ppd", " " + SamplePpd()), kPpd9, 1,
+         L"*PPD-Adobe"},
+        {"PPD without NickName", AddFile("PrinterDriver/9pin/k.ppd", unnamedPpd), kPpd9, 0,
+         L"*NickName"},
+#ifndef _WIN32
+        // A name that is not UTF-8 is listed but cannot be opened by its decoded name; as root a
+        // file's permissions would not stop the read.
+        {"PPD unreadable", AddFile("PrinterDriver/9pin/\xFF.ppd", SamplePpd()),
+         L"PrinterDriver\\9pin\\\xFFFD.ppd", 0, L"cannot be read"},
+#endif
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.fault);
