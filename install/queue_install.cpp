@@ -1,8 +1,6 @@
 #include "install/queue_install.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <memory>
 #include <utility>
 
 #include "install/ppd_file.h"
@@ -33,17 +31,6 @@ void Info(const std::wstring& message) {
 bool IsQueueNameCharacter(wchar_t c) {
     return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z') || (c >= L'0' && c <= L'9') ||
            c == L'-' || c == L'.' || c == L'_';
-}
-
-bool ReadWholeFile(const std::wstring& path, std::string& bytes) {
-    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(OpenNativeFile(path.c_str()),
-                                                               &std::fclose);
-    if (!file)
-        return false;
-    char chunk[1 << 16];
-    for (size_t read; (read = std::fread(chunk, 1, sizeof chunk, file.get())) > 0;)
-        bytes.append(chunk, read);
-    return std::ferror(file.get()) == 0;
 }
 
 }  // namespace
@@ -81,6 +68,17 @@ bool CQueueInstall::Install(SetupContext& setup) {
     QueueRecord record;
     if (spooler == nullptr || !NewQueue(setup, record))
         return false;
+    // CUPS makes or modifies in one request: a queue of the name still there, or one whose
+    // presence cannot be told, would be overwritten without a backup. The removal before this
+    // deleted every queue it saved.
+    QueueState state;
+    const QueueLookup lookup = spooler->LookUpQueue(queue.c_str(), state);
+    if (lookup != QueueLookup::kAbsent) {
+        LogFailure(L"The queue " + queue +
+                   (lookup == QueueLookup::kPresent ? L" is still there" : L" may still be there") +
+                   L" and was not saved; it is not overwritten");
+        return false;
+    }
     NameOtherQueues(queue);
     Info(L"Making the queue " + queue + L" for " + m_printerName + L" on " + setup.portName +
          L" with the driver " + record.driver + L".");
@@ -136,7 +134,7 @@ bool CQueueInstall::NewQueue(const SetupContext& setup, QueueRecord& record) {
 
 bool CQueueInstall::UseFamilyPpd(const std::wstring& path, QueueRecord& record) {
     std::string bytes;
-    if (!ReadWholeFile(path, bytes)) {
+    if (!ReadNativeFile(path.c_str(), bytes)) {
         LogLine(LogLevel::kError, L"Could not read the PPD " + path + L".");
         return false;
     }

@@ -61,7 +61,7 @@ class CupsConsoleTest : public ::testing::Test, protected IConsoleHost {
         return RunConsoleProgram(arguments, *this);
     }
 
-    // A queue of the user's own, as they set it up, with its record as the scheduler keeps it.
+    // A queue of the user's own, as they set it up.
     QueueRecord UsersQueue(const std::wstring& name, const std::wstring& description) {
         QueueRecord record;
         record.name = name;
@@ -70,9 +70,7 @@ class CupsConsoleTest : public ::testing::Test, protected IConsoleHost {
                            {L"printer-info", description},
                            {L"printer-location", L"Dispatch, desk 2"}};
         EXPECT_TRUE(cups.AddQueue(record));
-        QueueRecord read;
-        EXPECT_TRUE(cups.ReadQueue(name.c_str(), read));
-        return read;
+        return record;
     }
 
     CCupsSpoolerService cups;
@@ -116,9 +114,10 @@ TEST_F(CupsConsoleTest, InstallMakesTheDescribedDefaultQueueWhoseTestPageArrives
 
 TEST_F(CupsConsoleTest, OnlyTheQueueOfTheNameIsReplacedAndARefusedInstallPutsItBack) {
     UsersQueue(L"Front_Desk", L"Korvel RV-90");
-    QueueRecord old = UsersQueue(kQueue, L"Korvel RV-90");
+    UsersQueue(kQueue, L"Korvel RV-90");
     ASSERT_TRUE(cups.SetDefaultPrinter(kQueue));
-    old.isDefault = true;
+    QueueRecord old;
+    ASSERT_TRUE(cups.ReadQueue(kQueue, old));
 
     EXPECT_EQ(Run({L"install", L"--model", L"RV-90", L"--port", L"nosuchscheme://printer"}), 1);
     QueueRecord back;
@@ -139,6 +138,17 @@ TEST_F(CupsConsoleTest, OnlyTheQueueOfTheNameIsReplacedAndARefusedInstallPutsItB
     const std::string log = ReadText(folder + "/run.log");
     EXPECT_NE(log.find("The queue Front_Desk is described as Korvel RV-90 too"), std::string::npos);
     EXPECT_NE(log.find("Saved the queue Korvel_RV-90"), std::string::npos);
+}
+
+// The scheduler lets nobody without a password read this queue's PPD, so it cannot be saved.
+TEST_F(CupsConsoleTest, AQueueTheSchedulerWillNotLetUsSaveIsKeptAndTheRunEndsWith77) {
+    const QueueRecord old = UsersQueue(L"Korvel_RV-1800K", L"Korvel RV-1800K");
+    EXPECT_EQ(Run({L"install", L"--model", L"RV-1800K", L"--port", L"socket://127.0.0.1:9103"}),
+              77);
+    EXPECT_EQ(Run({L"remove", L"--model", L"RV-1800K"}), 77);
+    QueueState state;
+    ASSERT_EQ(cups.LookUpQueue(L"Korvel_RV-1800K", state), QueueLookup::kPresent);
+    EXPECT_EQ(state.port, *old.Setting(L"device-uri"));
 }
 
 TEST_F(CupsConsoleTest, RemoveSavesTheQueueAndRestoreMakesItAgainAsTheDefault) {

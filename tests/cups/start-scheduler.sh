@@ -57,10 +57,17 @@ DefaultAuthType None
     Allow From 127.0.0.1
   </Limit>
 </Policy>
-# Reading the PPD of the queue Korvel_Locked (the scheduler looks its location up without ".ppd"),
+# Reading the PPD of the queues Korvel_Locked and Korvel_RV-1800K (the scheduler looks its location up without ".ppd"),
 # and purging the jobs of queues made with printer-op-policy "password", need a password: the
 # scheduler refuses a client that has none.
 <Location /printers/Korvel_Locked>
+  AuthType Basic
+  Require valid-user
+  Order Deny,Allow
+  Deny From All
+  Allow From 127.0.0.1
+</Location>
+<Location /printers/Korvel_RV-1800K>
   AuthType Basic
   Require valid-user
   Order Deny,Allow

@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "console/console_program.h"
+#include "install/queue_install.h"
+#include "setupdata/setup_context.h"
 #include "tests/unit/finish_machine.h"
 
 namespace {
@@ -165,6 +168,17 @@ TEST_F(CupsConsoleProgramTest, OutcomesEndWithSysexitsValues) {
     setupLock.heldElsewhere = true;
     EXPECT_EQ(Run({L"install", L"--model", L"RV-90", L"--port", L"socket://192.0.2.1"}), 75);
     EXPECT_TRUE(spooler.queues.empty());
+}
+
+// CUPS makes or modifies a queue in one request: one the removal did not save stays as it is.
+TEST_F(CupsConsoleProgramTest, AQueueOfTheNameThatWasNotSavedIsNeverOverwritten) {
+    spooler.AddQueue(L"Korvel_RV-90", L"Epson 9-Pin Series", L"socket://192.0.2.1");
+    queueSetup.drivers[L"Epson 9-Pin Series"] = L"drv:///sample.drv/epson9.ppd";
+    SetupContext setup;
+    setup.SetPrinterName(L"Korvel_RV-90");
+    setup.SetPortName(L"socket://192.0.2.2");
+    EXPECT_FALSE(CQueueInstall(kPrinter).Install(setup));
+    EXPECT_EQ(std::count(spooler.calls.begin(), spooler.calls.end(), L"add Korvel_RV-90"), 0);
 }
 
 TEST_F(CupsConsoleProgramTest, DetectMatchesByVidAndPidElseByMakerAndAListedModel) {
