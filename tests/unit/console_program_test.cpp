@@ -170,6 +170,23 @@ TEST_F(CupsConsoleProgramTest, OutcomesEndWithSysexitsValues) {
     EXPECT_TRUE(spooler.queues.empty());
 }
 
+// Applications print to queue names, so the same printer name must always give the same one.
+TEST(QueueNameTest, RunsOfOtherCharactersThanAsciiNameOnesBecomeOneUnderscore) {
+    const struct {
+        std::wstring printer;
+        std::wstring queue;
+    } cases[] = {
+        {L"Korvel RV-90", L"Korvel_RV-90"},
+        {L"  Korvel  RV/90 (Copy 1) ", L"Korvel_RV_90_Copy_1"},
+        {L"Korvel 打印机 RV.90#", L"Korvel_RV.90"},
+        {L"打印机", L""},
+        {std::wstring(200, L'x'), std::wstring(127, L'x')},
+        {std::wstring(126, L'x') + L" y", std::wstring(126, L'x')},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(CQueueInstall::QueueNameOf(c.printer), c.queue) << c.printer;
+}
+
 // CUPS makes or modifies a queue in one request: one the removal did not save stays as it is.
 TEST_F(CupsConsoleProgramTest, AQueueOfTheNameThatWasNotSavedIsNeverOverwritten) {
     spooler.AddQueue(L"Korvel_RV-90", L"Epson 9-Pin Series", L"socket://192.0.2.1");
