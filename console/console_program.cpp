@@ -582,9 +582,25 @@ Outcome CConsoleRun::Validate() {
 
 }  // namespace
 
-std::wstring ConsoleHelp(ConsolePlatform platform) {
-    if (platform != ConsolePlatform::kWindows)
-        return LR"(pavonis: installs Korvel printers in CUPS without a window, for configuration management
+namespace {
+
+// The commands both systems have alike, and the options, in --help.
+constexpr wchar_t kCommonCommands[] =
+    LR"(
+  restore [BACKUP]            makes the queues of a backup file again (the newest without one)
+  status --model M            one line when the printer is installed, none when it is not
+  validate [DIR]              checks a setup folder and lists every finding
+
+Options:
+  --setup-folder DIR          the setup folder (default: the folder of this program)
+  --log FILE                  also append the run's log to FILE
+  --json                      machine output for detect, models, ports, status, validate
+  --help, --version
+
+)";
+
+constexpr wchar_t kLinuxCommands[] =
+    LR"(pavonis: installs Korvel printers in CUPS without a window, for configuration management
 and scripts.
 
 Usage: pavonis COMMAND [OPTIONS]
@@ -601,18 +617,10 @@ Commands:
                               scheduler's default; a queue as asked already is left alone unless
                               --force
   default --model M           makes the printer's queue the scheduler's default
-  remove --model M            removes the printer's queue, saved first
-  restore [BACKUP]            makes the queues of a backup file again (the newest without one)
-  status --model M            one line when the printer is installed, none when it is not
-  validate [DIR]              checks a setup folder and lists every finding
+  remove --model M            removes the printer's queue, saved first)";
 
-Options:
-  --setup-folder DIR          the setup folder (default: the folder of this program)
-  --log FILE                  also append the run's log to FILE
-  --json                      machine output for detect, models, ports, status, validate
-  --help, --version
-
-The scheduler is the one every CUPS client finds (CUPS_SERVER, client.conf, the local socket).
+constexpr wchar_t kLinuxNotes[] =
+    LR"(The scheduler is the one every CUPS client finds (CUPS_SERVER, client.conf, the local socket).
 Changing printers needs root or a member of the lpadmin group.
 
 Exit codes (sysexits): 0 success; 1 the install, removal or restore failed, or a reading command
@@ -622,7 +630,9 @@ Korvel printers is running; 77 the print system refused the change for want of r
 cancelled.
 Logs: /var/log/korvel-setup, backups of replaced queues: /var/lib/korvel-setup (for others than
 root ~/.local/state/korvel-setup; $LOGS_DIRECTORY and $STATE_DIRECTORY when those are set).)";
-    return LR"(pavonis: installs Korvel printers without a window, for deployment engines and scripts.
+
+constexpr wchar_t kWindowsCommands[] =
+    LR"(pavonis: installs Korvel printers without a window, for deployment engines and scripts.
 
 Usage: pavonis COMMAND [OPTIONS]
 
@@ -637,18 +647,10 @@ Commands:
   stage --model M             puts the model's driver package into the driver store, so that
                               Plug and Play installs it when the printer is plugged in
   default --model M           makes the installed printer the current user's default
-  remove --model M            removes the printer's queues, saved first
-  restore [BACKUP]            makes the queues of a backup file again (the newest without one)
-  status --model M            one line when the printer is installed, none when it is not
-  validate [DIR]              checks a setup folder and lists every finding
+  remove --model M            removes the printer's queues, saved first)";
 
-Options:
-  --setup-folder DIR          the setup folder (default: the folder of this program)
-  --log FILE                  also append the run's log to FILE
-  --json                      machine output for detect, models, ports, status, validate
-  --help, --version
-
-The default printer belongs to each user. Deployment engines install as SYSTEM, whose default is
+constexpr wchar_t kWindowsNotes[] =
+    LR"(The default printer belongs to each user. Deployment engines install as SYSTEM, whose default is
 nobody's: run "pavonis default --model M" in the user's context (an Intune user assignment, a logon
 script) to make the printer the user's default.
 
@@ -656,6 +658,13 @@ Exit codes: 0 success; 1 a reading command failed, or validate found faults; 2 s
 missing; 5 not run as administrator; 87 bad arguments; 1602 cancelled; 1603 install, removal or
 restore failed; 1618 another setup of Korvel printers is running.
 Logs: %ProgramData%\Korvel Setup\Logs. Backups of replaced queues: %ProgramData%\Korvel Setup\Backups.)";
+
+}  // namespace
+
+std::wstring ConsoleHelp(ConsolePlatform platform) {
+    const bool windows = platform == ConsolePlatform::kWindows;
+    return std::wstring(windows ? kWindowsCommands : kLinuxCommands) + kCommonCommands +
+           (windows ? kWindowsNotes : kLinuxNotes);
 }
 
 int RunConsoleProgram(const std::vector<std::wstring>& arguments, IConsoleHost& host) {

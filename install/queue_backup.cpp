@@ -4,6 +4,7 @@
 #include <iterator>
 #include <utility>
 
+#include "platform/hex_digit.h"
 #include "platform/standin/wide_text.h"
 
 namespace {
@@ -39,16 +40,6 @@ std::string Escape(const std::string& text, bool name = false) {
     return out;
 }
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 bool Unescape(const std::string& text, std::string& out) {
     out.clear();
     for (size_t i = 0; i < text.size(); ++i) {
@@ -71,8 +62,8 @@ bool Unescape(const std::string& text, std::string& out) {
             case 'x': {
                 if (i + 2 >= text.size())
                     return false;
-                const int high = HexDigit(text[i + 1]);
-                const int low = HexDigit(text[i + 2]);
+                const int high = HexDigitValue(text[i + 1]);
+                const int low = HexDigitValue(text[i + 2]);
                 if (high < 0 || low < 0)
                     return false;
                 out += static_cast<char>(high * 16 + low);
@@ -101,8 +92,8 @@ bool FromHex(const std::string& text, std::vector<uint8_t>& bytes) {
         return false;
     bytes.clear();
     for (size_t i = 0; i < text.size(); i += 2) {
-        const int high = HexDigit(text[i]);
-        const int low = HexDigit(text[i + 1]);
+        const int high = HexDigitValue(text[i]);
+        const int low = HexDigitValue(text[i + 1]);
         if (high < 0 || low < 0)
             return false;
         bytes.push_back(static_cast<uint8_t>(high * 16 + low));

@@ -11,6 +11,7 @@
 #include <memory>
 #include <utility>
 
+#include "platform/posix/posix_fd.h"
 #include "platform/platform_failure.h"
 #include "platform/standin/wide_text.h"
 
@@ -22,23 +23,6 @@ bool Fail(const wchar_t* call, int error) {
     RecordPlatformFailure(call, static_cast<uint32_t>(error), DecodeUtf8(std::strerror(error)));
     return false;
 }
-
-// A file descriptor closed when it goes.
-class CFile {
-  public:
-    explicit CFile(int fd) : m_fd(fd) {}
-    ~CFile() {
-        if (m_fd >= 0)
-            close(m_fd);
-    }
-    CFile(const CFile&) = delete;
-    CFile& operator=(const CFile&) = delete;
-    int Get() const { return m_fd; }
-    bool Valid() const { return m_fd >= 0; }
-
-  private:
-    int m_fd;
-};
 
 // Owned by us or by root: nobody else could have put it there.
 bool TrustedOwner(const struct stat& status) {
@@ -143,7 +127,7 @@ bool CPosixFileStoreService::WriteFile(const wchar_t* folder, const wchar_t* nam
     // Written beside and moved into place, so that a failure leaves the old content whole.
     const std::string temporary = path + kTemporary;
     {
-        CFile file(
+        CPosixFd file(
             open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600));
         if (!file.Valid())
             return Fail(L"open", errno);
@@ -166,7 +150,7 @@ bool CPosixFileStoreService::AppendFile(const wchar_t* folder, const wchar_t* na
     std::string path;
     if (!FilePath(folder, name, path))
         return false;
-    CFile file(open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW | O_CLOEXEC, 0600));
+    CPosixFd file(open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (!file.Valid())
         return Fail(L"open", errno);
     return WriteAll(file.Get(), bytes) || Fail(L"write", errno);
@@ -177,7 +161,7 @@ bool CPosixFileStoreService::ReadFile(const wchar_t* folder, const wchar_t* name
     std::string path;
     if (!FilePath(folder, name, path))
         return false;
-    CFile file(open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    CPosixFd file(open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
     if (!file.Valid())
         return Fail(L"open", errno);
     struct stat status {};

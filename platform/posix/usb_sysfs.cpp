@@ -11,26 +11,14 @@
 #include <memory>
 #include <optional>
 
+#include "platform/hex_digit.h"
+#include "platform/posix/posix_fd.h"
+
 namespace {
 
 // A USB string descriptor holds at most 126 UTF-16 units, which the kernel writes as at most 378
 // bytes of UTF-8 and a line end; anything longer is no attribute of a USB device.
 constexpr size_t kLongestAttribute = 512;
-
-class CFd {
-  public:
-    explicit CFd(int fd) : m_fd(fd) {}
-    ~CFd() {
-        if (m_fd >= 0)
-            close(m_fd);
-    }
-    CFd(const CFd&) = delete;
-    CFd& operator=(const CFd&) = delete;
-    int Get() const { return m_fd; }
-
-  private:
-    int m_fd;
-};
 
 struct DirCloser {
     void operator()(DIR* dir) const { closedir(dir); }
@@ -48,7 +36,7 @@ std::string Trim(const std::string& text) {
 // (opened without blocking, so that a FIFO planted in a copied tree cannot hang us) or is longer
 // than any attribute.
 std::optional<std::string> ReadAttribute(int folder, const char* name) {
-    CFd file(openat(folder, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    CPosixFd file(openat(folder, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     struct stat status;
     if (file.Get() < 0 || fstat(file.Get(), &status) != 0 || !S_ISREG(status.st_mode))
         return std::nullopt;
@@ -80,16 +68,6 @@ std::optional<std::string> ReadId(int folder, const char* name) {
     return id;
 }
 
-int HexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // Undoes the URI's percent-encoding, which the backend applies to every byte outside the
 // unreserved set; false for a broken escape.
 bool PercentDecode(const std::string& text, std::string& decoded) {
@@ -99,8 +77,8 @@ bool PercentDecode(const std::string& text, std::string& decoded) {
             out.push_back(text[i]);
             continue;
         }
-        const int high = i + 2 < text.size() ? HexValue(text[i + 1]) : -1;
-        const int low = high >= 0 ? HexValue(text[i + 2]) : -1;
+        const int high = i + 2 < text.size() ? HexDigitValue(text[i + 1]) : -1;
+        const int low = high >= 0 ? HexDigitValue(text[i + 2]) : -1;
         if (low < 0)
             return false;
         out.push_back(static_cast<char>(high * 16 + low));
@@ -173,7 +151,8 @@ bool FindUsbDeviceIds(const std::string& devicesFolder, const std::string& uri,
         if (entry->d_name[0] == '.')
             continue;
         // The kernel lists each device as a link to its folder: followed here, and only here.
-        CFd folder(openat(dirfd(dir.get()), entry->d_name, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        CPosixFd folder(
+            openat(dirfd(dir.get()), entry->d_name, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
         if (folder.Get() < 0)
             continue;
         // Interfaces ("1-1:1.0") and anything else without IDs are no devices.
