@@ -334,8 +334,12 @@ Outcome CConsoleRun::Ports() {
     }
     // A queue on CUPS prints to any device URI, of the network backends too, which are not
     // listed since finding their printers would probe the network.
+    JsonText json;
+    json.Add(L"ports", list);
+    if (m_cups)
+        json.Add(L"anyDeviceUri", true);
     if (m_call.json)
-        m_host.Out(JsonText().Add(L"ports", list).Add(L"anyDeviceUri", m_cups).Text());
+        m_host.Out(json.Text());
     else if (m_cups)
         m_host.Err(
             L"Any CUPS device URI is accepted as --port, for example "
