@@ -27,6 +27,24 @@ bool IsSupportedPair(const std::wstring& vid, const std::wstring& pid) {
                        [&](const SupportedDevice& d) { return vid == d.vid && pid == d.pid; });
 }
 
+// The value of one key of an IEEE 1284 device ID ("MFG:Korvel;MDL:RV-90;"), the key matched
+// without regard to case and the value trimmed of blanks; empty when the ID has no such key.
+std::wstring DeviceIdValue(const std::wstring& deviceId, const std::wstring& key) {
+    size_t start = 0;
+    while (start < deviceId.size()) {
+        size_t end = deviceId.find(L';', start);
+        if (end == std::wstring::npos)
+            end = deviceId.size();
+        const std::wstring pair = deviceId.substr(start, end - start);
+        const size_t colon = pair.find(L':');
+        if (colon != std::wstring::npos &&
+            SameNameIgnoringCase(Trimmed(pair.substr(0, colon)), key))
+            return Trimmed(pair.substr(colon + 1));
+        start = end + 1;
+    }
+    return std::wstring();
+}
+
 // A device ID names its maker and model under a short key or a long one.
 std::wstring MakerOf(const std::wstring& deviceId) {
     const std::wstring maker = DeviceIdValue(deviceId, L"MFG");
@@ -48,22 +66,6 @@ bool IsSupported(const SetupContext& setup, const UsbPrinterDevice& device) {
 }
 
 }  // namespace
-
-std::wstring DeviceIdValue(const std::wstring& deviceId, const std::wstring& key) {
-    size_t start = 0;
-    while (start < deviceId.size()) {
-        size_t end = deviceId.find(L';', start);
-        if (end == std::wstring::npos)
-            end = deviceId.size();
-        const std::wstring pair = deviceId.substr(start, end - start);
-        const size_t colon = pair.find(L':');
-        if (colon != std::wstring::npos &&
-            SameNameIgnoringCase(Trimmed(pair.substr(0, colon)), key))
-            return Trimmed(pair.substr(colon + 1));
-        start = end + 1;
-    }
-    return std::wstring();
-}
 
 Discovery DiscoverUsbPrinter(const SetupContext& setup, DiscoveredUsbPrinter& found) {
     IQueueSetupService* system = Services().queueSetup;

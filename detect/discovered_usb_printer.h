@@ -24,7 +24,3 @@ enum class Discovery {
 // none, by a device ID of our maker whose model the setup data lists. `found` is untouched
 // unless kFound.
 Discovery DiscoverUsbPrinter(const SetupContext& setup, DiscoveredUsbPrinter& found);
-
-// The value of one key of an IEEE 1284 device ID ("MFG:Korvel;MDL:RV-90;"), the key matched
-// without regard to case and the value trimmed of blanks; empty when the ID has no such key.
-std::wstring DeviceIdValue(const std::wstring& deviceId, const std::wstring& key);

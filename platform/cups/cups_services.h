@@ -9,7 +9,6 @@
 #include "platform/services.h"
 #include "platform/standin/posix_program_path_service.h"
 #include "platform/standin/standin_profile_service.h"
-#include "platform/standin/standin_text_conversion_service.h"
 #include "platform/system_clock_service.h"
 
 // Where the program keeps its files on Linux.
@@ -39,7 +38,6 @@ class CCupsServices {
         PlatformServices set;
         set.profile = &m_profile;
         set.programPath = &m_programPath;
-        set.textConversion = &m_textConversion;
         set.spooler = &m_spooler;
         set.queueSetup = &m_spooler;
         set.clock = &m_clock;
@@ -51,7 +49,6 @@ class CCupsServices {
   private:
     CStandInProfileService m_profile;
     CPosixProgramPathService m_programPath;
-    CStandInTextConversionService m_textConversion;
     CCupsSpoolerService m_spooler;
     CSystemClockService m_clock;
     CPosixFileStoreService m_fileStore;
