@@ -5,6 +5,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <utility>
 
 #include "console/command_line.h"
 #include "console/exit_codes.h"
@@ -15,8 +16,11 @@
 #include "install/finish_run.h"
 #include "install/installed_queues.h"
 #include "install/queue_install.h"
+#include "install/queue_restore.h"
+#include "install/unfinished_runs.h"
 #include "install/setup_folder_check.h"
 #include "platform/clock_service.h"
+#include "platform/file_store_service.h"
 #include "platform/install_record_service.h"
 #include "platform/log_sink.h"
 #include "platform/native_path.h"
@@ -24,6 +28,7 @@
 #include "platform/services.h"
 #include "platform/session_service.h"
 #include "platform/spooler_service.h"
+#include "platform/standin/wide_text.h"
 #include "setupdata/bounded_text.h"
 #include "setupdata/setup_context.h"
 
@@ -59,27 +64,60 @@ class CConsoleRun {
     // The port of an install without --port: on Windows the connected printer's, else LPT1:;
     // on CUPS the connected printer's device URI, else none (false, with the exit code).
     bool DefaultPort(std::wstring& port, Outcome& exit);
-    // A printer installed as asked already: on Windows by its install record, on CUPS by the
-    // queue itself.
+    // A printer installed as asked already: on Windows by its install record and its queue, on
+    // CUPS by the queue itself.
     bool InstalledAsAsked(const std::wstring& port, const std::wstring& version);
-    // The outcome of a run that changed printers: a failure that the print system refused for
-    // want of rights since `refusals` is kNotAuthorized, with advice.
-    Outcome Changed(bool done, uint32_t refusals, Outcome failure);
     // The printer's name as the user knows it (on CUPS the queue's description).
     std::wstring PrinterName() const;
 
     // The setup folder: --setup-folder, else the program's own. False (with the message and
     // exit code in `exit`) when its printer information file is missing.
     bool UseSetupFolder(Outcome& exit);
-    // The chosen model's printer name into the setup record. False with the exit code.
-    bool ChooseModel(Outcome& exit);
+    // The chosen model's printer name into the setup record; with `needsFamily`, only a printer
+    // the setup data gives a driver family, since nothing can be installed without one. False
+    // with the exit code.
+    bool ChooseModel(Outcome& exit, bool needsFamily = false);
     bool Elevated(Outcome& exit);
-    // Ends a Finish run, copying its log to --log when asked.
-    Outcome EndRun(CFinishRun& run, int32_t result, Outcome exit);
-    // Ends a run that could not begin: another run holds the lock, or the lock cannot be had.
-    Outcome NotBegun(CFinishRun& run);
     std::wstring DriverVersion() const;
     void Print(const std::wstring& text, const JsonText& json);
+
+    // What a changing command did, for its last words: a line of text, or with --json one line
+    // of JSON that a configuration-management engine acts on instead.
+    struct Change {
+        Change(bool changed_, std::wstring outcome_, std::wstring port_ = {},
+               std::wstring backup_ = {})
+            : changed(changed_),
+              outcome(std::move(outcome_)),
+              port(std::move(port_)),
+              backup(std::move(backup_)) {}
+        bool changed;
+        std::wstring outcome;  // "installed", "unchanged", "removed", "restored", "failed", ...
+        std::wstring port;
+        std::wstring backup;
+    };
+    // Says what a changing command did or, with --dry-run, would do, and returns `exit`.
+    Outcome Report(const std::wstring& text, const Change& change, Outcome exit);
+    // Starts the run of a changing command: no stop asked for, the lock taken, the log opened,
+    // unfinished runs repaired (said on standard error). False with the exit code.
+    bool BeginRun(CFinishRun& run, CFinishRun::Needs needs, Outcome& exit);
+    // The outcome of a failed step of `run`: kNotAuthorized, with advice, when the system
+    // refused that very step for want of rights; otherwise `failure`.
+    Outcome Failed(const CFinishRun& run, Outcome failure);
+    // Ends a run with the command's result line, copying its log to --log when asked.
+    Outcome EndRun(CFinishRun& run, bool succeeded, const std::wstring& result, Outcome exit);
+    // Keeps the install record true to the queue: a record whose queue is gone is deleted.
+    void ForgetRecordWithoutQueue();
+
+    // --dry-run: what the run would do, from looks alone (no lock, no log, no file).
+    bool DryRun() const { return m_call.Has(L"--dry-run"); }
+    // A line of the plan: on standard output, or beside the JSON on standard error.
+    void Say(const std::wstring& line);
+    void PlanRepairs();
+    Outcome PlanInstall(const std::wstring& port);
+    Outcome PlanRemove();
+    Outcome PlanRestore();
+    // Says on standard error that a run was stopped dead and waits for its repair.
+    void MentionUnfinishedRuns();
 
     const ConsoleCall& m_call;
     IConsoleHost& m_host;
@@ -115,15 +153,64 @@ std::wstring CConsoleRun::PrinterName() const {
     return m_queueInstall != nullptr ? m_queueInstall->PrinterName() : m_setup.printerName;
 }
 
-Outcome CConsoleRun::Changed(bool done, uint32_t refusals, Outcome failure) {
-    if (done)
-        return Outcome::kSuccess;
-    if (PlatformRefusalCount() == refusals)
+Outcome CConsoleRun::Failed(const CFinishRun& run, Outcome failure) {
+    if (!run.FailureWasRefusal())
         return failure;
-    m_host.Err(
-        L"The print system refused the change for want of rights: run it as root, or as a "
-        L"member of the group the print system lets administer printers (lpadmin).");
+    m_host.Err(m_cups ? L"The print system refused the change for want of rights: run it as root, "
+                        L"or as a member of the group the print system lets administer printers "
+                        L"(lpadmin)."
+                      : L"The spooler refused the change for want of rights: run it from an "
+                        L"elevated prompt, or as SYSTEM.");
     return Outcome::kNotAuthorized;
+}
+
+Outcome CConsoleRun::Report(const std::wstring& text, const Change& change, Outcome exit) {
+    if (!m_call.json) {
+        if (!text.empty())
+            m_host.Out(text);
+        return exit;
+    }
+    JsonText json;
+    json.Add(L"changed", change.changed);
+    if (DryRun())
+        json.Add(L"dryRun", true);
+    if (m_call.command != L"restore") {
+        json.Add(L"printer", PrinterName());
+        json.Add(L"queue", std::wstring(m_setup.printerName));
+    }
+    json.Add(L"port", change.port);
+    json.Add(L"backup", change.backup);
+    json.Add(L"outcome", change.outcome);
+    m_host.Out(json.Text());
+    return exit;
+}
+
+bool CConsoleRun::BeginRun(CFinishRun& run, CFinishRun::Needs needs, Outcome& exit) {
+    // A stop asked for before anything started leaves everything as it is.
+    if (m_host.StopRequested()) {
+        m_host.Err(L"Stopped on request; nothing was touched.");
+        exit = Report(L"", {false, L"cancelled"}, Outcome::kCancelled);
+        return false;
+    }
+    run.SetStopCheck([this] { return m_host.StopRequested(); });
+    if (!run.Begin(needs)) {
+        if (run.LockBusy()) {
+            m_host.Err(
+                L"Another setup of Korvel printers is running; try again when it has ended. "
+                L"Nothing was touched, and no log was written.");
+            exit = Report(L"", {false, L"busy"}, Outcome::kAnotherInstall);
+        } else {
+            m_host.Err(
+                L"The setup could not begin: the setup lock could not be had, or the run "
+                L"lacks a printer or port; nothing was touched.");
+            exit = Report(L"", {false, L"failed"}, Outcome::kInstallFailed);
+        }
+        run.End(false, L"not begun");
+        return false;
+    }
+    for (const std::wstring& repair : run.Repairs())
+        m_host.Err(repair);
+    return true;
 }
 
 Outcome CConsoleRun::Run() {
@@ -168,7 +255,7 @@ bool CConsoleRun::UseSetupFolder(Outcome& exit) {
     return true;
 }
 
-bool CConsoleRun::ChooseModel(Outcome& exit) {
+bool CConsoleRun::ChooseModel(Outcome& exit, bool needsFamily) {
     const std::wstring model = m_call.Value(L"--model");
     wchar_t printer[SetupContext::kPathWidth] = {};
     if (m_setup.LookUpPrinterName(model.c_str(), printer, SetupContext::kPathWidth) == 0 ||
@@ -179,6 +266,12 @@ bool CConsoleRun::ChooseModel(Outcome& exit) {
         return false;
     }
     m_setup.ResolveDriverInfPath();
+    if (needsFamily && m_setup.GetPrinterType(printer) < 0) {
+        m_host.Err(std::wstring(L"The setup data gives no driver family for ") + printer +
+                   L"; nothing was touched.");
+        exit = Outcome::kMissingSetup;
+        return false;
+    }
     if (!m_cups)
         return true;
     const std::wstring queue = CQueueInstall::QueueNameOf(printer);
@@ -208,8 +301,9 @@ void CConsoleRun::Print(const std::wstring& text, const JsonText& json) {
     m_host.Out(m_call.json ? json.Text() : text);
 }
 
-Outcome CConsoleRun::EndRun(CFinishRun& run, int32_t result, Outcome exit) {
-    run.End(result);
+Outcome CConsoleRun::EndRun(CFinishRun& run, bool succeeded, const std::wstring& result,
+                            Outcome exit) {
+    run.End(succeeded, result);
     const std::wstring logFile = m_call.Value(L"--log");
     if (!logFile.empty()) {
         std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(
@@ -221,13 +315,14 @@ Outcome CConsoleRun::EndRun(CFinishRun& run, int32_t result, Outcome exit) {
     return exit;
 }
 
-Outcome CConsoleRun::NotBegun(CFinishRun& run) {
-    if (run.LockBusy()) {
-        m_host.Err(L"Another setup of Korvel printers is running; try again when it has ended.");
-        return EndRun(run, 0, Outcome::kAnotherInstall);
+void CConsoleRun::ForgetRecordWithoutQueue() {
+    IInstallRecordService* records = Services().installRecords;
+    QueueState state;
+    if (records != nullptr &&
+        LookUpInstalledQueue(m_setup.printerName, state) == QueueLookup::kAbsent &&
+        !records->Delete(m_setup.printerName)) {
+        LogFailure(L"Could not delete the install record of " + std::wstring(m_setup.printerName));
     }
-    m_host.Err(L"The setup could not begin; the log says why.");
-    return EndRun(run, 0, Outcome::kInstallFailed);
 }
 
 Outcome CConsoleRun::Detect() {
@@ -358,7 +453,7 @@ std::wstring CConsoleRun::DriverVersion() const {
 
 Outcome CConsoleRun::Install() {
     Outcome exit = Outcome::kSuccess;
-    if (!Elevated(exit) || !UseSetupFolder(exit) || !ChooseModel(exit))
+    if (!Elevated(exit) || !UseSetupFolder(exit) || !ChooseModel(exit, true))
         return exit;
     std::wstring port = m_call.Value(L"--port");
     if (port.empty() && !DefaultPort(port, exit))
@@ -374,31 +469,37 @@ Outcome CConsoleRun::Install() {
     // as asked is left alone.
     const std::wstring version = DriverVersion();
     if (!m_call.Has(L"--force") && InstalledAsAsked(port, version)) {
-        m_host.Out(PrinterName() + L" is installed on " + port +
-                   L" already; nothing to do (--force installs it again).");
-        return Outcome::kSuccess;
+        if (DryRun())
+            PlanRepairs();
+        return Report(PrinterName() + L" is installed on " + port +
+                          L" already; nothing to do (--force installs it again).",
+                      {false, L"unchanged", port}, Outcome::kSuccess);
     }
+    if (DryRun())
+        return PlanInstall(port);
 
-    const uint32_t refusals = PlatformRefusalCount();
     CFinishRun run(m_setup, kProgram, 0, m_queueInstall.get());
-    if (!run.Begin())
-        return NotBegun(run);
+    if (!BeginRun(run, CFinishRun::Needs::kPrinterAndPort, exit))
+        return exit;
     if (run.CheckExisting())
         run.Remove();
-    if (m_host.StopRequested()) {
-        LogLine(LogLevel::kWarning, L"Stopped on request before the install.");
-        run.Restore();
-        m_host.Err(L"Stopped on request; the replaced queues are back.");
-        return EndRun(run, 0, Outcome::kCancelled);
-    }
     const int32_t result = run.Install();
     if (result != 0)
         run.ApplyOptions();
     else
         run.Restore();
     if (result == 0) {
-        m_host.Err(L"The printer " + PrinterName() + L" was not installed; the log says why.");
-        return EndRun(run, 0, Changed(false, refusals, Outcome::kInstallFailed));
+        ForgetRecordWithoutQueue();
+        const bool cancelled = run.Cancelled();
+        m_host.Err(cancelled ? L"Stopped on request; the replaced queues are back."
+                             : L"The printer " + PrinterName() + L" was not installed; the log (" +
+                                   run.LogPath() + L") says why.");
+        const Outcome failure =
+            cancelled ? Outcome::kCancelled : Failed(run, Outcome::kInstallFailed);
+        return EndRun(
+            run, false, cancelled ? L"cancelled" : L"not installed",
+            Report(L"", {false, cancelled ? L"cancelled" : L"failed", port, run.BackupPath()},
+                   failure));
     }
     IClockService* clock = Services().clock;
     const LocalTime now = clock != nullptr ? clock->Now() : LocalTime{};
@@ -409,9 +510,11 @@ Outcome CConsoleRun::Install() {
     if (records != nullptr &&
         !records->Write({m_setup.printerName, m_call.Value(L"--model"), port, version, stamp}))
         LogFailure(L"Could not write the install record");
-    m_host.Out(L"Installed " + PrinterName() + L" on " + port +
-               (m_cups ? std::wstring(L" as the queue ") + m_setup.printerName : L"") + L".");
-    return EndRun(run, 1, Outcome::kSuccess);
+    return EndRun(
+        run, true, L"installed",
+        Report(L"Installed " + PrinterName() + L" on " + port +
+                   (m_cups ? std::wstring(L" as the queue ") + m_setup.printerName : L"") + L".",
+               {true, L"installed", port, run.BackupPath()}, Outcome::kSuccess));
 }
 
 bool CConsoleRun::DefaultPort(std::wstring& port, Outcome& exit) {
@@ -448,20 +551,19 @@ bool CConsoleRun::InstalledAsAsked(const std::wstring& port, const std::wstring&
 
 Outcome CConsoleRun::Stage() {
     Outcome exit = Outcome::kSuccess;
-    if (!Elevated(exit) || !UseSetupFolder(exit) || !ChooseModel(exit))
+    if (!Elevated(exit) || !UseSetupFolder(exit) || !ChooseModel(exit, true))
         return exit;
-    if (m_setup.GetPrinterType(m_setup.printerName) < 0) {
-        m_host.Err(std::wstring(L"The setup data gives no driver family for ") +
-                   m_setup.printerName + L".");
-        return Outcome::kMissingSetup;
-    }
+    // A changing run like any other: under the lock, after the repair of a run stopped dead.
+    CFinishRun run(m_setup, kProgram);
+    if (!BeginRun(run, CFinishRun::Needs::kPrinter, exit))
+        return exit;
     if (!StageModelDriver(m_setup)) {
         m_host.Err(std::wstring(L"The driver package ") + m_setup.driverInfPath +
                    L" could not be put into the driver store.");
-        return Outcome::kInstallFailed;
+        return EndRun(run, false, L"not staged", Outcome::kInstallFailed);
     }
     m_host.Out(std::wstring(L"Staged ") + m_setup.driverInfPath + L".");
-    return Outcome::kSuccess;
+    return EndRun(run, true, L"staged", Outcome::kSuccess);
 }
 
 Outcome CConsoleRun::Default() {
@@ -472,59 +574,225 @@ Outcome CConsoleRun::Default() {
         m_host.Err(std::wstring(L"No printer named ") + m_setup.printerName + L" is installed.");
         return Outcome::kFailed;
     }
-    m_setup.SetMakeDefault(1);
-    if (m_queueInstall != nullptr) {
-        // The scheduler's default, for every user without one of their own (lpoptions -d).
-        const uint32_t refusals = PlatformRefusalCount();
-        if (!m_queueInstall->MakeDefault(m_setup)) {
-            m_host.Err(std::wstring(L"The print system did not make ") + m_setup.printerName +
-                       L" the default printer.");
-            return Changed(false, refusals, Outcome::kFailed);
-        }
-    } else if (m_setup.MakeDefaultPrinter(nullptr) == 0) {
-        m_host.Err(L"The default-printer command could not be started.");
-        return Outcome::kFailed;
+    const std::wstring made = std::wstring(m_setup.printerName) + L" the default printer";
+    if (LookUpDefaultPrinter(m_setup.printerName) == QueueLookup::kPresent)
+        return Report(PrinterName() + L" is the default printer already; nothing to do.",
+                      {false, L"unchanged"}, Outcome::kSuccess);
+    if (DryRun()) {
+        if (m_cups)
+            PlanRepairs();
+        return Report(L"Would make " + made + L".", {true, L"madeDefault"}, Outcome::kSuccess);
     }
-    m_host.Out(std::wstring(L"Made ") + m_setup.printerName + L" the default printer.");
-    return Outcome::kSuccess;
+    // On CUPS the scheduler's default, for every user without one of their own (lpoptions -d),
+    // changed under the lock like every change. On Windows the running user's own default, in
+    // the user's context, which can read no backup and needs no lock.
+    std::unique_ptr<CFinishRun> run;
+    if (m_cups) {
+        run = std::make_unique<CFinishRun>(m_setup, kProgram);
+        if (!BeginRun(*run, CFinishRun::Needs::kPrinter, exit))
+            return exit;
+    }
+    m_setup.SetMakeDefault(1);
+    const bool asked = m_queueInstall != nullptr ? m_queueInstall->MakeDefault(m_setup)
+                                                 : m_setup.MakeDefaultPrinter(nullptr) != 0;
+    // Only a look afterwards tells: the printer UI's command says nothing of what it did.
+    const bool confirmed =
+        asked && LookUpDefaultPrinter(m_setup.printerName) == QueueLookup::kPresent;
+    if (!confirmed) {
+        m_host.Err(std::wstring(L"The print system did not make ") + made + L".");
+        const Outcome failure = run != nullptr ? Failed(*run, Outcome::kFailed) : Outcome::kFailed;
+        Report(L"", {false, L"failed"}, failure);
+        return run != nullptr ? EndRun(*run, false, L"not made the default", failure) : failure;
+    }
+    Report(L"Made " + made + L".", {true, L"madeDefault"}, Outcome::kSuccess);
+    return run != nullptr ? EndRun(*run, true, L"made the default", Outcome::kSuccess)
+                          : Outcome::kSuccess;
+}
+
+void CConsoleRun::Say(const std::wstring& line) {
+    // With --json, standard output holds the one line of JSON.
+    if (m_call.json)
+        m_host.Err(line);
+    else
+        m_host.Out(line);
+}
+
+void CConsoleRun::PlanRepairs() {
+    std::vector<UnfinishedRun> runs;
+    FindUnfinishedRuns(runs);
+    for (const UnfinishedRun& run : runs) {
+        for (const CQueueBackup::Entry* entry : QueuesToRepair(run.backup)) {
+            Say(L"Would first make the queue " + entry->record.name +
+                L" again, removed by a run that was stopped before it ended (" + run.path + L").");
+        }
+    }
+}
+
+Outcome CConsoleRun::PlanInstall(const std::wstring& port) {
+    PlanRepairs();
+    StringList queues;
+    if (m_setup.ListPrinters(m_setup.printerName, queues) < 0) {
+        m_host.Err(L"The spooler's queues could not be listed.");
+        return Report(L"", {false, L"failed", port}, Outcome::kInstallFailed);
+    }
+    bool replacesDefault = false;
+    for (const std::wstring& queue : queues) {
+        Say(L"Would save and replace the queue " + queue + L".");
+        replacesDefault =
+            replacesDefault || LookUpDefaultPrinter(queue.c_str()) == QueueLookup::kPresent;
+    }
+    const std::wstring driver = m_queueInstall != nullptr ? m_queueInstall->DriverFor(m_setup)
+                                                          : std::wstring(m_setup.driverInfPath);
+    Say(L"Would install " + PrinterName() + L" on " + port + L" with the driver " + driver + L".");
+    if (m_setup.GetMakeDefault() != 0 || replacesDefault)
+        Say(L"Would make it the default printer.");
+    if (m_setup.GetPrintTestPage() != 0)
+        Say(L"Would print a test page.");
+    return Report(L"", {true, L"installed", port}, Outcome::kSuccess);
+}
+
+Outcome CConsoleRun::PlanRemove() {
+    PlanRepairs();
+    StringList queues;
+    const int32_t count = m_setup.ListPrinters(m_setup.printerName, queues);
+    if (count < 0) {
+        m_host.Err(L"The spooler's queues could not be listed.");
+        return Report(L"", {false, L"failed"}, Outcome::kInstallFailed);
+    }
+    for (const std::wstring& queue : queues)
+        Say(L"Would save and remove the queue " + queue + L".");
+    return Report(count == 0 ? L"No queue of " + std::wstring(m_setup.printerName) +
+                                   L" is installed; nothing to do."
+                             : L"",
+                  {count > 0, count > 0 ? L"removed" : L"unchanged"}, Outcome::kSuccess);
+}
+
+Outcome CConsoleRun::PlanRestore() {
+    PlanRepairs();
+    IFileStoreService* store = Services().fileStore;
+    StringList files;
+    std::wstring file = m_call.arguments.empty() ? L"" : m_call.arguments[0];
+    if (file.empty() && store != nullptr && store->ListFiles(CFinishRun::kBackupFolder, files)) {
+        for (const std::wstring& name : files)
+            file = IsBackupFileName(name) ? name : file;
+    }
+    std::string text;
+    CQueueBackup backup;
+    if (store == nullptr || file.empty() ||
+        !store->ReadFile(CFinishRun::kBackupFolder, file.c_str(), text) ||
+        !CQueueBackup::Parse(text, backup)) {
+        m_host.Err(L"The backup file " + file + L" could not be read.");
+        return Report(L"", {false, L"failed"}, Outcome::kInstallFailed);
+    }
+    bool changes = false;
+    bool whole = true;
+    for (const CQueueBackup::Entry& entry : backup.entries) {
+        QueueRecord installed;
+        const std::wstring& name = entry.record.name;
+        switch (MatchSavedQueue(entry.record, installed)) {
+            case SavedQueueMatch::kAsSaved:
+                Say(name + L": installed as it was saved already.");
+                break;
+            case SavedQueueMatch::kGone:
+                Say(L"Would make the queue " + name + L" again.");
+                changes = true;
+                break;
+            case SavedQueueMatch::kDiffers:
+                whole = whole && m_call.Has(L"--force");
+                changes = changes || m_call.Has(L"--force");
+                Say(m_call.Has(L"--force")
+                        ? L"Would save the queue " + name + L" installed now and replace it."
+                        : name +
+                              L": a queue of this name with other settings is installed; it "
+                              L"would be kept (--force replaces it).");
+                break;
+            case SavedQueueMatch::kUnknown:
+                whole = false;
+                Say(name + L": could not be looked at.");
+                break;
+        }
+    }
+    const std::wstring path = store->PathOf(CFinishRun::kBackupFolder, file.c_str());
+    return Report(L"",
+                  {changes, whole ? (changes ? L"restored" : L"unchanged") : L"failed", L"", path},
+                  whole ? Outcome::kSuccess : Outcome::kInstallFailed);
 }
 
 Outcome CConsoleRun::Remove() {
     Outcome exit = Outcome::kSuccess;
     if (!Elevated(exit) || !UseSetupFolder(exit) || !ChooseModel(exit))
         return exit;
-    const uint32_t refusals = PlatformRefusalCount();
+    if (DryRun())
+        return PlanRemove();
     CFinishRun run(m_setup, kProgram);
-    if (!run.Begin(CFinishRun::Needs::kPrinter))
-        return NotBegun(run);
+    if (!BeginRun(run, CFinishRun::Needs::kPrinter, exit))
+        return exit;
     run.Remove();
     if (!run.ConfirmRemoval()) {
-        m_host.Err(L"A queue could not be saved, so it was kept; the log says why.");
-        return EndRun(run, 0, Changed(false, refusals, Outcome::kInstallFailed));
+        const bool cancelled = run.Cancelled();
+        m_host.Err(std::wstring(cancelled ? L"Stopped on request; " : L"") +
+                   L"Not every queue of " + m_setup.printerName + L" was removed; the log (" +
+                   run.LogPath() + L") says why.");
+        const Outcome failure =
+            cancelled ? Outcome::kCancelled : Failed(run, Outcome::kInstallFailed);
+        return EndRun(run, false, L"not removed",
+                      Report(L"",
+                             {!run.BackupPath().empty(), cancelled ? L"cancelled" : L"failed", L"",
+                              run.BackupPath()},
+                             failure));
     }
+    // Only now, with no queue of the name left, does the install record go: detection rules
+    // read it as "installed".
     if (IInstallRecordService* records = Services().installRecords)
         records->Delete(m_setup.printerName);
-    m_host.Out(std::wstring(L"Removed the queues of ") + m_setup.printerName +
-               (run.BackupPath().empty() ? L"." : L", saved in " + run.BackupPath() + L"."));
-    return EndRun(run, 1, Outcome::kSuccess);
+    const bool removed = !run.BackupPath().empty();
+    return EndRun(run, true, L"removed",
+                  Report(removed ? L"Removed the queues of " + std::wstring(m_setup.printerName) +
+                                       L", saved in " + run.BackupPath() + L"."
+                                 : L"No queue of " + std::wstring(m_setup.printerName) +
+                                       L" is installed; nothing to do.",
+                         {removed, removed ? L"removed" : L"unchanged", L"", run.BackupPath()},
+                         Outcome::kSuccess));
 }
 
 Outcome CConsoleRun::Restore() {
     Outcome exit = Outcome::kSuccess;
     if (!Elevated(exit))
         return exit;
+    if (DryRun())
+        return PlanRestore();
     // A restore needs no printer of the setup data, only the lock.
-    const uint32_t refusals = PlatformRefusalCount();
     CFinishRun run(m_setup, kProgram);
-    if (!run.Begin(CFinishRun::Needs::kNothing))
-        return NotBegun(run);
+    if (!BeginRun(run, CFinishRun::Needs::kNothing, exit))
+        return exit;
     const std::wstring file = m_call.arguments.empty() ? L"" : m_call.arguments[0];
-    if (!run.RestoreFile(file)) {
-        m_host.Err(L"Not every queue of the backup came back; the log says why.");
-        return EndRun(run, 0, Changed(false, refusals, Outcome::kInstallFailed));
+    const bool whole = run.RestoreFile(file, m_call.Has(L"--force"));
+    using Fate = CFinishRun::RestoredQueue::Fate;
+    bool changed = false;
+    for (const CFinishRun::RestoredQueue& queue : run.RestoredQueues()) {
+        changed = changed || queue.fate == Fate::kMadeAgain || queue.fate == Fate::kReplaced;
+        const wchar_t* fate =
+            queue.fate == Fate::kMadeAgain  ? L"made again as it was saved."
+            : queue.fate == Fate::kAsSaved  ? L"installed as it was saved already."
+            : queue.fate == Fate::kReplaced ? L"replaced the queue of its name, which was saved."
+            : queue.fate == Fate::kDiffers
+                ? L"a queue of this name with other settings is installed; kept (--force "
+                  L"replaces it, saved first)."
+                : L"not made again; the log says why.";
+        if (!m_call.json)
+            m_host.Out(queue.name + L": " + fate);
     }
-    m_host.Out(L"Restored the queues of " + run.BackupPath() + L".");
-    return EndRun(run, 1, Outcome::kSuccess);
+    if (!whole) {
+        m_host.Err(L"Not every queue of the backup is installed as it was saved; the log (" +
+                   run.LogPath() + L") says why.");
+        return EndRun(run, false, L"not restored",
+                      Report(L"", {changed, L"failed", L"", run.BackupPath()},
+                             Failed(run, Outcome::kInstallFailed)));
+    }
+    return EndRun(
+        run, true, L"restored",
+        Report(L"", {changed, changed ? L"restored" : L"unchanged", L"", run.BackupPath()},
+               Outcome::kSuccess));
 }
 
 Outcome CConsoleRun::Status() {
@@ -533,6 +801,8 @@ Outcome CConsoleRun::Status() {
         return exit;
     // Detection scripts read "installed" from a line on standard output and "not installed"
     // from none, both with exit code 0; any other code means the look itself failed.
+    // Backups are only readable with the rights that wrote them: without, nothing is said.
+    MentionUnfinishedRuns();
     QueueState state;
     switch (LookUpInstalledQueue(m_setup.printerName, state)) {
         case QueueLookup::kPresent:
@@ -557,6 +827,15 @@ Outcome CConsoleRun::Status() {
     }
     m_host.Err(L"The spooler could not be asked.");
     return Outcome::kFailed;
+}
+
+void CConsoleRun::MentionUnfinishedRuns() {
+    std::vector<UnfinishedRun> runs;
+    FindUnfinishedRuns(runs);
+    for (const UnfinishedRun& run : runs) {
+        m_host.Err(L"An earlier setup run was stopped before it ended (" + run.path +
+                   L"); the next install, remove or restore repairs it.");
+    }
 }
 
 Outcome CConsoleRun::Validate() {
@@ -586,91 +865,6 @@ Outcome CConsoleRun::Validate() {
 
 }  // namespace
 
-namespace {
-
-// The commands both systems have alike, and the options, in --help.
-constexpr wchar_t kCommonCommands[] =
-    LR"(
-  restore [BACKUP]            makes the queues of a backup file again (the newest without one)
-  status --model M            one line when the printer is installed, none when it is not
-  validate [DIR]              checks a setup folder and lists every finding
-
-Options:
-  --setup-folder DIR          the setup folder (default: the folder of this program)
-  --log FILE                  also append the run's log to FILE
-  --json                      machine output for detect, models, ports, status, validate
-  --help, --version
-
-)";
-
-constexpr wchar_t kLinuxCommands[] =
-    LR"(pavonis: installs Korvel printers in CUPS without a window, for configuration management
-and scripts.
-
-Usage: pavonis COMMAND [OPTIONS]
-
-Commands:
-  detect                      the connected supported USB printer, as CUPS's usb backend finds it
-  models [--series NAME]      series and models, with printer name, family and driver INF
-  ports                       the usb backend's device URIs (any CUPS device URI is accepted)
-  install --model M [--port URI] [--no-default] [--test-page] [--force]
-                              replaces the printer's queue (saved first), named after the printer
-                              without blanks (Korvel_RV-90 for "Korvel RV-90"), with the setup
-                              folder's PPD for its family or else the ESC/P driver CUPS ships,
-                              on the connected printer without --port; unless --no-default the
-                              scheduler's default; a queue as asked already is left alone unless
-                              --force
-  default --model M           makes the printer's queue the scheduler's default
-  remove --model M            removes the printer's queue, saved first)";
-
-constexpr wchar_t kLinuxNotes[] =
-    LR"(The scheduler is the one every CUPS client finds (CUPS_SERVER, client.conf, the local socket).
-Changing printers needs root or a member of the lpadmin group.
-
-Exit codes (sysexits): 0 success; 1 the install, removal or restore failed, or a reading command
-could not look; 64 bad arguments, or install without --port with no printer connected; 65 validate
-found faults; 66 setup folder or file missing; 69 a command this system lacks; 75 another setup of
-Korvel printers is running; 77 the print system refused the change for want of rights; 130
-cancelled.
-Logs: /var/log/korvel-setup, backups of replaced queues: /var/lib/korvel-setup (for others than
-root ~/.local/state/korvel-setup; $LOGS_DIRECTORY and $STATE_DIRECTORY when those are set).)";
-
-constexpr wchar_t kWindowsCommands[] =
-    LR"(pavonis: installs Korvel printers without a window, for deployment engines and scripts.
-
-Usage: pavonis COMMAND [OPTIONS]
-
-Commands:
-  detect                      the connected supported USB printer, or that there is none
-  models [--series NAME]      series and models, with printer name, family and driver INF
-  ports                       the spooler's ports, in its order
-  install --model M [--port P] [--no-default] [--test-page] [--force]
-                              removes the printer's old queues (saved first), installs it and,
-                              unless --no-default, makes it the default printer; a printer
-                              installed as asked already is left alone unless --force
-  stage --model M             puts the model's driver package into the driver store, so that
-                              Plug and Play installs it when the printer is plugged in
-  default --model M           makes the installed printer the current user's default
-  remove --model M            removes the printer's queues, saved first)";
-
-constexpr wchar_t kWindowsNotes[] =
-    LR"(The default printer belongs to each user. Deployment engines install as SYSTEM, whose default is
-nobody's: run "pavonis default --model M" in the user's context (an Intune user assignment, a logon
-script) to make the printer the user's default.
-
-Exit codes: 0 success; 1 a reading command failed, or validate found faults; 2 setup folder or file
-missing; 5 not run as administrator; 87 bad arguments; 1602 cancelled; 1603 install, removal or
-restore failed; 1618 another setup of Korvel printers is running.
-Logs: %ProgramData%\Korvel Setup\Logs. Backups of replaced queues: %ProgramData%\Korvel Setup\Backups.)";
-
-}  // namespace
-
-std::wstring ConsoleHelp(ConsolePlatform platform) {
-    const bool windows = platform == ConsolePlatform::kWindows;
-    return std::wstring(windows ? kWindowsCommands : kLinuxCommands) + kCommonCommands +
-           (windows ? kWindowsNotes : kLinuxNotes);
-}
-
 int RunConsoleProgram(const std::vector<std::wstring>& arguments, IConsoleHost& host) {
     ConsoleCall call;
     std::wstring message;
@@ -689,5 +883,12 @@ int RunConsoleProgram(const std::vector<std::wstring>& arguments, IConsoleHost& 
         host.Out(kVersion);
         return exitCode(Outcome::kSuccess);
     }
-    return exitCode(CConsoleRun(call, host).Run());
+    // Whatever goes wrong, the caller gets an exit code and a message, never an aborted process:
+    // a run stopped half-way is repaired by the next one, from its journal.
+    try {
+        return exitCode(CConsoleRun(call, host).Run());
+    } catch (const std::exception& error) {
+        host.Err(L"The run ended on an unexpected error: " + DecodeUtf8(error.what()));
+    }
+    return exitCode(Outcome::kFailed);
 }

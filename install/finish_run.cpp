@@ -1,8 +1,11 @@
 #include "install/finish_run.h"
 
+#include <algorithm>
 #include <utility>
 
+#include "install/queue_restore.h"
 #include "install/time_stamp.h"
+#include "install/unfinished_runs.h"
 #include "platform/clock_service.h"
 #include "platform/file_store_service.h"
 #include "platform/platform_failure.h"
@@ -21,6 +24,15 @@ const wchar_t* YesNo(bool value) {
     return value ? L"yes" : L"no";
 }
 
+// Whether a step met a refusal for want of rights among the failures it logged itself.
+class CStepRefusals {
+  public:
+    bool Any() const { return LoggedRefusalCount() != m_start; }
+
+  private:
+    uint32_t m_start = LoggedRefusalCount();
+};
+
 }  // namespace
 
 CFinishRun::CFinishRun(SetupContext& setup, std::wstring component, uint32_t lockWaitMs,
@@ -33,9 +45,25 @@ CFinishRun::~CFinishRun() {
         Services().log = m_previousLog;
 }
 
+void CFinishRun::SetStopCheck(std::function<bool()> stopRequested) {
+    m_stopRequested = std::move(stopRequested);
+}
+
+bool CFinishRun::StopRequested() {
+    if (m_cancelled || !m_stopRequested || !m_stopRequested())
+        return m_cancelled;
+    m_cancelled = true;
+    LogLine(LogLevel::kWarning, L"Stopped on request.");
+    return true;
+}
+
 bool CFinishRun::Begin(Needs needs) {
     // A failure recorded on this thread before the run began belongs to no step of it.
     TakePlatformFailure();
+    // The lock comes first: a run that waits for it or gives up must not rotate away the log of
+    // the run that holds it.
+    if (!TakeLock())
+        return false;
     m_log.Open();
     m_previousLog = std::exchange(Services().log, &m_log);
     m_logInstalled = true;
@@ -51,7 +79,8 @@ bool CFinishRun::Begin(Needs needs) {
         LogLine(LogLevel::kError, L"No printer name or no port was chosen; nothing was touched.");
         return false;
     }
-    return TakeLock();
+    RepairUnfinishedRuns();
+    return true;
 }
 
 bool CFinishRun::TakeLock() {
@@ -65,13 +94,12 @@ bool CFinishRun::TakeLock() {
             return true;
         case LockResult::kBusy:
             m_lockBusy = true;
-            LogLine(LogLevel::kError,
-                    L"Another setup of Korvel printers is running; nothing was touched.");
             return false;
         case LockResult::kFailed:
             break;
     }
-    LogFailure(L"Could not take the setup lock; nothing was touched");
+    // Not logged: without the lock no log may be written; the front end says why.
+    TakePlatformFailure();
     return false;
 }
 
@@ -81,6 +109,54 @@ void CFinishRun::ReleaseLock() {
     m_lockHeld = false;
     if (ISetupLockService* lock = Services().setupLock)
         lock->Release();
+}
+
+void CFinishRun::RepairUnfinishedRuns() {
+    IFileStoreService* store = Services().fileStore;
+    std::vector<UnfinishedRun> runs;
+    if (store == nullptr || !FindUnfinishedRuns(runs))
+        return;
+    for (UnfinishedRun& run : runs) {
+        LogLine(LogLevel::kWarning, L"An earlier run was stopped before it ended: " + run.path +
+                                        L". Putting back what it had removed.");
+        if (RepairRun(run.file, run.backup)) {
+            Info(L"Repaired " + run.path + L".");
+        } else {
+            m_repairs.push_back(
+                L"An earlier run was stopped before it ended, and not every queue "
+                L"it had removed could be made again; they stay saved in " +
+                run.path + L".");
+        }
+    }
+}
+
+bool CFinishRun::RepairRun(const std::wstring& file, CQueueBackup& backup) {
+    const std::vector<const CQueueBackup::Entry*> missing = QueuesToRepair(backup);
+    for (CQueueBackup::Entry& entry : backup.entries) {
+        if (entry.state != BackupState::kSaved && entry.state != BackupState::kRemoved)
+            continue;
+        bool gone = false;
+        for (const CQueueBackup::Entry* m : missing)
+            gone = gone || m == &entry;
+        if (!gone) {
+            // Never deleted, or the new queue of the name was made before the run stopped.
+            entry.state =
+                entry.state == BackupState::kSaved ? BackupState::kKept : BackupState::kReplaced;
+            continue;
+        }
+        if (MakeQueueAgain(entry.record)) {
+            entry.state = BackupState::kRestored;
+            m_repairs.push_back(L"An earlier run was stopped before it ended; the queue " +
+                                entry.record.name + L" it had removed was made again.");
+        }
+    }
+    // A queue whose presence could not be told stays to be repaired by a later run.
+    if (!backup.HoldsUnrestoredQueue())
+        backup.run = RunState::kRepaired;
+    IFileStoreService* store = Services().fileStore;
+    if (!store->WriteFile(kBackupFolder, file.c_str(), backup.Format()))
+        LogFailure(L"Could not mark the backup " + file + L" repaired", LogLevel::kWarning);
+    return backup.run == RunState::kRepaired;
 }
 
 bool CFinishRun::CheckExisting() {
@@ -101,17 +177,24 @@ bool CFinishRun::CheckExisting() {
 }
 
 void CFinishRun::Remove() {
+    const CStepRefusals refusals;
     StringList queues;
     const int32_t count = m_setup.ListPrinters(m_setup.printerName, queues);
-    if (count <= 0)
+    m_listFailed = count < 0;
+    if (count <= 0) {
+        m_refused = m_listFailed && refusals.Any();
         return;
+    }
     Info(L"Queues to replace: " + std::to_wstring(count) + L".");
     ISpoolerService* spooler = Services().spooler;
     for (const std::wstring& queue : queues) {
+        if (StopRequested())
+            return;
         // Without that queue's backup the install will not run, so deleting the rest would only
         // put them at risk: the removal stops here, and the queues removed so far come back.
         if (!SaveQueue(queue)) {
             m_removalFailed = true;
+            m_refused = refusals.Any();
             return;
         }
         m_setup.DeletePrinterAndDriver(queue.c_str());
@@ -121,10 +204,13 @@ void CFinishRun::Remove() {
         const bool kept = spooler->LookUpQueue(queue.c_str(), state) == QueueLookup::kPresent &&
                           !state.pendingDeletion;
         m_backup.entries.back().state = kept ? BackupState::kKept : BackupState::kRemoved;
-        if (kept)
+        if (kept) {
             LogLine(LogLevel::kWarning, L"The queue " + queue + L" is still installed.");
-        else
+            m_removalFailed = true;
+            m_refused = m_refused || refusals.Any();
+        } else {
             Info(L"Removed the queue " + queue + L".");
+        }
         WriteBackup();
     }
 }
@@ -136,6 +222,7 @@ bool CFinishRun::SaveQueue(const std::wstring& queue) {
         LogFailure(L"Could not read the queue " + queue + L" to save it; it is kept");
         return false;
     }
+    m_backup.run = RunState::kBegun;
     m_backup.entries.push_back({std::move(record), BackupState::kSaved});
     if (!WriteBackup()) {
         m_backup.entries.pop_back();
@@ -189,24 +276,42 @@ int32_t CFinishRun::Install() {
         LogLine(LogLevel::kError, L"Not installed: a queue to replace could not be saved.");
         return 0;
     }
+    if (StopRequested())
+        return 0;
     Info(L"Installing.");
+    const CStepRefusals refusals;
     const bool installed =
         m_method != nullptr ? m_method->Install(m_setup) : m_setup.Install() != 0;
-    const int32_t result = installed ? 1 : 0;
-    if (result == 1)
-        SetState(BackupState::kRemoved, BackupState::kReplaced);
-    return result;
+    if (!installed) {
+        m_refused = refusals.Any();
+        return 0;
+    }
+    SetState(BackupState::kRemoved, BackupState::kReplaced);
+    return 1;
 }
 
 void CFinishRun::ApplyOptions() {
+    bool replacedDefault = false;
+    for (const CQueueBackup::Entry& entry : m_backup.entries)
+        replacedDefault = replacedDefault || entry.record.isDefault;
     if (m_method != nullptr) {
         m_method->ApplyOptions(m_setup);
-        return;
+    } else {
+        if (m_setup.GetMakeDefault() != 0)
+            m_setup.MakeDefaultPrinter(nullptr);
+        if (m_setup.GetPrintTestPage() != 0)
+            m_setup.PrintTestPage(nullptr);
     }
-    if (m_setup.GetMakeDefault() != 0)
-        m_setup.MakeDefaultPrinter(nullptr);
-    if (m_setup.GetPrintTestPage() != 0)
-        m_setup.PrintTestPage(nullptr);
+    if (m_setup.GetMakeDefault() != 0 || !replacedDefault)
+        return;
+    ISpoolerService* spooler = Services().spooler;
+    if (spooler != nullptr && spooler->SetDefaultPrinter(m_setup.printerName))
+        Info(std::wstring(L"Made ") + m_setup.printerName +
+             L" the default printer, as the queue it replaced was.");
+    else
+        LogFailure(std::wstring(L"Could not make ") + m_setup.printerName +
+                       L" the default printer, as the queue it replaced was",
+                   LogLevel::kWarning);
 }
 
 void CFinishRun::Restore() {
@@ -215,7 +320,7 @@ void CFinishRun::Restore() {
         if (entry.state != BackupState::kRemoved)
             continue;
         any = true;
-        if (RestoreQueue(entry))
+        if (MakeQueueAgain(entry.record))
             entry.state = BackupState::kRestored;
         else
             LogLine(LogLevel::kError, L"The queue " + entry.record.name +
@@ -224,28 +329,6 @@ void CFinishRun::Restore() {
     }
     if (any)
         WriteBackup();
-}
-
-bool CFinishRun::RestoreQueue(CQueueBackup::Entry& entry) {
-    ISpoolerService* spooler = Services().spooler;
-    const QueueRecord& record = entry.record;
-    if (!spooler->IsDriverInstalled(record.driver.c_str())) {
-        if (!spooler->InstallDriverFromPackage(record)) {
-            LogFailure(L"Could not put the driver " + record.driver + L" back from " +
-                       (record.driverPackage.empty() ? L"the driver store" : record.driverPackage));
-            return false;
-        }
-        Info(L"Put the driver " + record.driver + L" back from " + record.driverPackage + L".");
-    }
-    if (!spooler->AddQueue(record)) {
-        LogFailure(L"Could not make the queue " + record.name + L" again");
-        return false;
-    }
-    Info(L"Made the queue " + record.name + L" again.");
-    if (record.isDefault && !spooler->SetDefaultPrinter(record.name.c_str()))
-        LogFailure(L"Could not make " + record.name + L" the default printer again",
-                   LogLevel::kWarning);
-    return true;
 }
 
 void CFinishRun::SetState(BackupState from, BackupState to) {
@@ -262,10 +345,21 @@ void CFinishRun::SetState(BackupState from, BackupState to) {
 
 bool CFinishRun::ConfirmRemoval() {
     SetState(BackupState::kRemoved, BackupState::kDeleted);
-    return !m_removalFailed;
+    if (m_listFailed || m_removalFailed || m_cancelled)
+        return false;
+    // The last look: a queue of the name that is still listed was not removed, whatever the
+    // steps before said.
+    StringList left;
+    const int32_t count = m_setup.ListPrinters(m_setup.printerName, left);
+    if (count == 0)
+        return true;
+    if (count > 0)
+        LogLine(LogLevel::kError, L"The queue " + left[0] + L" is still installed.");
+    return false;
 }
 
-bool CFinishRun::RestoreFile(const std::wstring& name) {
+bool CFinishRun::RestoreFile(const std::wstring& name, bool force) {
+    const CStepRefusals refusals;
     IFileStoreService* store = Services().fileStore;
     StringList files;
     if (store == nullptr || !store->PrepareFolder(kBackupFolder) ||
@@ -273,6 +367,9 @@ bool CFinishRun::RestoreFile(const std::wstring& name) {
         LogFailure(L"Could not read the backup folder");
         return false;
     }
+    files.erase(std::remove_if(files.begin(), files.end(),
+                               [](const std::wstring& f) { return !IsBackupFileName(f); }),
+                files.end());
     const std::wstring file = name.empty() && !files.empty() ? files.back() : name;
     std::string text;
     CQueueBackup backup;
@@ -281,20 +378,73 @@ bool CFinishRun::RestoreFile(const std::wstring& name) {
         LogFailure(L"Could not read the backup file " + file);
         return false;
     }
-    m_backup = backup;
-    m_backupName = file;
-    m_backupPath = store->PathOf(kBackupFolder, file.c_str());
-    Info(L"Restoring from " + m_backupPath + L".");
-    // Whatever is not installed now comes back; a queue that is there already stays as it is,
-    // and no longer waits to be made again.
-    for (CQueueBackup::Entry& entry : m_backup.entries) {
-        if (m_setup.FindPrinter(entry.record.name.c_str()) == 0)
-            entry.state = BackupState::kRemoved;
-        else if (entry.state == BackupState::kSaved || entry.state == BackupState::kRemoved)
-            entry.state = BackupState::kKept;
+    const std::wstring path = store->PathOf(kBackupFolder, file.c_str());
+    Info(L"Restoring from " + path + L".");
+    bool whole = true;
+    for (CQueueBackup::Entry& entry : backup.entries) {
+        ReplaceFromBackup(entry, force);
+        const RestoredQueue::Fate fate = m_restored.back().fate;
+        whole = whole && fate != RestoredQueue::Fate::kDiffers &&
+                fate != RestoredQueue::Fate::kNotMadeAgain;
     }
-    Restore();
-    return !m_backup.HoldsUnrestoredQueue();
+    // The file read is left as it was: it stays the record of the run that wrote it, and a
+    // queue saved by this restore is in this run's own backup.
+    m_refused = !whole && refusals.Any();
+    return whole;
+}
+
+void CFinishRun::ReplaceFromBackup(CQueueBackup::Entry& entry, bool force) {
+    using Fate = RestoredQueue::Fate;
+    const QueueRecord& saved = entry.record;
+    QueueRecord installed;
+    Fate fate = Fate::kNotMadeAgain;
+    switch (MatchSavedQueue(saved, installed)) {
+        case SavedQueueMatch::kAsSaved: {
+            fate = Fate::kAsSaved;
+            ISpoolerService* spooler = Services().spooler;
+            if (saved.isDefault && !installed.isDefault &&
+                !spooler->SetDefaultPrinter(saved.name.c_str()))
+                LogFailure(L"Could not make " + saved.name + L" the default printer again",
+                           LogLevel::kWarning);
+            Info(L"The queue " + saved.name + L" is installed as saved.");
+            break;
+        }
+        case SavedQueueMatch::kGone:
+            fate = MakeQueueAgain(saved) ? Fate::kMadeAgain : Fate::kNotMadeAgain;
+            break;
+        case SavedQueueMatch::kDiffers:
+            if (!force) {
+                fate = Fate::kDiffers;
+                LogLine(LogLevel::kWarning, L"A queue named " + saved.name +
+                                                L" with other settings is installed; it is kept.");
+                break;
+            }
+            // The queue of today is saved first, so that a replace that fails loses nothing.
+            if (!SaveQueue(installed.name)) {
+                fate = Fate::kNotMadeAgain;
+                break;
+            }
+            m_setup.DeletePrinterAndDriver(installed.name.c_str());
+            if (MakeQueueAgain(saved)) {
+                fate = Fate::kReplaced;
+                m_backup.entries.back().state = BackupState::kReplaced;
+            } else {
+                m_backup.entries.back().state = BackupState::kRemoved;
+                Restore();
+            }
+            WriteBackup();
+            break;
+        case SavedQueueMatch::kUnknown:
+            break;
+    }
+    // Only a last look tells that a queue made again came back as it was saved.
+    if ((fate == Fate::kMadeAgain || fate == Fate::kReplaced) &&
+        MatchSavedQueue(saved, installed) != SavedQueueMatch::kAsSaved) {
+        LogLine(LogLevel::kError,
+                L"The queue " + saved.name + L" was made again, but not as it was saved.");
+        fate = Fate::kNotMadeAgain;
+    }
+    m_restored.push_back({saved.name, fate});
 }
 
 std::string CFinishRun::LogText() const {
@@ -306,8 +456,18 @@ std::string CFinishRun::LogText() const {
 }
 
 void CFinishRun::End(int32_t result) {
-    LogLine(result != 0 ? LogLevel::kInformation : LogLevel::kError,
-            result != 0 ? L"Result: installed." : L"Result: not installed.");
+    End(result != 0, result != 0 ? L"installed" : L"not installed");
+}
+
+void CFinishRun::End(bool succeeded, const std::wstring& result) {
+    if (!m_ended && m_logInstalled)
+        LogLine(succeeded ? LogLevel::kInformation : LogLevel::kError, L"Result: " + result + L".");
+    // The journal ends only here: what the backup says of each queue is now final.
+    if (!m_ended && !m_backupName.empty()) {
+        m_backup.run = RunState::kEnded;
+        WriteBackup();
+    }
+    m_ended = true;
     ReleaseLock();
     if (m_logInstalled) {
         Services().log = m_previousLog;

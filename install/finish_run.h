@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "install/install_method.h"
 #include "install/queue_backup.h"
@@ -15,6 +17,11 @@ struct SetupContext;
 // it belongs to (the GUI thread, the removal worker, the installation worker) while a console
 // front end runs them in a row with Run. The phases are called in that order, one at a time. The
 // run writes the setup log from Begin to End.
+//
+// The backup is the run's journal: it says that the run has begun before the first queue is
+// deleted, each queue's state as it changes, and at End that the run has ended, each write on
+// disk before the next step. A run stopped dead in between (a crash, a kill, a power cut) is
+// repaired by the next run's Begin.
 class CFinishRun {
   public:
     // `setup` holds the user's choices; `component` names the program in the log; the run waits
@@ -26,14 +33,23 @@ class CFinishRun {
     CFinishRun(const CFinishRun&) = delete;
     CFinishRun& operator=(const CFinishRun&) = delete;
 
-    // Opens the log, writes the setup folder and the user's choices, and takes the machine-wide
-    // setup lock for the calling thread, which must be the one that calls End. False when the
-    // printer name or the port name that the run needs is empty, or when another setup run
-    // holds the lock (LockBusy) or it cannot be had: then nothing may be touched or started, and
-    // the run has failed.
+    // Asked between the steps that change queues: when it answers true, no further queue is
+    // removed and nothing is installed (Cancelled), so that the caller can put back what is gone.
+    void SetStopCheck(std::function<bool()> stopRequested);
+
+    // Takes the machine-wide setup lock for the calling thread, which must be the one that calls
+    // End; then opens the log, writes the setup folder and the user's choices, and repairs the runs
+    // that were stopped dead before they ended (Repairs). False when another setup run holds the
+    // lock (LockBusy; no file is written or deleted then, since the log is opened only under the
+    // lock), when it cannot be had, or when the printer name or the port name that the run needs
+    // is empty: then nothing may be touched or started, and the run has failed.
     enum class Needs { kPrinterAndPort, kPrinter, kNothing };
     bool Begin(Needs needs = Needs::kPrinterAndPort);
     bool LockBusy() const { return m_lockBusy; }
+
+    // What Begin put back of runs stopped dead, one line each for the user, who would otherwise
+    // not know that a printer of theirs had been gone.
+    const std::vector<std::wstring>& Repairs() const { return m_repairs; }
 
     // Whether a queue of the chosen name exists. The check's handle is closed before this
     // returns: while a handle of a queue is open, the spooler only marks the queue for deletion,
@@ -47,10 +63,12 @@ class CFinishRun {
     void Remove();
 
     // Installs the chosen printer: 1 installed, 0 failed (also without trying, when the removal
-    // could not save a queue).
+    // could not save a queue, or a stop was asked for).
     int32_t Install();
 
     // After a successful install: the default-printer and test-page commands, as the options say.
+    // The new queue is also made the default when a queue it replaced was the default, whatever
+    // the options say: not making it the default must not leave the user without one.
     void ApplyOptions();
 
     // After a failed install: makes every deleted queue again, with its driver put back from the
@@ -59,18 +77,42 @@ class CFinishRun {
     void Restore();
 
     // After a removal that was asked for by itself, with no install to follow: the removed queues
-    // stay in the backup as deleted on request. True when every queue was saved and removed.
+    // stay in the backup as deleted on request. True only when the queue list could be read,
+    // every queue of the name was saved and removed, and a last look finds none.
     bool ConfirmRemoval();
 
+    // What a restore of a backup file did with one of its queues.
+    struct RestoredQueue {
+        std::wstring name;
+        enum class Fate {
+            kMadeAgain,     // it was gone and is back as saved
+            kAsSaved,       // it is installed as saved already
+            kReplaced,      // another queue of its name was saved and replaced by it (force)
+            kDiffers,       // a queue of its name with other settings is installed; kept as it is
+            kNotMadeAgain,  // it could not be made again (the log says why)
+        } fate;
+    };
     // Makes the queues of a backup file in the backup folder again (the newest file when `name`
-    // is empty): every queue in it that is not installed now. True when each came back.
-    bool RestoreFile(const std::wstring& name);
+    // is empty). A queue of a backup name that is installed now with other settings is replaced
+    // only with `force`, after it is saved itself. True when every queue of the backup is
+    // installed as the backup holds it afterwards.
+    bool RestoreFile(const std::wstring& name, bool force = false);
+    const std::vector<RestoredQueue>& RestoredQueues() const { return m_restored; }
+
+    // Whether the step that failed failed because the system refused it for want of rights.
+    bool FailureWasRefusal() const { return m_refused; }
+    // Whether a stop that was asked for ended the removal or kept the install from starting.
+    bool Cancelled() const { return m_cancelled; }
 
     // The log of this run as written so far (UTF-8 CMTrace lines), empty without one.
     std::string LogText() const;
+    // The log file's full path, empty without one.
+    const std::wstring& LogPath() const { return m_log.Path(); }
 
-    // Writes the result, releases the lock and closes the log.
+    // Writes the result of an install, ends the journal, releases the lock and closes the log.
     void End(int32_t result);
+    // The same for any other command, whose log ends with "Result: <result>.".
+    void End(bool succeeded, const std::wstring& result);
 
     // Every phase in a row, for a front end without worker threads. 1 installed, 0 failed.
     int32_t Run();
@@ -84,14 +126,18 @@ class CFinishRun {
   private:
     bool TakeLock();
     void ReleaseLock();
+    bool StopRequested();
+    void RepairUnfinishedRuns();
+    bool RepairRun(const std::wstring& file, CQueueBackup& backup);
     bool SaveQueue(const std::wstring& queue);
     bool WriteBackup();
     void RotateBackups();
-    bool RestoreQueue(CQueueBackup::Entry& entry);
+    void ReplaceFromBackup(CQueueBackup::Entry& entry, bool force);
     void SetState(BackupState from, BackupState to);
 
     SetupContext& m_setup;
     IInstallMethod* m_method;
+    std::function<bool()> m_stopRequested;
     CSetupLog m_log;
     ILogSink* m_previousLog = nullptr;
     bool m_logInstalled = false;
@@ -99,7 +145,13 @@ class CFinishRun {
     bool m_lockHeld = false;
     bool m_lockBusy = false;
     bool m_checkClosed = false;
+    bool m_listFailed = false;
     bool m_removalFailed = false;
+    bool m_refused = false;
+    bool m_cancelled = false;
+    bool m_ended = false;
+    std::vector<std::wstring> m_repairs;
+    std::vector<RestoredQueue> m_restored;
     CQueueBackup m_backup;
     std::wstring m_backupName;
     std::wstring m_backupPath;

@@ -5,3 +5,8 @@
 // Whether the queue of exactly this name (as the spooler compares names) is installed, with its
 // port; kUnknown when the spooler could not be asked. An empty name is never installed.
 QueueLookup LookUpInstalledQueue(const wchar_t* name, QueueState& state);
+
+// Whether the queue of this name is the running account's default printer now, names compared
+// as the spooler compares them: kPresent when it is, kAbsent when another or none is, kUnknown
+// when the spooler could not be asked.
+QueueLookup LookUpDefaultPrinter(const wchar_t* name);

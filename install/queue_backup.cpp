@@ -13,9 +13,24 @@ constexpr char kHeader[] =
     "; Print queues saved by the Korvel printer setup before it replaced them.\r\n"
     "; state: saved (not yet deleted), removed (deleted; made again if the install fails),\r\n"
     "; kept (still installed), replaced (the new install succeeded), restored (made again),\r\n"
-    "; deleted (removed on request).\r\n";
+    "; deleted (removed on request).\r\n"
+    "; run: begun (still changing queues, or stopped dead), ended, repaired (a later run put "
+    "back\r\n"
+    "; what it had deleted).\r\n";
 
 const char* const kStateNames[] = {"saved", "removed", "kept", "replaced", "restored", "deleted"};
+const char* const kRunStateNames[] = {"begun", "ended", "repaired"};
+
+template <typename State, size_t N>
+bool StateOf(const std::string& value, const char* const (&names)[N], State& state) {
+    for (size_t i = 0; i < N; ++i) {
+        if (value == names[i]) {
+            state = static_cast<State>(i);
+            return true;
+        }
+    }
+    return false;
+}
 
 // Backslash escapes for the characters that would end or hide a line, and in a name for the "="
 // that ends the name: a value of any content stays on its one line.
@@ -119,13 +134,7 @@ bool ApplyLine(const std::string& key, const std::string& raw, CQueueBackup::Ent
     if (key == "name") {
         record.name = wide;
     } else if (key == "state") {
-        for (size_t i = 0; i < std::size(kStateNames); ++i) {
-            if (value == kStateNames[i]) {
-                entry.state = static_cast<BackupState>(i);
-                return true;
-            }
-        }
-        return false;
+        return StateOf(value, kStateNames, entry.state);
     } else if (key == "default") {
         if (value != "yes" && value != "no")
             return false;
@@ -170,6 +179,8 @@ bool ApplyLine(const std::string& key, const std::string& raw, CQueueBackup::Ent
 
 std::string CQueueBackup::Format() const {
     std::string out = kHeader;
+    out += "\r\n[run]\r\n";
+    Line(out, "state", kRunStateNames[static_cast<size_t>(run)]);
     for (const Entry& entry : entries) {
         const QueueRecord& record = entry.record;
         out += "\r\n[queue]\r\n";
@@ -193,6 +204,7 @@ std::string CQueueBackup::Format() const {
 
 bool CQueueBackup::Parse(const std::string& text, CQueueBackup& backup) {
     CQueueBackup read;
+    bool inRun = false;
     size_t start = 0;
     while (start < text.size()) {
         size_t end = text.find('\n', start);
@@ -204,11 +216,21 @@ bool CQueueBackup::Parse(const std::string& text, CQueueBackup& backup) {
             line.pop_back();
         if (line.empty() || line[0] == ';')
             continue;
+        if (line == "[run]" && read.entries.empty()) {
+            inRun = true;
+            continue;
+        }
         if (line == "[queue]") {
+            inRun = false;
             read.entries.emplace_back();
             continue;
         }
         const size_t equals = line.find('=');
+        if (inRun && equals != std::string::npos && line.substr(0, equals) == "state") {
+            if (!StateOf(line.substr(equals + 1), kRunStateNames, read.run))
+                return false;
+            continue;
+        }
         if (equals == std::string::npos || read.entries.empty() ||
             !ApplyLine(line.substr(0, equals), line.substr(equals + 1), read.entries.back())) {
             return false;

@@ -15,6 +15,15 @@ enum class BackupState {
     kDeleted,   // deleted on request, with no install after it
 };
 
+// Where the run that wrote a backup had got to: the backup is its journal, so that the next run
+// can tell one that was stopped dead (a crash, a kill, a power cut) between deleting a queue and
+// making the new one.
+enum class RunState {
+    kBegun,     // the run was changing queues and has not ended
+    kEnded,     // the run ended and said what became of each queue
+    kRepaired,  // the run never ended; a later run put back what it had deleted
+};
+
 // The queues one Finish saved before it deleted them, as the text of one backup file: UTF-8 a
 // person can read, one [queue] section a queue, the same on every system (the backend's settings
 // go in as named entries). Values of any length and content survive the round trip.
@@ -25,6 +34,8 @@ class CQueueBackup {
         BackupState state = BackupState::kSaved;
     };
 
+    // A file without a run state was written before runs kept one, by a run that is long over.
+    RunState run = RunState::kEnded;
     std::vector<Entry> entries;
 
     std::string Format() const;

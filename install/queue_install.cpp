@@ -184,6 +184,13 @@ bool CQueueInstall::IsInstalledAsAsked(const SetupContext& setup) {
     return asked;
 }
 
+std::wstring CQueueInstall::DriverFor(const SetupContext& setup) {
+    QueueRecord record;
+    const bool known = NewQueue(setup, record);
+    TakePlatformFailure();
+    return known ? record.driver : std::wstring();
+}
+
 bool CQueueInstall::MakeDefault(const SetupContext& setup) {
     ISpoolerService* spooler = Services().spooler;
     if (spooler == nullptr || !spooler->SetDefaultPrinter(setup.printerName)) {

@@ -33,6 +33,10 @@ class CQueueInstall : public IInstallMethod {
     // the driver an install would give it now.
     bool IsInstalledAsAsked(const SetupContext& setup);
 
+    // The driver an install would give the queue now (a PPD's nickname or the system driver's
+    // make and model); empty when none can be had.
+    std::wstring DriverFor(const SetupContext& setup);
+
     // Makes the queue of the setup record the default printer. False (logged) when refused.
     bool MakeDefault(const SetupContext& setup);
 

@@ -91,3 +91,14 @@ int32_t SetupContext::ListPorts(StringList& list) const {
     ISpoolerService* spooler = Services().spooler;
     return spooler != nullptr && spooler->ListPorts(list) ? 1 : 0;
 }
+
+QueueLookup LookUpDefaultPrinter(const wchar_t* name) {
+    ISpoolerService* spooler = Services().spooler;
+    std::wstring current;
+    if (spooler == nullptr || name == nullptr || !spooler->ReadDefaultPrinter(current)) {
+        LogFailure(L"Could not ask for the default printer", LogLevel::kWarning);
+        return QueueLookup::kUnknown;
+    }
+    return !current.empty() && SameNameIgnoringCase(current, name) ? QueueLookup::kPresent
+                                                                   : QueueLookup::kAbsent;
+}

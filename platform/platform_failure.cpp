@@ -1,7 +1,6 @@
 #include "platform/platform_failure.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cwchar>
 #include <utility>
 
@@ -13,13 +12,13 @@ namespace {
 // A name or text longer than its field is cut: it only serves the log.
 struct LastFailure {
     bool recorded;
+    bool refused;
     uint32_t code;
     wchar_t call[64];
     wchar_t text[512];
 };
 
 thread_local LastFailure t_lastFailure;
-std::atomic<uint32_t> g_refusals{0};
 
 void CopyCut(wchar_t* field, size_t width, const wchar_t* text, size_t length) {
     const size_t kept = std::min(length, width - 1);
@@ -32,6 +31,7 @@ void CopyCut(wchar_t* field, size_t width, const wchar_t* text, size_t length) {
 void RecordPlatformFailure(const wchar_t* call, uint32_t code, std::wstring text) {
     LastFailure& failure = t_lastFailure;
     failure.recorded = true;
+    failure.refused = false;
     failure.code = code;
     const wchar_t* name = call != nullptr ? call : L"";
     CopyCut(failure.call, std::size(failure.call), name, std::wcslen(name));
@@ -40,11 +40,7 @@ void RecordPlatformFailure(const wchar_t* call, uint32_t code, std::wstring text
 
 void RecordPlatformRefusal(const wchar_t* call, uint32_t code, std::wstring text) {
     RecordPlatformFailure(call, code, std::move(text));
-    g_refusals.fetch_add(1, std::memory_order_relaxed);
-}
-
-uint32_t PlatformRefusalCount() {
-    return g_refusals.load(std::memory_order_relaxed);
+    t_lastFailure.refused = true;
 }
 
 std::optional<PlatformFailure> TakePlatformFailure() {
@@ -52,5 +48,5 @@ std::optional<PlatformFailure> TakePlatformFailure() {
     if (!failure.recorded)
         return std::nullopt;
     failure.recorded = false;
-    return PlatformFailure{failure.call, failure.code, failure.text};
+    return PlatformFailure{failure.call, failure.code, failure.text, failure.refused};
 }

@@ -10,6 +10,8 @@ struct PlatformFailure {
     std::wstring call;
     uint32_t code = 0;
     std::wstring text;
+    // Refused because the caller lacks the rights for it (RecordPlatformRefusal).
+    bool refused = false;
 };
 
 // The backends record each failing call right after it failed, as the system keeps its last
@@ -18,13 +20,9 @@ struct PlatformFailure {
 void RecordPlatformFailure(const wchar_t* call, uint32_t code, std::wstring text = {});
 
 // As RecordPlatformFailure, for a call that the system refused because the caller lacks the
-// rights for it (a scheduler's "not authorized" or "forbidden"). Besides the failure, it is
-// counted for the whole process, so that a front end can tell a refusal from other failures
-// after the engine has logged and taken them.
+// rights for it (a scheduler's "not authorized" or "forbidden"), so that a step that fails on it
+// can say so (PlatformFailure::refused).
 void RecordPlatformRefusal(const wchar_t* call, uint32_t code, std::wstring text = {});
-
-// How many refusals were recorded in this process so far, on any thread.
-uint32_t PlatformRefusalCount();
 
 // The failure recorded last on this thread, which is then forgotten; nothing when none was.
 std::optional<PlatformFailure> TakePlatformFailure();

@@ -158,7 +158,6 @@ TEST_F(CupsSpoolerTest, RefusalsAreRecordedWithOperationAndStatus) {
         {"bad URI", [&] { return cups.AddQueue(badUri); }, L"CUPS-Add-Modify-Printer"},
         {"bad PPD", [&] { return cups.AddQueue(badPpd); }, L"CUPS-Add-Modify-Printer"},
     };
-    const uint32_t refusals = PlatformRefusalCount();
     for (const auto& c : cases) {
         TakePlatformFailure();
         EXPECT_FALSE(c.call()) << c.what;
@@ -167,14 +166,14 @@ TEST_F(CupsSpoolerTest, RefusalsAreRecordedWithOperationAndStatus) {
         EXPECT_EQ(failure->call, c.operation) << c.what;
         EXPECT_GE(failure->code, 0x400u) << c.what;
         EXPECT_FALSE(failure->text.empty()) << c.what;
+        EXPECT_FALSE(failure->refused) << c.what;  // none of them for want of rights
         EXPECT_FALSE(Listed(L"Korvel_Bad")) << c.what;
     }
-    EXPECT_EQ(PlatformRefusalCount(), refusals);  // none of them for want of rights
 }
 
 // A queue whose jobs and PPD only a user with a password may purge and read: both are refused and
-// counted as refusals, and libcups asks no password callback but the service's own.
-TEST_F(CupsSpoolerTest, RefusalForWantOfRightsIsCountedWithoutAskingForAPassword) {
+// recorded as refusals, and libcups asks no password callback but the service's own.
+TEST_F(CupsSpoolerTest, RefusalForWantOfRightsIsRecordedWithoutAskingForAPassword) {
     QueueRecord record = NewQueue(L"Korvel_Locked", L"socket://127.0.0.1:9100");
     record.settings.emplace_back(L"printer-op-policy", L"password");
     ASSERT_TRUE(cups.AddQueue(record)) << Failure();
@@ -191,9 +190,10 @@ TEST_F(CupsSpoolerTest, RefusalForWantOfRightsIsCountedWithoutAskingForAPassword
     const std::function<bool()> calls[] = {[&] { return cups.PurgePrinter(queue); },
                                            [&] { return cups.ReadQueue(L"Korvel_Locked", read); }};
     for (const auto& call : calls) {
-        const uint32_t refusals = PlatformRefusalCount();
+        TakePlatformFailure();
         EXPECT_FALSE(call());
-        EXPECT_EQ(PlatformRefusalCount(), refusals + 1) << Failure();
+        const std::optional<PlatformFailure> failure = TakePlatformFailure();
+        EXPECT_TRUE(failure && failure->refused);
     }
     EXPECT_EQ(asked, 0);
     EXPECT_TRUE(cups.DeletePrinter(queue));
