@@ -9,22 +9,19 @@
 
 namespace {
 
-bool StartsWith(const std::wstring& text, const wchar_t* prefix, size_t length) {
-    return text.size() >= length && text.compare(0, length, prefix, length) == 0;
-}
-
 // A queue belongs to a printer when it has the printer's name, or the name, a blank, "(" and at
-// least one character more, as the spooler names the copies of a queue ("Name (Copy 1)"). Any
-// other character in place of the blank would take in another printer ("Name9(Office)"), and an
-// empty name names no printer at all.
+// least one character more, as the spooler names the copies of a queue ("Name (Copy 1)"). The name
+// part is compared as the spooler compares queue names, without regard to case: the spooler holds
+// no "printer a" beside "Printer A", so an old queue in another case is this printer's and must
+// go before the new one can be added. Any other character in place of the blank would take in
+// another printer ("Name9(Office)"), and an empty name names no printer at all.
 bool BelongsTo(const std::wstring& queue, const wchar_t* name) {
     const size_t length = std::wcslen(name);
-    if (length == 0)
+    if (length == 0 || queue.size() < length ||
+        !SameNameIgnoringCase(queue.substr(0, length), name))
         return false;
-    if (queue == name)
-        return true;
-    return queue.size() > length + 2 && StartsWith(queue, name, length) && queue[length] == L' ' &&
-           queue[length + 1] == L'(';
+    return queue.size() == length ||
+           (queue.size() > length + 2 && queue[length] == L' ' && queue[length + 1] == L'(');
 }
 
 }  // namespace

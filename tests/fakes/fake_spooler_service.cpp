@@ -114,6 +114,10 @@ bool CFakeSpoolerService::ClosePrinter(PrinterHandle printer) {
         queues.erase(std::remove_if(queues.begin(), queues.end(),
                                     [&](const Queue& q) { return q.record.name == name; }),
                      queues.end());
+        // Windows and CUPS forget the default with its queue; a queue put back under that name
+        // is the default again only when it is made so.
+        if (SameNameIgnoringCase(defaultPrinter, name))
+            defaultPrinter.clear();
     }
     return failClose ? Refuse(L"ClosePrinter", 5, false) : true;
 }

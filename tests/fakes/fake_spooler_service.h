@@ -10,8 +10,8 @@
 
 // A local spooler in memory, as Windows behaves: names match without regard to case; a deleted
 // queue with a handle still open stays, marked for deletion, until its last handle closes; a
-// driver that any queue uses, marked or not, cannot be deleted. Records the calls made in order,
-// fails some of them on demand, and counts open printer handles.
+// driver that any queue uses, marked or not, cannot be deleted; the default goes with its queue.
+// Records the calls made in order, fails some of them on demand, and counts open printer handles.
 class CFakeSpoolerService : public ISpoolerService {
   public:
     struct Queue {

@@ -225,4 +225,35 @@ TEST_F(ConsoleProgramTest, StageHandsTheFamilysInfToTheDriverStore) {
               SourcePath("sample-setup/PrinterDriver/24pin/OEMPRINT.INF"));
 }
 
+// Left alone only when the record of the last install matches the asked port and the setup
+// folder's driver version, and its queue is still there.
+TEST_F(ConsoleProgramTest, AnInstallIsRepeatedUnlessItsRecordMatchesAndItsQueueIsThere) {
+    ASSERT_EQ(Run({L"install", L"--model", L"RV-90"}), 0);
+    const InstallRecord installed = installRecords.records.at(kPrinter);
+    const struct {
+        const wchar_t* what;
+        std::wstring version;
+        std::wstring port;
+        bool queueGone;
+        bool again;
+    } cases[] = {
+        {L"as installed", installed.driverVersion, installed.port, false, false},
+        {L"older driver", L"01/05/2020,0.9.0.0", installed.port, false, true},
+        {L"other port", installed.driverVersion, L"COM1:", false, true},
+        {L"queue gone", installed.driverVersion, installed.port, true, true},
+    };
+    for (const auto& c : cases) {
+        InstallRecord& record = installRecords.records[kPrinter];
+        record.driverVersion = c.version;
+        record.port = c.port;
+        if (c.queueGone)
+            spooler.queues.clear();  // the printer's queue, the only one
+        EXPECT_EQ(Run({L"install", L"--model", L"RV-90"}), 0) << c.what;
+        EXPECT_EQ(launcher.runs.empty(), !c.again) << c.what;
+        EXPECT_EQ(out.size() == 1 && out[0].find(L"nothing to do") != std::wstring::npos, !c.again)
+            << c.what;
+        EXPECT_TRUE(spooler.HasQueue(kPrinter)) << c.what;
+    }
+}
+
 }  // namespace

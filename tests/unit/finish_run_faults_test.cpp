@@ -14,13 +14,13 @@
 
 namespace {
 
-// The rule a queue is replaced by, stated on its own: the very name, or the spooler's copies
-// of it ("Name (Copy 1)").
+// The rule a queue is replaced by, stated on its own: the name in any case, as the spooler
+// compares names, or the spooler's copies of it ("Name (Copy 1)").
 bool Replaced(const std::wstring& queue, const std::wstring& name) {
     const size_t n = name.size();
-    return !name.empty() &&
-           (queue == name || (queue.size() > n + 2 && queue.compare(0, n, name) == 0 &&
-                              queue[n] == L' ' && queue[n + 1] == L'('));
+    if (name.empty() || queue.size() < n || !SameNameIgnoringCase(queue.substr(0, n), name))
+        return false;
+    return queue.size() == n || (queue.size() > n + 2 && queue[n] == L' ' && queue[n + 1] == L'(');
 }
 
 enum class Path { kPrintUi, kPrintUiFails, kPlugAndPlay };
@@ -98,8 +98,8 @@ TEST(FinishRunFaultsTest, EveryFallibleCallFailingAloneLosesNothingAndClaimsNoth
     std::printf("fault-injection runs: %d\n", runs);
 }
 
-// Names around the chosen one: copies, prefixes, extensions, blanks, parentheses, other case,
-// Chinese, empty and very long names.
+// Names around the chosen one: copies, prefixes, extensions, blanks, parentheses, other case
+// (Latin-1 letters too), Chinese, empty and very long names.
 std::wstring Around(std::mt19937& random, const std::wstring& name) {
     static const std::wstring pieces[] = {
         L" (", L"(",    L" ",   L"Copy 1)", L"1",  L")",   L"打印",
@@ -115,8 +115,9 @@ std::wstring Around(std::mt19937& random, const std::wstring& name) {
         case 2:
             queue = name;
             std::transform(queue.begin(), queue.end(), queue.begin(), [&](wchar_t c) {
-                return random() % 2 != 0 && c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c + 32)
-                                                                   : c;
+                const bool capital =
+                    (c >= L'A' && c <= L'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7);
+                return random() % 2 != 0 && capital ? static_cast<wchar_t>(c + 32) : c;
             });
             break;
         default:
@@ -128,7 +129,8 @@ std::wstring Around(std::mt19937& random, const std::wstring& name) {
 }
 
 TEST(FinishRunFaultsTest, RemovalDeletesExactlyTheQueuesOfTheName) {
-    const std::wstring names[] = {kPrinter, L"打印机 A", L"K", std::wstring(150, L'N'), L"A (B"};
+    const std::wstring names[] = {
+        kPrinter, L"打印机 A", L"Drucker Ä", L"K", std::wstring(150, L'N'), L"A (B"};
     constexpr int kRounds = 3000;
     std::mt19937 random(20261207);
     for (int round = 0; round < kRounds; ++round) {

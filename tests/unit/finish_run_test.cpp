@@ -222,10 +222,23 @@ TEST(QueueBackupTest, AnyTextSurvivesTheRoundTripAndDamageIsRefused) {
     for (const char* damaged :
          {"name=x", "[queue]\r\nstate=gone\r\nname=x", "[queue]\r\nname=x\r\ndevice-mode=abc",
           "[queue]\r\nname=x\r\nbad line", "[queue]\r\nname=a\\q", "[queue]\r\ndefault=yes",
-          "[queue]\r\nname=x\r\ndata.type=1"}) {
+          "[queue]\r\nname=x\r\ndata.type=1",
+          "[queue]\r\nname=x\r\ndata.key=k\r\ndata.type=4294967296"}) {
         CQueueBackup read;
         EXPECT_FALSE(CQueueBackup::Parse(damaged, read)) << damaged;
     }
+}
+
+// Control characters are escaped so that each value stays on its line and in sight; any other
+// character is written as its UTF-8 bytes, for a person to read.
+TEST(QueueBackupTest, ControlCharactersAreEscapedAndOtherTextIsRawUtf8) {
+    CQueueBackup backup;
+    backup.entries.emplace_back();
+    backup.entries[0].record.name = L"A\tB\x7F\x1A打印机";
+    const std::string text = backup.Format();
+    EXPECT_NE(text.find("\r\nname=A\\x09B\\x7f\\x1a\xe6\x89\x93\xe5\x8d\xb0\xe6\x9c\xba\r\n"),
+              std::string::npos)
+        << text;
 }
 
 }  // namespace

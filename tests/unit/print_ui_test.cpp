@@ -80,9 +80,16 @@ TEST_F(PrintUiTest, OptionCommandsRunOnlyWhenChosen) {
 }
 
 TEST_F(PrintUiTest, ANameWithADoubleQuoteIsNeverPutIntoACommand) {
+    // The setup data gives the name a family, so that the quote, not a missing driver, stops it.
+    CTempFolder folder;
+    folder.Write("PrinterInfor.Inf",
+                 Utf16LeFile("[PRINTER_TYPE]\nKorvel RV-90=9\nKorvel\" /ga /n \"x=9\n"));
+    programPath.path = folder.WindowsPath() + L"PavonisSetup.exe";
+    context.Init();
     context.SetMakeDefault(1);
     context.SetPrintTestPage(1);
     context.SetPrinterName(L"Korvel\" /ga /n \"x");
+    ASSERT_EQ(context.GetPrinterType(context.printerName), 2);
     context.SetPortName(L"LPT1:");
     EXPECT_EQ(context.MakeDefaultPrinter(nullptr), 0);
     EXPECT_EQ(context.PrintTestPage(nullptr), 0);

@@ -19,17 +19,20 @@ class SpoolerOperationsTest : public ::testing::Test {
     SetupContext context;
 };
 
-TEST_F(SpoolerOperationsTest, AQueueBelongsByItsExactNameOrAsACopy) {
-    for (const wchar_t* name :
-         {L"Printer A", L"Printer AB", L"Printer A (Copy 1)", L"Printer A(1)", L"Printer A (",
-          L"Printer B", L"printer a", L"Printer A9(Office)", L"P(rinter", L"Printer A"}) {
+TEST_F(SpoolerOperationsTest, AQueueBelongsByItsNameInAnyCaseOrAsACopy) {
+    for (const wchar_t* name : {L"printer a", L"Printer AB", L"PRINTER A (Copy 1)", L"Printer A(1)",
+                                L"Printer A (", L"Printer B", L"Printer A9(Office)", L"P(rinter",
+                                L"Printer A (Copy 2)", L"ПРИНТЕР Ä (Copy 1)"}) {
         spooler.AddQueue(name, L"Driver");
     }
     StringList list{L"kept"};
     EXPECT_EQ(context.ListPrinters(L"Printer A", list), 3);
-    EXPECT_EQ(list, (StringList{L"kept", L"Printer A", L"Printer A (Copy 1)", L"Printer A"}));
+    EXPECT_EQ(list,
+              (StringList{L"kept", L"printer a", L"PRINTER A (Copy 1)", L"Printer A (Copy 2)"}));
+    EXPECT_EQ(context.ListPrinters(L"принтер ä", list), 1);
+    EXPECT_EQ(list.back(), L"ПРИНТЕР Ä (Copy 1)");
     EXPECT_EQ(context.ListPrinters(L"Printer C", list), 0);
-    EXPECT_EQ(list.size(), 4u);
+    EXPECT_EQ(list.size(), 5u);
 }
 
 TEST_F(SpoolerOperationsTest, FindPrinterWantsThatVeryQueueUnmarkedOnItsPort) {

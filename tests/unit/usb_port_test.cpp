@@ -166,6 +166,8 @@ TEST_F(UsbPortTest, TheModelIsTheMdlValueUpToItsSemicolon) {
         {"MFG:KORVEL;mdl:RV-95;", L""},    // the key in another case
         {"MFG:KORVEL;MODEL:RV-95;", L""},  // no key at all
         {"MDL: RV-95 ;", L" RV-95 "},      // used unchanged
+        // the key with its colon, not "MDL" inside another field
+        {"MFG:X;DES:MDL2 compatible;MDL:RV-90;", L"RV-90"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.deviceId);
