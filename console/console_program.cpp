@@ -108,6 +108,9 @@ class CConsoleRun {
     // Keeps the install record true to the queue: a record whose queue is gone is deleted.
     void ForgetRecordWithoutQueue();
 
+    // Makes the chosen printer the default and confirms it with a look (port: for the report).
+    Outcome MakeDefault(const std::wstring& port);
+
     // --dry-run: what the run would do, from looks alone (no lock, no log, no file).
     bool DryRun() const { return m_call.Has(L"--dry-run"); }
     // A line of the plan: on standard output, or beside the JSON on standard error.
@@ -469,6 +472,11 @@ Outcome CConsoleRun::Install() {
     // as asked is left alone.
     const std::wstring version = DriverVersion();
     if (!m_call.Has(L"--force") && InstalledAsAsked(port, version)) {
+        // As asked includes the default: a printer that should be the default and is not is
+        // made it, and that is a change.
+        if (m_setup.GetMakeDefault() != 0 &&
+            LookUpDefaultPrinter(m_setup.printerName) != QueueLookup::kPresent)
+            return MakeDefault(port);
         if (DryRun())
             PlanRepairs();
         return Report(PrinterName() + L" is installed on " + port +
@@ -574,20 +582,27 @@ Outcome CConsoleRun::Default() {
         m_host.Err(std::wstring(L"No printer named ") + m_setup.printerName + L" is installed.");
         return Outcome::kFailed;
     }
-    const std::wstring made = std::wstring(m_setup.printerName) + L" the default printer";
     if (LookUpDefaultPrinter(m_setup.printerName) == QueueLookup::kPresent)
         return Report(PrinterName() + L" is the default printer already; nothing to do.",
                       {false, L"unchanged"}, Outcome::kSuccess);
+    return MakeDefault(L"");
+}
+
+Outcome CConsoleRun::MakeDefault(const std::wstring& port) {
+    const std::wstring made = std::wstring(m_setup.printerName) + L" the default printer";
     if (DryRun()) {
-        if (m_cups)
+        if (m_cups || m_call.command == L"install")
             PlanRepairs();
-        return Report(L"Would make " + made + L".", {true, L"madeDefault"}, Outcome::kSuccess);
+        return Report(L"Would make " + made + L".", {true, L"madeDefault", port},
+                      Outcome::kSuccess);
     }
     // On CUPS the scheduler's default, for every user without one of their own (lpoptions -d),
-    // changed under the lock like every change. On Windows the running user's own default, in
-    // the user's context, which can read no backup and needs no lock.
+    // changed under the lock like every change; so is an install's. The default command on
+    // Windows sets the running user's own default, in the user's context, which can read no
+    // backup and needs no lock.
     std::unique_ptr<CFinishRun> run;
-    if (m_cups) {
+    Outcome exit = Outcome::kSuccess;
+    if (m_cups || m_call.command == L"install") {
         run = std::make_unique<CFinishRun>(m_setup, kProgram);
         if (!BeginRun(*run, CFinishRun::Needs::kPrinter, exit))
             return exit;
@@ -595,16 +610,17 @@ Outcome CConsoleRun::Default() {
     m_setup.SetMakeDefault(1);
     const bool asked = m_queueInstall != nullptr ? m_queueInstall->MakeDefault(m_setup)
                                                  : m_setup.MakeDefaultPrinter(nullptr) != 0;
-    // Only a look afterwards tells: the printer UI's command says nothing of what it did.
+    // Only a look afterwards tells: the printer UI's command says nothing of what it did, and a
+    // command still running at its wait limit did nothing yet.
     const bool confirmed =
         asked && LookUpDefaultPrinter(m_setup.printerName) == QueueLookup::kPresent;
     if (!confirmed) {
         m_host.Err(std::wstring(L"The print system did not make ") + made + L".");
         const Outcome failure = run != nullptr ? Failed(*run, Outcome::kFailed) : Outcome::kFailed;
-        Report(L"", {false, L"failed"}, failure);
+        Report(L"", {false, L"failed", port}, failure);
         return run != nullptr ? EndRun(*run, false, L"not made the default", failure) : failure;
     }
-    Report(L"Made " + made + L".", {true, L"madeDefault"}, Outcome::kSuccess);
+    Report(L"Made " + made + L".", {true, L"madeDefault", port}, Outcome::kSuccess);
     return run != nullptr ? EndRun(*run, true, L"made the default", Outcome::kSuccess)
                           : Outcome::kSuccess;
 }

@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -69,10 +70,23 @@ bool RefusedForRights(ipp_status_t status) {
            status == IPP_STATUS_ERROR_CUPS_AUTHENTICATION_CANCELED;
 }
 
+// libcups's text for its last error. When the scheduler does not answer in time, or the
+// connection breaks, libcups reports an internal error with the text of an errno that nothing
+// set: "Success", which would tell the log's reader the opposite of what happened.
+std::wstring LastErrorText() {
+    const ipp_status_t status = cupsLastError();
+    const char* text = cupsLastErrorString();
+    const bool meaningless =
+        text == nullptr || text[0] == '\0' || std::strcmp(text, "Success") == 0;
+    if (status == IPP_STATUS_ERROR_INTERNAL && meaningless)
+        return L"The scheduler did not answer in time (time-out), or the connection to it broke.";
+    return Wide(text != nullptr ? text : "");
+}
+
 bool RecordFailure(const std::wstring& call) {
     const ipp_status_t status = cupsLastError();
     const auto record = RefusedForRights(status) ? RecordPlatformRefusal : RecordPlatformFailure;
-    record(call.c_str(), static_cast<uint32_t>(status), Wide(cupsLastErrorString()));
+    record(call.c_str(), static_cast<uint32_t>(status), LastErrorText());
     return false;
 }
 
@@ -206,7 +220,7 @@ bool FetchPpd(const std::string& queue, std::string& ppd) {
                              status == HTTP_STATUS_CUPS_AUTHORIZATION_CANCELED;
         (refused ? RecordPlatformRefusal : RecordPlatformFailure)(
             (L"GET " + Wide(resource.c_str())).c_str(), static_cast<uint32_t>(status),
-            Wide(cupsLastErrorString()));
+            LastErrorText());
         return false;
     }
     std::ifstream in(file.Name(), std::ios::binary);

@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -12,7 +13,20 @@
 #include "platform/standin/wide_text.h"
 
 std::FILE* OpenNativeFile(const wchar_t* path) {
-    return std::fopen(PosixPathFromWindows(path).c_str(), "rb");
+    // Only a regular file: a folder opens but fails on its first read, and a FIFO would make the
+    // open wait for a writer for ever. O_NONBLOCK keeps that open from waiting and changes
+    // nothing for a regular file.
+    const int fd = open(PosixPathFromWindows(path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return nullptr;
+    struct stat status {};
+    std::FILE* file =
+        fstat(fd, &status) == 0 && S_ISREG(status.st_mode) ? fdopen(fd, "rb") : nullptr;
+    if (file == nullptr) {
+        close(fd);
+        errno = EINVAL;
+    }
+    return file;
 }
 
 std::FILE* OpenNativeFileToAppend(const wchar_t* path) {

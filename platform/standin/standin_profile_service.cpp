@@ -1,21 +1,18 @@
 #include "platform/standin/standin_profile_service.h"
 
-#include <fstream>
-#include <iterator>
-
+#include "platform/native_path.h"
 #include "platform/standin/profile_document.h"
 #include "platform/standin/wide_text.h"
 
 namespace {
 
 // A file that cannot be read gives the empty document, as Windows treats a missing profile file.
+// A folder or a FIFO is no file to read (ReadNativeFile reads regular files only): a folder read
+// through a stream throws, and a FIFO blocks.
 CProfileDocument LoadDocument(const wchar_t* file) {
-    if (file == nullptr)
+    std::string bytes;
+    if (file == nullptr || !ReadNativeFile(file, bytes))
         return CProfileDocument();
-    std::ifstream in(PosixPathFromWindows(file), std::ios::binary);
-    if (!in)
-        return CProfileDocument();
-    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     return CProfileDocument::Parse(bytes);
 }
 
