@@ -97,6 +97,10 @@ bool CFakeSpoolerService::DeletePrinter(PrinterHandle printer) {
         return Refuse(L"DeletePrinter", kInvalidHandle, false);
     if (failDelete)
         return Refuse(L"DeletePrinter", 5, false);
+    if (refuseDelete) {
+        RecordPlatformRefusal(L"DeletePrinter", 5, L"refused by the fake spooler");
+        return false;
+    }
     // The handle in hand is open, so the queue is only marked; it goes with its last handle.
     FindQueue(open->second)->pendingDeletion = true;
     return true;

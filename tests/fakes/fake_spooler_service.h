@@ -34,6 +34,7 @@ class CFakeSpoolerService : public ISpoolerService {
     bool failPorts = false;
     bool failPurge = false;
     bool failDelete = false;
+    bool refuseDelete = false;  // refused for want of rights (RecordPlatformRefusal)
     bool failClose = false;
 
     // "open Name", "purge", "delete", "close", "delete driver Name", "look up Name", "read Name",

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -257,3 +258,144 @@ TEST_F(ConsoleProgramTest, AnInstallIsRepeatedUnlessItsRecordMatchesAndItsQueueI
 }
 
 }  // namespace
+
+namespace {
+
+// The last line of the newest log: the run's result.
+std::string LastLogLine(CFakeFileStoreService& store) {
+    const auto& logs = store.folders[CSetupLog::kFolder];
+    if (logs.empty())
+        return "";
+    const std::string& text = logs.rbegin()->second;
+    const size_t start = text.rfind("<![LOG[", text.size() - 3);
+    return text.substr(start + 7, text.find("]LOG]", start) - start - 7);
+}
+
+}  // namespace
+
+TEST_F(ConsoleProgramTest, RemoveSucceedsOnlyWhenNoQueueOfTheNameIsLeft) {
+    struct {
+        const char* what;
+        std::wstring queue;
+        std::function<void()> arrange;
+        int exit;
+    } cases[] = {
+        {"removed", kPrinter, [] {}, 0},
+        {"other case", L"korvel rv-90", [] {}, 0},
+        {"list unread", kPrinter, [this] { spooler.failList = true; }, 1603},
+        {"delete failed", kPrinter, [this] { spooler.failDelete = true; }, 1603},
+        {"delete refused", kPrinter, [this] { spooler.refuseDelete = true; }, 5},
+    };
+    for (const auto& c : cases) {
+        spooler = CFakeSpoolerService();
+        spooler.AddQueue(c.queue, kPrinter);
+        installRecords.records[kPrinter] = {kPrinter, L"RV-90", L"LPT1:", L"v", L"t"};
+        c.arrange();
+        EXPECT_EQ(Run({L"remove", L"--model", L"RV-90"}), c.exit) << c.what;
+        const bool removed = c.exit == 0;
+        EXPECT_EQ(spooler.HasQueue(c.queue), !removed) << c.what;
+        // The record that detection rules read goes only with the last queue.
+        EXPECT_EQ(installRecords.records.count(kPrinter), removed ? 0u : 1u) << c.what;
+        EXPECT_EQ(LastLogLine(fileStore), removed ? "Result: removed." : "Result: not removed.")
+            << c.what;
+    }
+}
+
+TEST_F(ConsoleProgramTest, RestoreReportsEachQueueAndReplacesOneWithOtherSettingsOnlyWithForce) {
+    AddUsersQueue(kPrinter);
+    const QueueRecord old = spooler.FindQueue(kPrinter)->record;
+    ASSERT_EQ(Run({L"install", L"--model", L"RV-90"}), 0);
+    spooler.driverStore.insert(old.driverPackage);
+
+    EXPECT_EQ(Run({L"restore"}), 1603);
+    EXPECT_FALSE(spooler.FindQueue(kPrinter)->record == old);
+    ASSERT_EQ(out.size(), 1u);
+    EXPECT_NE(out[0].find(L"other settings"), std::wstring::npos);
+
+    EXPECT_EQ(Run({L"restore", L"--force", L"--json"}), 0);
+    EXPECT_EQ(spooler.FindQueue(kPrinter)->record, old);
+    EXPECT_EQ(spooler.defaultPrinter, kPrinter);
+    EXPECT_NE(out.back().find(L"\"changed\":true"), std::wstring::npos);
+    // The queue it replaced was saved first.
+    EXPECT_EQ(SavedQueues(fileStore).back().state, BackupState::kReplaced);
+    EXPECT_EQ(Run({L"restore", L"--force"}), 0);  // the newest backup: the new queue again
+}
+
+TEST_F(ConsoleProgramTest, TheDefaultIsWhatALookFindsAndAReplacedDefaultStaysTheDefault) {
+    AddUsersQueue(kPrinter);
+    // --no-default does not drop the default: the queue replacing the default becomes it.
+    EXPECT_EQ(Run({L"install", L"--model", L"RV-90", L"--no-default"}), 0);
+    EXPECT_EQ(spooler.defaultPrinter, kPrinter);
+
+    spooler.AddQueue(L"Other", L"Other");
+    spooler.defaultPrinter = L"Other";
+    launcher.onRun = nullptr;  // the printer UI does nothing
+    EXPECT_EQ(Run({L"default", L"--model", L"RV-90"}), 1);
+    RealPrinterUi();
+    // Installed as asked but not the default: made the default, and that is a change.
+    EXPECT_EQ(Run({L"install", L"--model", L"RV-90", L"--json"}), 0);
+    EXPECT_EQ(spooler.defaultPrinter, kPrinter);
+    EXPECT_NE(out.back().find(L"\"changed\":true"), std::wstring::npos);
+    EXPECT_EQ(Run({L"install", L"--model", L"RV-90", L"--json"}), 0);
+    EXPECT_NE(out.back().find(L"\"changed\":false"), std::wstring::npos);
+    EXPECT_EQ(Run({L"default", L"--model", L"RV-90"}), 0);
+    EXPECT_TRUE(launcher.runs.empty());
+}
+
+TEST_F(ConsoleProgramTest, AStopOrAPrinterWithoutAFamilyEndsTheRunWithNothingLost) {
+    AddUsersQueue(kPrinter);
+    spooler.AddQueue(L"Korvel RV-90 (Copy 1)", kPrinter);
+    const auto before = spooler.queues;
+
+    // A printer the setup data gives no family is refused before anything is touched.
+    CTempFolder folder;
+    folder.Write("PrinterInfor.Inf", Utf16LeFile("[PRINTER_NAME]\nRV-90=Korvel RV-90\n"));
+    EXPECT_EQ(Run({L"install", L"--model", L"RV-90", L"--setup-folder", folder.WindowsPath()}), 2);
+    // Asked to stop before anything started: nothing is touched, no file written.
+    stopRequested = true;
+    EXPECT_EQ(Run({L"install", L"--model", L"RV-90"}), 1602);
+    EXPECT_TRUE(spooler.calls.empty());
+    EXPECT_TRUE(fileStore.folders.empty());
+
+    // Asked to stop after the first queue went: no other goes, and the first comes back.
+    stopRequested = false;
+    spooler.onCall = [this](const std::wstring& call) { stopRequested |= call == L"delete"; };
+    EXPECT_EQ(Run({L"install", L"--model", L"RV-90"}), 1602);
+    EXPECT_EQ(spooler.queues.size(), before.size());
+    EXPECT_TRUE(launcher.runs.empty());
+    EXPECT_EQ(spooler.defaultPrinter, kPrinter);
+}
+
+TEST_F(ConsoleProgramTest, TheInstallRecordGoesWithAQueueAFailedReplaceCouldNotBringBack) {
+    AddUsersQueue(kPrinter);
+    ASSERT_EQ(Run({L"install", L"--model", L"RV-90"}), 0);
+    ASSERT_EQ(installRecords.records.count(kPrinter), 1u);
+    launcher.onRun = nullptr;  // the new install fails, and the old driver is in no store
+    spooler.driverStore.clear();
+    EXPECT_EQ(Run({L"install", L"--model", L"RV-90", L"--force"}), 1603);
+    EXPECT_FALSE(spooler.HasQueue(kPrinter));
+    EXPECT_EQ(installRecords.records.count(kPrinter), 0u);
+}
+
+TEST_F(ConsoleProgramTest, DryRunChangesNothingAndJsonSaysWhatChanged) {
+    AddUsersQueue(kPrinter);
+    const QueueRecord queue = spooler.queues[0].record;
+    for (const std::vector<std::wstring>& call :
+         {std::vector<std::wstring>{L"install", L"--model", L"RV-90", L"--dry-run", L"--json"},
+          {L"remove", L"--model", L"RV-90", L"--dry-run"},
+          {L"default", L"--model", L"RV-90", L"--dry-run"}}) {
+        EXPECT_EQ(Run(call), 0) << call[0];
+        EXPECT_FALSE(out.empty()) << call[0];
+    }
+    ASSERT_EQ(spooler.queues.size(), 1u);
+    EXPECT_EQ(spooler.queues[0].record, queue);
+    EXPECT_TRUE(fileStore.folders.empty());
+    EXPECT_EQ(setupLock.acquired, 0);
+    EXPECT_EQ(Run({L"install", L"--model", L"RV-90", L"--json"}), 0);
+    EXPECT_EQ(out.size(), 1u);
+    EXPECT_EQ(out[0].rfind(L"{\"changed\":true,\"printer\":\"Korvel RV-90\",\"queue\":\"Korvel "
+                           L"RV-90\",\"port\":\"LPT1:\",\"backup\":\"",
+                           0),
+              0u);
+    EXPECT_NE(out[0].find(L"\"outcome\":\"installed\"}"), std::wstring::npos);
+}
