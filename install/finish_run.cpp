@@ -139,9 +139,13 @@ bool CFinishRun::RepairRun(const std::wstring& file, CQueueBackup& backup) {
         for (const CQueueBackup::Entry* m : missing)
             gone = gone || m == &entry;
         if (!gone) {
-            // Never deleted, or the new queue of the name was made before the run stopped.
+            // Never deleted, made again, or replaced by the new queue of the name before the run
+            // stopped: whichever it is, it takes the place of the saved one as the default, as
+            // long as nobody chose another default since (the spooler forgets one whose queue
+            // goes, so an empty default was nobody's choice).
             entry.state =
                 entry.state == BackupState::kSaved ? BackupState::kKept : BackupState::kReplaced;
+            RepairDefault(entry.record);
             continue;
         }
         if (MakeQueueAgain(entry.record)) {
@@ -157,6 +161,19 @@ bool CFinishRun::RepairRun(const std::wstring& file, CQueueBackup& backup) {
     if (!store->WriteFile(kBackupFolder, file.c_str(), backup.Format()))
         LogFailure(L"Could not mark the backup " + file + L" repaired", LogLevel::kWarning);
     return backup.run == RunState::kRepaired;
+}
+
+void CFinishRun::RepairDefault(const QueueRecord& saved) {
+    ISpoolerService* spooler = Services().spooler;
+    std::wstring current;
+    if (!saved.isDefault || spooler == nullptr || !spooler->ReadDefaultPrinter(current) ||
+        !current.empty())
+        return;
+    if (spooler->SetDefaultPrinter(saved.name.c_str()))
+        Info(L"Made " + saved.name + L" the default printer again.");
+    else
+        LogFailure(L"Could not make " + saved.name + L" the default printer again",
+                   LogLevel::kWarning);
 }
 
 bool CFinishRun::CheckExisting() {

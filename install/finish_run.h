@@ -129,6 +129,7 @@ class CFinishRun {
     bool StopRequested();
     void RepairUnfinishedRuns();
     bool RepairRun(const std::wstring& file, CQueueBackup& backup);
+    void RepairDefault(const QueueRecord& saved);
     bool SaveQueue(const std::wstring& queue);
     bool WriteBackup();
     void RotateBackups();

@@ -144,7 +144,10 @@ QueueLookup CFakeSpoolerService::LookUpQueue(const wchar_t* name, QueueState& st
         return Refuse(L"OpenPrinterW", 1722, QueueLookup::kUnknown);
     for (const Queue& queue : queues) {
         if (SameNameIgnoringCase(queue.record.name, name)) {
+            // A Windows queue's port, or a CUPS queue's device.
             const std::wstring* port = queue.record.Setting(L"port");
+            if (port == nullptr)
+                port = queue.record.Setting(L"device-uri");
             state.port = port != nullptr ? *port : L"";
             state.pendingDeletion = queue.pendingDeletion;
             return QueueLookup::kPresent;

@@ -15,16 +15,23 @@
 #include "platform/usb_printer_service.h"
 
 // Which fallible platform call is to fail: the calls are counted across every service in the order
-// they are made, and the one numbered `failAt` fails (none when it is negative).
+// they are made, and the one numbered `failAt` fails (none when it is negative). Stopped dead, that
+// call and every one after it fail and reach nothing, as when the process is killed there: what
+// the run had written stays as it was, and it writes nothing more.
 class CFaultPlan {
   public:
-    explicit CFaultPlan(int failAt) : m_failAt(failAt) {}
+    enum class Kind { kOneFails, kStopsDead };
+    explicit CFaultPlan(int failAt, Kind kind = Kind::kOneFails) : m_failAt(failAt), m_kind(kind) {}
 
     // Whether this call fails; a failing call is recorded as a backend records its failures.
     bool Fails(const wchar_t* call) {
-        if (m_calls++ != m_failAt)
+        const int number = m_calls++;
+        const bool fails =
+            m_kind == Kind::kStopsDead ? m_failAt >= 0 && number >= m_failAt : number == m_failAt;
+        if (!fails)
             return false;
-        failedCall = call;
+        if (failedCall.empty())
+            failedCall = call;
         RecordPlatformFailure(call, 1359, L"failed on purpose");  // ERROR_INTERNAL_ERROR
         return true;
     }
@@ -34,6 +41,7 @@ class CFaultPlan {
 
   private:
     int m_failAt;
+    Kind m_kind;
     int m_calls = 0;
 };
 

@@ -7,6 +7,8 @@
 #include <string>
 
 #include "install/finish_run.h"
+#include "install/queue_install.h"
+#include "install/unfinished_runs.h"
 #include "platform/name_case.h"
 #include "setupdata/setup_context.h"
 #include "tests/fakes/faulty_services.h"
@@ -23,7 +25,7 @@ bool Replaced(const std::wstring& queue, const std::wstring& name) {
     return queue.size() == n || (queue.size() > n + 2 && queue[n] == L' ' && queue[n + 1] == L'(');
 }
 
-enum class Path { kPrintUi, kPrintUiFails, kPlugAndPlay };
+enum class Path { kPrintUi, kPrintUiFails, kPlugAndPlay, kCups };
 
 // One whole Finish on a fresh machine with the one platform call `failAt` failing. Checks what
 // must hold whatever failed, and returns how many fallible calls the run made.
@@ -96,6 +98,114 @@ TEST(FinishRunFaultsTest, EveryFallibleCallFailingAloneLosesNothingAndClaimsNoth
     }
     RecordProperty("runs", runs);
     std::printf("fault-injection runs: %d\n", runs);
+}
+
+// The next run after one stopped dead at its call `stopAt`: on the same machine and file store it
+// first puts back whatever the dead run had removed, then does its own work. Returns how many
+// fallible calls the dead run made.
+int RunAfterOneStoppedDead(Path path, int stopAt) {
+    const bool cups = path == Path::kCups;
+    const std::wstring queue = cups ? L"Korvel_RV-90" : kPrinter;
+    const std::wstring port = cups ? L"socket://192.0.2.2" : L"LPT1:";
+    auto machine = std::make_unique<CFinishMachine>();
+    CFinishMachine& m = *machine;
+    CFakeQueueSetupService queueSetup;
+    if (cups) {
+        m.spooler.drivers[L"Epson 9-Pin Series"] = L"drv:///sample.drv/epson9.ppd";
+        queueSetup.drivers[L"Epson 9-Pin Series"] = L"drv:///sample.drv/epson9.ppd";
+        m.spooler.AddQueue(queue, L"Epson 9-Pin Series", L"socket://192.0.2.1");
+        m.spooler.defaultPrinter = queue;
+    } else {
+        m.AddUsersQueue(queue);
+        m.spooler.AddQueue(L"Korvel RV-90 (Copy 1)", kPrinter, L"COM1:");
+    }
+    m.spooler.AddQueue(L"Korvel RV-900", L"Korvel RV-900");
+    if (path == Path::kPrintUiFails)
+        m.launcher.onRun = nullptr;
+    if (path == Path::kPlugAndPlay) {
+        m.usb.interfaces.push_back({L"\\\\?\\usb#vid_fff0&pid_0001#s#{28d78fad}", false, false,
+                                    CFakeUsbPrinterService::DeviceIdReply("MDL:RV-90;")});
+    }
+    const auto before = m.spooler.queues;
+    const std::string context = "path " + std::to_string(static_cast<int>(path)) +
+                                ", stopped dead at call " + std::to_string(stopAt);
+    PlatformServices set = m.Set();
+    set.queueSetup = &queueSetup;
+    // The new queue is there on its port, or the driver update that makes it went through.
+    const auto installed = [&] {
+        QueueState state;
+        return (m.spooler.LookUpQueue(queue.c_str(), state) == QueueLookup::kPresent &&
+                state.port == port && !state.pendingDeletion) ||
+               (path == Path::kPlugAndPlay && !m.pnp.updates.empty());
+    };
+    const auto finish = [&](CFinishRun& run, bool begun) {
+        if (begun && run.CheckExisting())
+            run.Remove();
+        const int32_t result = begun ? run.Install() : 0;
+        if (result != 0)
+            run.ApplyOptions();
+        else
+            run.Restore();
+        run.End(result);
+        return result;
+    };
+    CFaultPlan plan(stopAt, CFaultPlan::Kind::kStopsDead);
+    CFaultyServices faulty(set, plan);
+    for (const PlatformServices& services : {faulty.Set(), set}) {
+        CScopedServices scope(services);
+        SetupContext setup;
+        setup.SetPrinterName(queue.c_str());
+        setup.SetPortName(port.c_str());
+        setup.SetMakeDefault(1);
+        CQueueInstall cupsInstall(kPrinter);
+        CFinishRun run(setup, L"Test", 0, cups ? &cupsInstall : nullptr);
+        const bool begun = run.Begin();
+        if (services.spooler == set.spooler) {
+            // Before its own work, the next run has put back every queue there was, unless the
+            // dead run had installed the new one in its place.
+            for (const CFakeSpoolerService::Queue& q : before) {
+                EXPECT_TRUE(m.spooler.HasQueue(q.record.name) ||
+                            (Replaced(q.record.name, queue) && installed()))
+                    << context;
+            }
+        }
+        finish(run, begun);
+    }
+    // Then the new queue is installed as the default, or the old ones are back as they were;
+    // a foreign queue is untouched either way.
+    for (const CFakeSpoolerService::Queue& q : before) {
+        const CFakeSpoolerService::Queue* now = m.spooler.FindQueue(q.record.name);
+        const bool ours = Replaced(q.record.name, queue);
+        if (!ours || path == Path::kPrintUiFails) {
+            EXPECT_TRUE(now != nullptr && now->record == q.record) << context;
+        }
+    }
+    if (path != Path::kPrintUiFails) {
+        EXPECT_TRUE(installed()) << context;
+    }
+    // A Plug-and-Play update makes its queue later, as the device is set up.
+    if (path != Path::kPlugAndPlay) {
+        EXPECT_TRUE(SameNameIgnoringCase(m.spooler.defaultPrinter, queue)) << context;
+    }
+    EXPECT_TRUE(m.AllReleased()) << context;
+    std::vector<UnfinishedRun> unfinished;
+    {
+        CScopedServices scope(set);
+        FindUnfinishedRuns(unfinished);
+    }
+    EXPECT_TRUE(unfinished.empty()) << context;
+    return plan.Calls();
+}
+
+TEST(FinishRunFaultsTest, ARunStoppedDeadAtAnyCallIsRepairedByTheNext) {
+    int runs = 0;
+    for (const Path path : {Path::kPrintUi, Path::kPrintUiFails, Path::kPlugAndPlay, Path::kCups}) {
+        const int calls = RunAfterOneStoppedDead(path, -1);
+        for (int stopAt = 0; stopAt <= calls; ++stopAt, ++runs)
+            RunAfterOneStoppedDead(path, stopAt);
+        std::printf("stop points on path %d: %d\n", static_cast<int>(path), calls + 1);
+    }
+    RecordProperty("runs", runs);
 }
 
 // Names around the chosen one: copies, prefixes, extensions, blanks, parentheses, other case
