@@ -351,6 +351,10 @@ TEST_F(ConsoleProgramTest, AStopOrAPrinterWithoutAFamilyEndsTheRunWithNothingLos
     CTempFolder folder;
     folder.Write("PrinterInfor.Inf", Utf16LeFile("[PRINTER_NAME]\nRV-90=Korvel RV-90\n"));
     EXPECT_EQ(Run({L"install", L"--model", L"RV-90", L"--setup-folder", folder.WindowsPath()}), 2);
+    // A folder where a file should be is no file to read, and no reason to end the process.
+    CTempFolder odd;
+    odd.Write("PrinterInfor.Inf/x", "");
+    EXPECT_EQ(Run({L"install", L"--model", L"RV-90", L"--setup-folder", odd.WindowsPath()}), 2);
     // Asked to stop before anything started: nothing is touched, no file written.
     stopRequested = true;
     EXPECT_EQ(Run({L"install", L"--model", L"RV-90"}), 1602);

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "install/finish_run.h"
+#include "install/time_stamp.h"
 #include "install/queue_backup.h"
 #include "platform/thread_id.h"
 #include "setupdata/setup_context.h"
@@ -242,3 +243,22 @@ TEST(QueueBackupTest, ControlCharactersAreEscapedAndOtherTextIsRawUtf8) {
 }
 
 }  // namespace
+
+// Backups and logs are found newest first by their names, so the names must sort as the runs
+// happened even when the clocks went back an hour in between.
+TEST(FileTimeStampTest, NamesAreInUniversalTimeAcrossClockChangesAndDateLines) {
+    const struct {
+        LocalTime local;
+        const wchar_t* name;
+    } cases[] = {
+        {{2026, 10, 25, 2, 30, 0, 0, -120}, L"20261025-003000-000Z"},  // summer time, CEST
+        {{2026, 10, 25, 2, 15, 9, 7, -60}, L"20261025-011509-007Z"},   // an hour on, CET
+        {{2027, 1, 1, 0, 30, 0, 0, -60}, L"20261231-233000-000Z"},
+        {{2026, 12, 31, 20, 0, 0, 0, 300}, L"20270101-010000-000Z"},
+        {{2028, 2, 28, 23, 0, 0, 0, 120}, L"20280229-010000-000Z"},
+        {{2100, 2, 28, 23, 0, 0, 0, 120}, L"21000301-010000-000Z"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(FileTimeStamp(c.local), c.name);
+    EXPECT_LT(FileTimeStamp(cases[0].local), FileTimeStamp(cases[1].local));
+}
