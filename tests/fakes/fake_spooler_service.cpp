@@ -190,6 +190,8 @@ bool CFakeSpoolerService::AddQueue(const QueueRecord& record) {
         return Refuse(L"AddPrinterW", 1797, false);
     Queue queue{record, false, 0};
     queue.record.isDefault = false;  // a property of the user's settings, not of the queue
+    if (alterAdded)
+        alterAdded(queue.record);
     queues.push_back(queue);
     return true;
 }

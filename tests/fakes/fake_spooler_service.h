@@ -35,6 +35,8 @@ class CFakeSpoolerService : public ISpoolerService {
     bool failPurge = false;
     bool failDelete = false;
     bool refuseDelete = false;  // refused for want of rights (RecordPlatformRefusal)
+    // Changes a queue as AddQueue makes it, as a spooler that does not keep every setting would.
+    std::function<void(QueueRecord&)> alterAdded;
     bool failClose = false;
 
     // "open Name", "purge", "delete", "close", "delete driver Name", "look up Name", "read Name",

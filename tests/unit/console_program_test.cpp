@@ -319,6 +319,11 @@ TEST_F(ConsoleProgramTest, RestoreReportsEachQueueAndReplacesOneWithOtherSetting
     // The queue it replaced was saved first.
     EXPECT_EQ(SavedQueues(fileStore).back().state, BackupState::kReplaced);
     EXPECT_EQ(Run({L"restore", L"--force"}), 0);  // the newest backup: the new queue again
+
+    // A queue that the spooler makes again other than it was saved is no restore.
+    ASSERT_EQ(Run({L"remove", L"--model", L"RV-90"}), 0);
+    spooler.alterAdded = [](QueueRecord& record) { record.settings.clear(); };
+    EXPECT_EQ(Run({L"restore"}), 1603);
 }
 
 TEST_F(ConsoleProgramTest, TheDefaultIsWhatALookFindsAndAReplacedDefaultStaysTheDefault) {
