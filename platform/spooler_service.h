@@ -73,6 +73,12 @@ class ISpoolerService {
     // Makes the queue of this name the default printer of the current user.
     virtual bool SetDefaultPrinter(const wchar_t* name) = 0;
 
+    // The current user's default printer, read back so that a result can say what the spooler
+    // holds rather than what was asked of it: true with its name in `name` (in the case it was
+    // given in when it was made the default), or with `name` empty when there is no default
+    // printer. False when the spooler cannot be asked; `name` is then untouched.
+    virtual bool ReadDefaultPrinter(std::wstring& name) = 0;
+
     // Puts the driver package of this INF into the system's driver store without making a queue,
     // so that Plug and Play finds the driver when its printer is first plugged in.
     virtual bool StageDriverPackage(const wchar_t* infPath) = 0;

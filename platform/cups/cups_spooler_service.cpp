@@ -255,6 +255,19 @@ Ipp UsbDevices() {
     return Send(L"CUPS-Get-Devices", request, "/");
 }
 
+// The scheduler's default queue (CUPS-Get-Default), or empty when it has none; false (recorded)
+// when it could not be asked.
+bool ReadSchedulerDefault(std::string& queue) {
+    ipp_t* request = NewRequest(IPP_OP_CUPS_GET_DEFAULT);
+    RequestAttributes(request, {"printer-name"});
+    Ipp response = Exchange(request, "/");
+    // "Not found": the scheduler has no default printer.
+    if (response == nullptr && cupsLastError() != IPP_STATUS_ERROR_NOT_FOUND)
+        return RecordFailure(L"CUPS-Get-Default");
+    queue = response != nullptr ? StringOf(response.get(), "printer-name") : "";
+    return true;
+}
+
 }  // namespace
 
 CCupsSpoolerService::CCupsSpoolerService(std::string usbDevicesFolder)
@@ -430,14 +443,10 @@ bool CCupsSpoolerService::ReadQueue(const wchar_t* name, QueueRecord& record) {
     if (!ppd.empty())
         read.settings.emplace_back(Wide(kPpdSetting), DecodeLatin1(ppd));
 
-    ipp_t* defaultRequest = NewRequest(IPP_OP_CUPS_GET_DEFAULT);
-    RequestAttributes(defaultRequest, {"printer-name"});
-    Ipp defaultResponse = Exchange(defaultRequest, "/");
-    // "Not found": the scheduler has no default printer.
-    if (defaultResponse == nullptr && cupsLastError() != IPP_STATUS_ERROR_NOT_FOUND)
-        return RecordFailure(L"CUPS-Get-Default");
-    read.isDefault =
-        defaultResponse != nullptr && StringOf(defaultResponse.get(), "printer-name") == queue;
+    std::string defaultQueue;
+    if (!ReadSchedulerDefault(defaultQueue))
+        return false;
+    read.isDefault = defaultQueue == queue;
     record = std::move(read);
     return true;
 }
@@ -520,6 +529,14 @@ bool CCupsSpoolerService::AddQueue(const QueueRecord& record) {
 bool CCupsSpoolerService::SetDefaultPrinter(const wchar_t* name) {
     return Send(L"CUPS-Set-Default", NewQueueRequest(IPP_OP_CUPS_SET_DEFAULT, Narrow(name)),
                 "/admin/") != nullptr;
+}
+
+bool CCupsSpoolerService::ReadDefaultPrinter(std::wstring& name) {
+    std::string queue;
+    if (!ReadSchedulerDefault(queue))
+        return false;
+    name = Wide(queue.c_str());
+    return true;
 }
 
 bool CCupsSpoolerService::StageDriverPackage(const wchar_t* infPath) {

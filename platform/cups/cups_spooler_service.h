@@ -52,6 +52,10 @@ class CCupsSpoolerService : public ISpoolerService, public IQueueSetupService {
     // The scheduler's default (CUPS-Set-Default), which every user without a default of their
     // own (lpoptions) prints to.
     bool SetDefaultPrinter(const wchar_t* name) override;
+    // The scheduler's default (CUPS-Get-Default), as SetDefaultPrinter sets it. A user's own
+    // default (lpoptions -d, LPDEST, PRINTER) is the client's setting, which the scheduler does
+    // not know.
+    bool ReadDefaultPrinter(std::wstring& name) override;
     // CUPS has no driver store to put a package in ahead of a queue: always false, with a failure
     // saying so.
     bool StageDriverPackage(const wchar_t* infPath) override;

@@ -213,15 +213,16 @@ bool ReadDriverPackage(HANDLE printer, std::wstring& package) {
     return true;
 }
 
-// Whether the queue of this name is the current user's default printer. The default's name
-// comes back as it was given, in whatever case (measured in Wine 8: SetDefaultPrinterW with the
-// name in capitals, and GetDefaultPrinterW answers in capitals).
-bool ReadIsDefault(const wchar_t* name, bool& isDefault) {
+// The current user's default printer, or empty when there is none. The name comes back as it
+// was given, in whatever case (measured in Wine 8: SetDefaultPrinterW with the name in capitals,
+// and GetDefaultPrinterW answers in capitals). The first call says the size of the name; a
+// default that goes between the two calls leaves none.
+bool ReadDefaultName(std::wstring& name) {
     DWORD size = 0;
     if (!GetDefaultPrinterW(nullptr, &size)) {
         const DWORD error = GetLastError();
         if (error == ERROR_FILE_NOT_FOUND) {
-            isDefault = false;  // there is no default printer
+            name.clear();
             return true;
         }
         if (error != ERROR_INSUFFICIENT_BUFFER) {
@@ -229,12 +230,27 @@ bool ReadIsDefault(const wchar_t* name, bool& isDefault) {
             return false;
         }
     }
-    std::vector<wchar_t> defaultName(size + 1, L'\0');
-    if (!GetDefaultPrinterW(defaultName.data(), &size)) {
-        RecordWin32Failure(L"GetDefaultPrinterW", GetLastError());
+    std::vector<wchar_t> read(size + 1, L'\0');
+    if (!GetDefaultPrinterW(read.data(), &size)) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND) {
+            name.clear();
+            return true;
+        }
+        RecordWin32Failure(L"GetDefaultPrinterW", error);
         return false;
     }
-    isDefault = SameName(defaultName.data(), name);
+    name = read.data();
+    return true;
+}
+
+// Whether the queue of this name is the current user's default printer, the spooler matching
+// the names without regard to case.
+bool ReadIsDefault(const wchar_t* name, bool& isDefault) {
+    std::wstring defaultName;
+    if (!ReadDefaultName(defaultName))
+        return false;
+    isDefault = !defaultName.empty() && SameName(defaultName.c_str(), name);
     return true;
 }
 
@@ -587,6 +603,10 @@ bool CWin32SpoolerService::SetDefaultPrinter(const wchar_t* name) {
         return false;
     }
     return true;
+}
+
+bool CWin32SpoolerService::ReadDefaultPrinter(std::wstring& name) {
+    return ReadDefaultName(name);
 }
 
 bool CWin32SpoolerService::StageDriverPackage(const wchar_t* infPath) {

@@ -28,5 +28,6 @@ class CWin32SpoolerService : public ISpoolerService {
     bool InstallDriverFromPackage(const QueueRecord& record) override;
     bool AddQueue(const QueueRecord& record) override;
     bool SetDefaultPrinter(const wchar_t* name) override;
+    bool ReadDefaultPrinter(std::wstring& name) override;
     bool StageDriverPackage(const wchar_t* infPath) override;
 };

@@ -192,6 +192,12 @@ bool CFakeSpoolerService::SetDefaultPrinter(const wchar_t* name) {
     return true;
 }
 
+bool CFakeSpoolerService::ReadDefaultPrinter(std::wstring& name) {
+    Record(L"read default");
+    name = FindQueue(defaultPrinter) != nullptr ? defaultPrinter : L"";
+    return true;
+}
+
 bool CFakeSpoolerService::StageDriverPackage(const wchar_t* infPath) {
     Record(std::wstring(L"stage ") + infPath);
     stagedPackages.push_back(infPath);

@@ -37,7 +37,7 @@ class CFakeSpoolerService : public ISpoolerService {
     bool failClose = false;
 
     // "open Name", "purge", "delete", "close", "delete driver Name", "look up Name", "read Name",
-    // "add Name", "install driver Name", "default Name", in the order made.
+    // "add Name", "install driver Name", "default Name", "read default", in the order made.
     std::vector<std::wstring> calls;
     // Told of each call as it is recorded, on the calling thread, before the call acts.
     std::function<void(const std::wstring& call)> onCall;
@@ -63,6 +63,9 @@ class CFakeSpoolerService : public ISpoolerService {
     bool InstallDriverFromPackage(const QueueRecord& record) override;
     bool AddQueue(const QueueRecord& record) override;
     bool SetDefaultPrinter(const wchar_t* name) override;
+    // The default's name while its queue is there, else empty: the spooler forgets a default
+    // whose queue went (Wine does when the default was given in the queue's own case).
+    bool ReadDefaultPrinter(std::wstring& name) override;
     bool StageDriverPackage(const wchar_t* infPath) override;
 
   private:

@@ -60,6 +60,9 @@ class CFaultyServices::Spooler : public CFaulty<ISpoolerService> {
     bool StageDriverPackage(const wchar_t* i) override {
         return !Fails(L"UploadPrinterDriverPackageW") && m_inner.StageDriverPackage(i);
     }
+    bool ReadDefaultPrinter(std::wstring& n) override {
+        return !Fails(L"GetDefaultPrinterW") && m_inner.ReadDefaultPrinter(n);
+    }
 };
 
 class CFaultyServices::FileStore : public CFaulty<IFileStoreService> {

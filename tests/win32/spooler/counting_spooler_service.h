@@ -41,6 +41,9 @@ class CCountingSpoolerService : public ISpoolerService {
     }
     bool AddQueue(const QueueRecord& record) override { return m_inner.AddQueue(record); }
     bool SetDefaultPrinter(const wchar_t* name) override { return m_inner.SetDefaultPrinter(name); }
+    bool ReadDefaultPrinter(std::wstring& name) override {
+        return m_inner.ReadDefaultPrinter(name);
+    }
     bool StageDriverPackage(const wchar_t* inf) override { return m_inner.StageDriverPackage(inf); }
 
   private:
