@@ -22,6 +22,14 @@ class IConsoleHost {
     // stop before its install starts puts back what it removed and ends with exit code 1602.
     virtual bool StopRequested() const { return false; }
 
+    // Whether a stop may end the process at once, with the cancelled exit code (1602 on Windows,
+    // 130 on Linux), instead of only being noted for StopRequested. The program allows it while
+    // it runs a command that changes nothing (a reading command, a dry run), so that a stop does
+    // not wait for a print system that does not answer, and forbids it again before it changes
+    // anything. Forbidden until allowed. Allowing it after a stop was asked for ends the process
+    // in this call.
+    virtual void AllowImmediateStop(bool /*allowed*/) {}
+
     // What the platform services in force reach, which decides the commands there are and the
     // exit codes (see Outcome).
     virtual ConsolePlatform Platform() const = 0;

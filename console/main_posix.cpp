@@ -1,10 +1,16 @@
+#include <unistd.h>
+
+#include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "console/console_program.h"
+#include "console/exit_codes.h"
+#include "platform/console_stop.h"
 #include "platform/services.h"
 #include "platform/standin/posix_program_path_service.h"
 #include "platform/standin/standin_profile_service.h"
@@ -16,14 +22,21 @@
 
 namespace {
 
-volatile std::sig_atomic_t g_stopRequested = 0;
+// Never destroyed: a signal may still arrive while the C runtime destroys its objects at exit.
+CConsoleStop& g_stop = *new CConsoleStop;
+const int g_cancelledExitCode = PosixExitCode(Outcome::kCancelled);
 
+// No signal ends the process by itself once caught, so every one only interrupts. _exit, unlike
+// exit, may be called in a signal handler.
 void OnStopSignal(int) {
-    g_stopRequested = 1;
+    if (g_stop.Arrive(CConsoleStop::Kind::kInterrupt, std::chrono::milliseconds(0)) ==
+        CConsoleStop::Action::kEndNow)
+        _exit(g_cancelledExitCode);
 }
 
 // Standard output and error as UTF-8. Ctrl+C, a hang-up or a termination asks the run to stop,
-// so that an install not yet begun puts back the queues it removed.
+// so that an install not yet begun puts back the queues it removed; while the program changes
+// nothing, it ends the process at once.
 class CPosixConsoleHost : public IConsoleHost {
   public:
     explicit CPosixConsoleHost(ConsolePlatform platform) : m_platform(platform) {
@@ -35,7 +48,12 @@ class CPosixConsoleHost : public IConsoleHost {
     }
     void Out(const std::wstring& line) override { Write(stdout, line); }
     void Err(const std::wstring& line) override { Write(stderr, line); }
-    bool StopRequested() const override { return g_stopRequested != 0; }
+    bool StopRequested() const override { return g_stop.Requested(); }
+    // On the program's own thread, so the ordinary exit writes out what standard output holds.
+    void AllowImmediateStop(bool allowed) override {
+        if (g_stop.AllowImmediate(allowed) == CConsoleStop::Action::kEndNow)
+            std::exit(g_cancelledExitCode);
+    }
     ConsolePlatform Platform() const override { return m_platform; }
 
   private:

@@ -2,6 +2,7 @@
 #include <vector>
 
 #include "console/console_program.h"
+#include "console/exit_codes.h"
 #include "platform/services.h"
 #include "platform/win32/win32_console.h"
 #include "platform/win32/win32_services.h"
@@ -20,6 +21,7 @@ class CWin32ConsoleHost : public IConsoleHost {
     void Err(const std::wstring& line) override { WriteConsoleLine(true, line); }
     ConsolePlatform Platform() const override { return ConsolePlatform::kWindows; }
     bool StopRequested() const override { return ::StopRequested(); }
+    void AllowImmediateStop(bool allowed) override { ::AllowImmediateStop(allowed); }
 };
 
 }  // namespace
@@ -30,8 +32,11 @@ int wmain(int argc, wchar_t** argv) {
     // may wait for a person or keep working behind the next installer.
     CWin32Services services(LauncherMode::kConsole);
     CScopedServices scope(services.Set());
-    CatchConsoleStop();
+    CatchConsoleStop(static_cast<uint32_t>(WindowsExitCode(Outcome::kCancelled)));
     std::vector<std::wstring> arguments(argv + 1, argv + argc);
     CWin32ConsoleHost host;
-    return RunConsoleProgram(arguments, host);
+    const int exitCode = RunConsoleProgram(arguments, host);
+    // Whatever it changed is put back or done: a close of the console may end the process now.
+    MarkRunSettled();
+    return exitCode;
 }

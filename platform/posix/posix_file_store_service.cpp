@@ -24,6 +24,14 @@ bool Fail(const wchar_t* call, int error) {
     return false;
 }
 
+// Records the failure of `call` (errno, which the removal may change) and removes the temporary
+// file it leaves.
+bool FailAndRemove(const wchar_t* call, const std::string& temporary) {
+    const int error = errno;
+    unlink(temporary.c_str());
+    return Fail(call, error);
+}
+
 // Owned by us or by root: nobody else could have put it there.
 bool TrustedOwner(const struct stat& status) {
     return status.st_uid == geteuid() || status.st_uid == 0;
@@ -131,18 +139,22 @@ bool CPosixFileStoreService::WriteFile(const wchar_t* folder, const wchar_t* nam
             open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600));
         if (!file.Valid())
             return Fail(L"open", errno);
-        if (!WriteAll(file.Get(), bytes) || fsync(file.Get()) != 0) {
-            const int error = errno;
-            unlink(temporary.c_str());
-            return Fail(L"write", error);
-        }
+        if (!WriteAll(file.Get(), bytes))
+            return FailAndRemove(L"write", temporary);
+        if (fsync(file.Get()) != 0)
+            return FailAndRemove(L"fsync", temporary);
     }
-    if (rename(temporary.c_str(), path.c_str()) != 0) {
-        const int error = errno;
-        unlink(temporary.c_str());
-        return Fail(L"rename", error);
-    }
-    return true;
+    if (rename(temporary.c_str(), path.c_str()) != 0)
+        return FailAndRemove(L"rename", temporary);
+    // The rename is an entry of the folder: until the folder is on the disk as well, a power cut
+    // can bring back the old content, or no file at all.
+    std::string folderPath;
+    if (!FolderPath(folder, folderPath))
+        return false;
+    CPosixFd directory(open(folderPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!directory.Valid())
+        return Fail(L"open", errno);
+    return fsync(directory.Get()) == 0 || Fail(L"fsync", errno);
 }
 
 bool CPosixFileStoreService::AppendFile(const wchar_t* folder, const wchar_t* name,

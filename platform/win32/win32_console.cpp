@@ -2,16 +2,40 @@
 
 #include <windows.h>
 
-#include <atomic>
+#include <chrono>
 
+#include "platform/console_stop.h"
 #include "platform/standin/wide_text.h"
 
 namespace {
 
-std::atomic<bool> g_stopRequested{false};
+// Windows ends the process about five seconds after a close or shutdown arrives if the handler
+// has not returned by then: the wait stays under that.
+constexpr std::chrono::milliseconds kSettleBound{4000};
 
-BOOL WINAPI OnConsoleControl(DWORD) {
-    g_stopRequested = true;
+// Never destroyed: the handler's thread may still wait on it while the main thread ends the
+// process and the C runtime destroys its objects.
+CConsoleStop& g_stop = *new CConsoleStop;
+UINT g_cancelledExitCode = 1;
+
+BOOL WINAPI OnConsoleControl(DWORD event) {
+    CConsoleStop::Kind kind = CConsoleStop::Kind::kInterrupt;
+    switch (event) {
+        case CTRL_C_EVENT:
+        case CTRL_BREAK_EVENT:
+            break;
+        case CTRL_CLOSE_EVENT:
+        case CTRL_SHUTDOWN_EVENT:
+            kind = CConsoleStop::Kind::kEnding;
+            break;
+        default:
+            // A user logging off. It does not say which user, and a program a service started (a
+            // deployment run as SYSTEM) gets it at every user's logoff: the system's own handler,
+            // which keeps such a program running, decides.
+            return FALSE;
+    }
+    if (g_stop.Arrive(kind, kSettleBound) == CConsoleStop::Action::kEndNow)
+        ExitProcess(g_cancelledExitCode);
     return TRUE;
 }
 
@@ -36,10 +60,20 @@ void WriteConsoleLine(bool toStandardError, const std::wstring& line) {
     WriteFile(stream, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }
 
-void CatchConsoleStop() {
+void CatchConsoleStop(uint32_t cancelledExitCode) {
+    g_cancelledExitCode = cancelledExitCode;
     SetConsoleCtrlHandler(&OnConsoleControl, TRUE);
 }
 
 bool StopRequested() {
-    return g_stopRequested;
+    return g_stop.Requested();
+}
+
+void AllowImmediateStop(bool allowed) {
+    if (g_stop.AllowImmediate(allowed) == CConsoleStop::Action::kEndNow)
+        ExitProcess(g_cancelledExitCode);
+}
+
+void MarkRunSettled() {
+    g_stop.Settle();
 }

@@ -55,6 +55,9 @@ TEST_F(CupsSpoolerTest, QueueIsMadeReadMadeDefaultDeletedAndMadeAgainFromItsReco
     // Another queue is the default, so that being the default is no accident.
     ASSERT_TRUE(cups.AddQueue(NewQueue(L"Korvel_Other", L"socket://127.0.0.1:9100")));
     ASSERT_TRUE(cups.SetDefaultPrinter(L"Korvel_Other"));
+    std::wstring defaultName;
+    ASSERT_TRUE(cups.ReadDefaultPrinter(defaultName));
+    EXPECT_EQ(defaultName, L"Korvel_Other");
     const QueueRecord made = NewQueue(L"Korvel_RV-90", L"socket://127.0.0.1:9100");
     EXPECT_EQ(made.driverPackage, L"drv:///sample.drv/epson9.ppd");
     ASSERT_TRUE(cups.AddQueue(made));
@@ -77,6 +80,8 @@ TEST_F(CupsSpoolerTest, QueueIsMadeReadMadeDefaultDeletedAndMadeAgainFromItsReco
     EXPECT_EQ(read.Setting(L"ppd")->rfind(L"*PPD-Adobe", 0), 0u);
 
     ASSERT_TRUE(cups.SetDefaultPrinter(L"Korvel_RV-90"));
+    ASSERT_TRUE(cups.ReadDefaultPrinter(defaultName));
+    EXPECT_EQ(defaultName, L"Korvel_RV-90");
     ASSERT_TRUE(cups.ReadQueue(L"Korvel_RV-90", read));
     EXPECT_TRUE(read.isDefault);
     EXPECT_TRUE(cups.IsDriverInstalled(read.driver.c_str()));
@@ -88,6 +93,9 @@ TEST_F(CupsSpoolerTest, QueueIsMadeReadMadeDefaultDeletedAndMadeAgainFromItsReco
     EXPECT_TRUE(cups.ClosePrinter(queue));
     EXPECT_EQ(cups.LookUpQueue(L"Korvel_RV-90", state), QueueLookup::kAbsent);
     EXPECT_FALSE(Listed(L"Korvel_RV-90"));
+    // The scheduler forgets a deleted default (measured with CUPS 2.4): there is none.
+    ASSERT_TRUE(cups.ReadDefaultPrinter(defaultName));
+    EXPECT_EQ(defaultName, L"");
     EXPECT_TRUE(cups.DeletePrinterDriver(L"Korvel_RV-90"));
 
     // The restore: from the record alone, as the backup file keeps it.
@@ -200,7 +208,8 @@ TEST_F(CupsSpoolerTest, RefusalForWantOfRightsIsRecordedWithoutAskingForAPasswor
     EXPECT_TRUE(cups.ClosePrinter(queue));
 }
 
-// A scheduler that cannot be reached says nothing of a queue: neither present nor absent.
+// A scheduler that cannot be reached says nothing of a queue (neither present nor absent), nor of
+// the default printer.
 TEST_F(CupsSpoolerTest, UnreachableSchedulerIsNoAnswer) {
     cupsSetServer("127.0.0.1:1");
     QueueState state;
@@ -208,9 +217,13 @@ TEST_F(CupsSpoolerTest, UnreachableSchedulerIsNoAnswer) {
     EXPECT_EQ(cups.LookUpQueue(L"Korvel_RV-90", state), QueueLookup::kUnknown);
     EXPECT_FALSE(cups.ListLocalPrinters(names));
     EXPECT_FALSE(cups.DeletePrinterDriver(L"Korvel_RV-90"));
+    std::wstring defaultName = L"untouched";
+    EXPECT_FALSE(cups.ReadDefaultPrinter(defaultName));
+    EXPECT_EQ(defaultName, L"untouched");
     const std::optional<PlatformFailure> failure = TakePlatformFailure();
     cupsSetServer(nullptr);
     ASSERT_TRUE(failure);
+    EXPECT_EQ(failure->call, L"CUPS-Get-Default");
     EXPECT_EQ(failure->code, static_cast<uint32_t>(IPP_STATUS_ERROR_SERVICE_UNAVAILABLE));
 }
 

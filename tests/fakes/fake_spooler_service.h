@@ -66,8 +66,8 @@ class CFakeSpoolerService : public ISpoolerService {
     bool InstallDriverFromPackage(const QueueRecord& record) override;
     bool AddQueue(const QueueRecord& record) override;
     bool SetDefaultPrinter(const wchar_t* name) override;
-    // The default's name while a queue of that name is left, else empty, as Wine forgets the
-    // default printer with its queue.
+    // The default's name while its queue is there, else empty: the spooler forgets a default
+    // whose queue went (Wine does when the default was given in the queue's own case).
     bool ReadDefaultPrinter(std::wstring& name) override;
     bool StageDriverPackage(const wchar_t* infPath) override;
 
