@@ -189,6 +189,7 @@ Outcome CConsoleRun::Report(const std::wstring& text, const Change& change, Outc
 }
 
 bool CConsoleRun::BeginRun(CFinishRun& run, CFinishRun::Needs needs, Outcome& exit) {
+    m_host.AllowImmediateStop(false);
     // A stop asked for before anything started leaves everything as it is.
     if (m_host.StopRequested()) {
         m_host.Err(L"Stopped on request; nothing was touched.");
@@ -220,6 +221,10 @@ Outcome CConsoleRun::Run() {
     const std::wstring& command = m_call.command;
     if (!Available(command))
         return Outcome::kUnsupported;
+    // Until a command changes something, a stop may end the process at once: a reading command
+    // or a dry run must not wait for a print system that does not answer. BeginRun takes the
+    // allowance back before the lock is taken.
+    m_host.AllowImmediateStop(true);
     const std::map<std::wstring, Outcome (CConsoleRun::*)()> commands = {
         {L"detect", &CConsoleRun::Detect}, {L"models", &CConsoleRun::Models},
         {L"ports", &CConsoleRun::Ports},   {L"install", &CConsoleRun::Install},

@@ -21,6 +21,7 @@ class ConsoleProgramTest : public ::testing::Test,
     void Err(const std::wstring& line) override { err.push_back(line); }
     ConsolePlatform Platform() const override { return ConsolePlatform::kWindows; }
     bool StopRequested() const override { return stopRequested; }
+    void AllowImmediateStop(bool allowed) override { immediateStop = allowed; }
 
     int Run(const std::vector<std::wstring>& arguments) {
         out.clear();
@@ -35,6 +36,7 @@ class ConsoleProgramTest : public ::testing::Test,
     std::vector<std::wstring> out;
     std::vector<std::wstring> err;
     bool stopRequested = false;
+    bool immediateStop = false;
 };
 
 TEST_F(ConsoleProgramTest, BadArgumentsEndWithUsageAnd87) {
@@ -368,11 +370,17 @@ TEST_F(ConsoleProgramTest, AStopOrAPrinterWithoutAFamilyEndsTheRunWithNothingLos
 
     // Asked to stop after the first queue went: no other goes, and the first comes back.
     stopRequested = false;
-    spooler.onCall = [this](const std::wstring& call) { stopRequested |= call == L"delete"; };
+    spooler.onCall = [this](const std::wstring& call) {
+        EXPECT_FALSE(immediateStop);  // nothing that changes may be cut off half-way
+        stopRequested |= call == L"delete";
+    };
     EXPECT_EQ(Run({L"install", L"--model", L"RV-90"}), 1602);
     EXPECT_EQ(spooler.queues.size(), before.size());
     EXPECT_TRUE(launcher.runs.empty());
     EXPECT_EQ(spooler.defaultPrinter, kPrinter);
+    // A reading command may be ended at once: it changes nothing.
+    EXPECT_EQ(Run({L"status", L"--model", L"RV-90"}), 0);
+    EXPECT_TRUE(immediateStop);
 }
 
 TEST_F(ConsoleProgramTest, TheInstallRecordGoesWithAQueueAFailedReplaceCouldNotBringBack) {
