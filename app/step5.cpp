@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cwchar>
+#include <exception>
 #include <memory>
 
 #include "app/process_objects.h"
@@ -160,7 +161,13 @@ void CStep5::StartInstallation() {
 
 DWORD WINAPI CStep5::RemovalThreadProc(LPVOID parameter) {
     const auto* job = static_cast<const RemovalJob*>(parameter);
-    job->run->Remove();
+    // An exception must not end the process between a deletion and its restore: the run is
+    // failed instead, so that nothing is installed and what is gone comes back.
+    try {
+        job->run->Remove();
+    } catch (const std::exception&) {
+        job->run->FailUnexpectedly();
+    }
     SetEvent(job->done);
     return 0;
 }
@@ -169,7 +176,13 @@ DWORD WINAPI CStep5::InstallThreadProc(LPVOID parameter) {
     auto* page = static_cast<CStep5*>(parameter);
     CFinishRun& run = *page->m_run;
     page->ShowStatus(kInstalling);
-    if (run.Install() != 0) {
+    int32_t installed = 0;
+    try {
+        installed = run.Install();
+    } catch (const std::exception&) {
+        run.FailUnexpectedly();
+    }
+    if (installed != 0) {
         run.ApplyOptions();
         page->ShowStatus(kInstalled);
         // The success text stays a moment before the message box covers it.
@@ -178,7 +191,11 @@ DWORD WINAPI CStep5::InstallThreadProc(LPVOID parameter) {
         page->m_installResult = 1;
         return 0;
     }
-    run.Restore();
+    try {
+        run.Restore();
+    } catch (const std::exception&) {
+        run.FailUnexpectedly();  // what is still gone is the next run's to repair
+    }
     page->ShowStatus(kFailed);
     page->m_installResult = -1;
     return 1;

@@ -49,6 +49,11 @@ void CFinishRun::SetStopCheck(std::function<bool()> stopRequested) {
     m_stopRequested = std::move(stopRequested);
 }
 
+void CFinishRun::FailUnexpectedly() {
+    m_removalFailed = true;
+    LogLine(LogLevel::kError, L"A step ended on an unexpected error; nothing more is changed.");
+}
+
 bool CFinishRun::StopRequested() {
     if (m_cancelled || !m_stopRequested || !m_stopRequested())
         return m_cancelled;

@@ -99,6 +99,10 @@ class CFinishRun {
     bool RestoreFile(const std::wstring& name, bool force = false);
     const std::vector<RestoredQueue>& RestoredQueues() const { return m_restored; }
 
+    // A step ended on an unexpected error (an exception a front end caught): the run has failed,
+    // nothing more is removed or installed, and the log says so.
+    void FailUnexpectedly();
+
     // Whether the step that failed failed because the system refused it for want of rights.
     bool FailureWasRefusal() const { return m_refused; }
     // Whether a stop that was asked for ended the removal or kept the install from starting.
