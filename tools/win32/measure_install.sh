@@ -3,18 +3,21 @@
 # printer-UI commands a script would run for the same job through cmd: delete the queue, install
 # it, make it the default. Both run in one Wine prefix with the test printer UI, which carries the
 # commands out in Wine's spooler, and with a Wine server kept alive, so that what is measured is
-# the work and not Wine's start-up. Prints the medians and their ratio. Needs the win64 build.
+# the work and not Wine's start-up. Prints the medians, the ranges and the ratio of the medians.
+# Needs the win64 build; another pavonis.exe, such as one built from an earlier commit, can be
+# measured in its place.
 #
-#   tools/win32/measure_install.sh [runs]
+#   tools/win32/measure_install.sh [runs] [pavonis.exe]
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/../.."
 source tests/e2e/walk.sh
 
 runs=${1:-15}
+build=$PWD/build/win64
+program=$(realpath "${2:-$build/console/pavonis.exe}")
 model=RV-90
 printer="Korvel RV-90"
 port=LPT1:
-build=$PWD/build/win64
 work=$PWD/build/install-speed
 prefix=$work/prefix
 run=$work/run
@@ -25,7 +28,7 @@ mkdir -p "$work"
 prepare_prefix "$(scripts/wine-template.sh)" "$prefix" \
   "$build/tests/win32/print_ui/printui.dll" \
   "$build/tests/win32/spooler/korvel_test_printer_driver.dll"
-lay_out "$run" "$build/console/pavonis.exe" sample-setup
+lay_out "$run" "$program" sample-setup
 export WINEPREFIX=$prefix KORVEL_PRINTUI_LOG
 KORVEL_PRINTUI_LOG=$(windows_path "$work/printui.log")
 # No display: the console program shows no window, and none of Wine's may wait for one.
@@ -52,7 +55,7 @@ ms_of() {
   awk -v s="$start" -v e="$end" 'BEGIN {printf "%.1f\n", (e - s) * 1000}'
 }
 pavonis_install() {
-  "$wine64" "$run/pavonis.exe" install --model "$model" --port "$port" --force
+  "$wine64" "$run/$(basename "$program")" install --model "$model" --port "$port" --force
 }
 bare_commands() { "$wine64" cmd /c "$bare_cmd"; }
 
