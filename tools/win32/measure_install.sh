@@ -62,7 +62,7 @@ bare_commands() { "$wine64" cmd /c "$bare_cmd"; }
 # One untimed run of each first, so that both are measured with warm caches and each later /dl
 # finds the queue the other side installed.
 pavonis_install >/dev/null 2>&1 || fail "the first pavonis install failed"
-bare_commands >/dev/null 2>&1
+bare_commands >/dev/null 2>&1 || fail "the first bare commands failed"
 rm -f "$work/printui.log.errors"
 console=()
 bare=()
