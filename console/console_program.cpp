@@ -472,6 +472,7 @@ Outcome CConsoleRun::Install() {
     }
     m_setup.SetMakeDefault(m_call.Has(L"--no-default") ? 0 : 1);
     m_setup.SetPrintTestPage(m_call.Has(L"--test-page") ? 1 : 0);
+    m_setup.queueCheck = QueueCheck::kPoll;
 
     // Start-up scripts and configuration management run it again and again: a printer installed
     // as asked is left alone.

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <string>
 
 #include "install/print_ui_commands.h"
@@ -9,8 +10,37 @@
 
 namespace {
 
-// The pause between the end of the install command and the look for its queue.
+// The wizard's pause between the end of the install command and its one look for the queue.
 constexpr uint32_t kSettleMs = 500;
+// The console looks at once and then after waits that double from the first, for no longer than
+// the limit in all: long enough for a spooler that shows a new queue a moment after the printer
+// UI ends, short enough that a failed install is reported promptly.
+constexpr uint32_t kFirstPollMs = 50;
+constexpr uint32_t kPollLimitMs = 2000;
+
+void Wait(uint32_t milliseconds) {
+    if (IClockService* clock = Services().clock)
+        clock->Sleep(milliseconds);
+}
+
+// Whether the spooler says plainly that no queue of this name is there yet. Only then is another
+// look worth waiting for, and it is asked without a word in the log. A queue that is there,
+// whatever its port or state, and a spooler that does not answer are for FindPrinter to judge.
+bool NotThereYet(const wchar_t* name) {
+    ISpoolerService* spooler = Services().spooler;
+    QueueState state;
+    return spooler != nullptr && spooler->LookUpQueue(name, state) == QueueLookup::kAbsent;
+}
+
+// Waits until a queue of this name is there or the time is up.
+void AwaitQueue(const wchar_t* name) {
+    uint32_t waited = 0;
+    for (uint32_t next = kFirstPollMs; waited < kPollLimitMs && NotThereYet(name); next *= 2) {
+        const uint32_t wait = std::min(next, kPollLimitMs - waited);
+        Wait(wait);
+        waited += wait;
+    }
+}
 
 // Whether the spooler has certainly no queue of this name now. A queue that is there already
 // would be taken for the new one, so the install could not be confirmed.
@@ -61,11 +91,14 @@ int32_t SetupContext::InstallByPrintUi(const wchar_t* printerNameOverride,
     if (RunPrintUi(command.c_str()) == 0)
         return 0;
 
-    if (IClockService* clock = Services().clock)
-        clock->Sleep(kSettleMs);
-    // One look, no retry: the runner has already waited for the printer UI to end. Only the
-    // queue of this very name, absent before the command and now on the chosen port, shows that
-    // the printer UI installed it.
+    // The runner has already waited for the printer UI to end; what remains is the spooler's
+    // own delay in showing the queue. Only the queue of this very name, absent before the command
+    // and now on the chosen port, shows that the printer UI installed it, and only this last look
+    // reports a failure.
+    if (queueCheck == QueueCheck::kPoll)
+        AwaitQueue(printerName);
+    else
+        Wait(kSettleMs);
     const int32_t found = FindPrinter(printerName, portName);
     LogLine(found != 0 ? LogLevel::kInformation : LogLevel::kError,
             std::wstring(L"Queue check after the command: ") + printerName +

@@ -29,6 +29,7 @@ SetupContext& SetupContext::Init() {
     CopyText(language, kLanguageWidth, L"English");
     makeDefault = 0;
     printTestPage = 0;
+    queueCheck = QueueCheck::kSettleOnce;
     ResolveSetupFolder();
     ResolveInfoFilePath();
     ResolveDriverInfPath();

@@ -4,8 +4,18 @@
 
 #include "platform/text_types.h"
 
+// How the printer-UI install looks for the queue its command made.
+enum class QueueCheck : uint8_t {
+    // A pause of half a second, then one look: the wizard's way.
+    kSettleOnce,
+    // A look at once, then more at growing intervals for about two seconds in all, so that an
+    // unattended install ends as soon as the queue is there.
+    kPoll,
+};
+
 // The one record that carries a setup run: where the setup data lies beside the program, the
-// printer and port the user chose, and the two options applied after installation. A plain record
+// printer and port the user chose, the two options applied after installation, and how the
+// install looks for its new queue. A plain record
 // with fixed-width text fields and no heap memory; it reaches the platform through Services().
 struct SetupContext {
     static constexpr uint32_t kPathWidth = 260;
@@ -38,6 +48,7 @@ struct SetupContext {
     wchar_t language[kLanguageWidth];
     int32_t makeDefault;
     int32_t printTestPage;
+    QueueCheck queueCheck;
 
     // Construction runs Init.
     SetupContext();

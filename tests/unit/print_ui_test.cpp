@@ -1,9 +1,20 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <numeric>
+
+#include "platform/log_sink.h"
 #include "setupdata/setup_context.h"
 #include "tests/fakes/fake_machine.h"
 
 namespace {
+
+// Keeps the level of each line written to the log.
+class CLogLevels : public ILogSink {
+  public:
+    std::vector<LogLevel> levels;
+    void Write(LogLevel level, const std::wstring&) override { levels.push_back(level); }
+};
 
 class PrintUiTest : public ::testing::Test, protected CFakeMachine {
   protected:
@@ -158,6 +169,53 @@ TEST_F(PrintUiTest, OnlyTheNewQueueOfThatNameOnTheChosenPortConfirmsTheInstall) 
         const std::wstring label = c.before.empty() ? c.createdOnPort : c.before[0];
         EXPECT_EQ(context.InstallByPrintUi(L"Korvel RV-90", L"LPT1:"), c.result) << label;
         EXPECT_EQ(launcher.runs.size(), c.commands) << label;
+    }
+}
+
+TEST_F(PrintUiTest, TheConsoleLooksUntilTheQueueIsThereAndTheWizardLooksOnceAfterAPause) {
+    const std::vector<uint32_t> polls{50, 100, 200, 400, 800, 450};
+    const struct {
+        QueueCheck check;
+        size_t appearsAtLook;  // the look after the command that first finds the queue; 0: never
+        const wchar_t* port;   // where the queue appears
+        std::vector<uint32_t> sleeps;
+        size_t looks;
+        int32_t result;
+        std::ptrdiff_t errors;  // error lines in the log
+    } cases[] = {
+        {QueueCheck::kPoll, 1, L"LPT1:", {}, 2, 1, 0},
+        {QueueCheck::kPoll, 3, L"LPT1:", {50, 100}, 4, 1, 0},
+        {QueueCheck::kPoll, 6, L"LPT1:", {50, 100, 200, 400, 800}, 7, 1, 0},
+        {QueueCheck::kPoll, 7, L"LPT1:", polls, 7, 1, 0},
+        {QueueCheck::kPoll, 0, L"LPT1:", polls, 7, 0, 1},
+        {QueueCheck::kPoll, 1, L"COM1:", {}, 2, 0, 1},  // there, but on another port
+        {QueueCheck::kSettleOnce, 1, L"LPT1:", {500}, 1, 1, 0},
+        {QueueCheck::kSettleOnce, 2, L"LPT1:", {500}, 1, 0, 1},
+    };
+    CLogLevels log;
+    Services().log = &log;
+    for (const auto& c : cases) {
+        CFakeSpoolerService fresh;
+        spooler = fresh;
+        clock.sleeps.clear();
+        log.levels.clear();
+        size_t looks = 0;
+        bool commandRan = false;
+        launcher.onRun = [&](const std::wstring&) { commandRan = true; };
+        spooler.onCall = [&](const std::wstring& call) {
+            if (commandRan && call == L"look up Korvel RV-90" && ++looks == c.appearsAtLook)
+                spooler.AddQueue(L"Korvel RV-90", L"Korvel RV-90", c.port);
+        };
+        context.queueCheck = c.check;
+        const std::wstring label =
+            (c.check == QueueCheck::kPoll ? L"poll, look " : L"once, look ") +
+            std::to_wstring(c.appearsAtLook) + L" " + c.port;
+        EXPECT_EQ(context.InstallByPrintUi(L"Korvel RV-90", L"LPT1:"), c.result) << label;
+        EXPECT_EQ(clock.sleeps, c.sleeps) << label;
+        EXPECT_LE(std::accumulate(clock.sleeps.begin(), clock.sleeps.end(), 0u), 2000u) << label;
+        EXPECT_EQ(looks, c.looks) << label;
+        EXPECT_EQ(std::count(log.levels.begin(), log.levels.end(), LogLevel::kError), c.errors)
+            << label;
     }
 }
 

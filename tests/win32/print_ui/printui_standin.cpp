@@ -5,6 +5,7 @@
 // spooler:
 //   /if /n NAME /f INF /r PORT /m MODEL   installs the driver MODEL and adds the queue NAME on PORT
 //   /y /n NAME                            makes NAME the default printer
+//   /dl /n NAME                           deletes the queue NAME, as a script removing it would
 //   /k /n NAME                            (a test page) is only recorded.
 // The driver installed is always korvel_test_printer_driver.dll, which must lie beside this DLL:
 // the INF named by /f is not read. KORVEL_PRINTUI_REFUSE lists, separated by commas, the commands
@@ -232,6 +233,21 @@ void MakeDefault(const Command& command) {
         Report(L"making " + name + L" the default printer", error);
 }
 
+void Delete(const Command& command) {
+    std::wstring name = command.Value(L'n');
+    PRINTER_DEFAULTSW access{nullptr, nullptr, PRINTER_ALL_ACCESS};
+    HANDLE opened = nullptr;
+    if (name.empty() || !OpenPrinterW(name.data(), &opened, &access)) {
+        Report(L"opening the queue " + name + L" to delete it", GetLastError());
+        return;
+    }
+    const UniquePrinter printer(opened);
+    const BOOL deleted = DeletePrinter(printer.get());
+    const DWORD error = GetLastError();
+    if (!deleted)
+        Report(L"deleting the queue " + name, error);
+}
+
 }  // namespace
 
 extern "C" __declspec(dllexport) void CALLBACK
@@ -251,5 +267,7 @@ extern "C" __declspec(dllexport) void CALLBACK
     } else if (command.Has(L"/y")) {
         if (!Refused(L"default"))
             MakeDefault(command);
+    } else if (command.Has(L"/dl")) {
+        Delete(command);
     }
 }
