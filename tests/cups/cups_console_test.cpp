@@ -6,8 +6,10 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -24,6 +26,27 @@ constexpr wchar_t kQueue[] = L"Korvel_RV-90";
 std::string ReadText(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Every file below a folder, by its path there, with its bytes; none for a folder not there.
+std::map<std::string, std::string> FilesBelow(const std::string& folder) {
+    std::map<std::string, std::string> files;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder, error)) {
+        if (entry.is_regular_file())
+            files[std::filesystem::relative(entry.path(), folder).string()] =
+                ReadText(entry.path().string());
+    }
+    return files;
+}
+
+// The private scheduler's printers.conf with every change made so far: it writes the file at the
+// end of the loop that handled the change, which one more request waits for.
+std::string PrintersConf() {
+    CCupsSpoolerService cups;
+    StringList queues;
+    EXPECT_TRUE(cups.ListLocalPrinters(queues));
+    return ReadText(PrivateSchedulerFolder() + "/printers.conf");
 }
 
 // The console program on the private scheduler, with its folders in a temporary folder of the
@@ -149,6 +172,45 @@ TEST_F(CupsConsoleTest, AQueueTheSchedulerWillNotLetUsSaveIsKeptAndTheRunEndsWit
     QueueState state;
     ASSERT_EQ(cups.LookUpQueue(L"Korvel_RV-1800K", state), QueueLookup::kPresent);
     EXPECT_EQ(state.port, *old.Setting(L"device-uri"));
+}
+
+// A dry run only looks: the private scheduler writes printers.conf at once, and it stays the same
+// byte for byte; no backup, log or lock file is written.
+TEST_F(CupsConsoleTest, DryRunsLeaveTheSchedulerAndTheProgramsFilesAsTheyWere) {
+    UsersQueue(L"Front_Desk", L"Front desk");
+    UsersQueue(kQueue, L"Korvel RV-90");
+    ASSERT_TRUE(cups.SetDefaultPrinter(kQueue));
+    const std::string before = PrintersConf();
+    ASSERT_NE(before.find("<DefaultPrinter Korvel_RV-90>"), std::string::npos) << before;
+
+    EXPECT_EQ(Run({L"install", L"--model", L"RV-90", L"--port", L"socket://127.0.0.1:9105",
+                   L"--dry-run"}),
+              0)
+        << err;
+    EXPECT_EQ(out,
+              L"Would save and replace the queue Korvel_RV-90.\n"
+              L"Would install Korvel RV-90 on socket://127.0.0.1:9105 with the driver Epson 9-Pin "
+              L"Series.\nWould make it the default printer.\n");
+    EXPECT_EQ(Run({L"remove", L"--model", L"RV-90", L"--dry-run"}), 0) << err;
+    EXPECT_EQ(out, L"Would save and remove the queue Korvel_RV-90.\n");
+    EXPECT_EQ(PrintersConf(), before);
+
+    ASSERT_TRUE(cups.SetDefaultPrinter(L"Front_Desk"));
+    const std::string otherDefault = PrintersConf();
+    EXPECT_EQ(Run({L"default", L"--model", L"RV-90", L"--dry-run"}), 0) << err;
+    EXPECT_EQ(out, L"Would make Korvel_RV-90 the default printer.\n");
+    EXPECT_EQ(PrintersConf(), otherDefault);
+    EXPECT_TRUE(FilesBelow(folder).empty());
+
+    // The same remove for real changes the file: the comparisons above could see a change.
+    ASSERT_EQ(Run({L"remove", L"--model", L"RV-90"}), 0) << err;
+    const std::string removed = PrintersConf();
+    EXPECT_NE(removed, otherDefault);
+    const std::map<std::string, std::string> files = FilesBelow(folder);
+    EXPECT_EQ(Run({L"restore", L"--dry-run"}), 0) << err;
+    EXPECT_EQ(out, L"Would make the queue Korvel_RV-90 again.\n");
+    EXPECT_EQ(PrintersConf(), removed);
+    EXPECT_EQ(FilesBelow(folder), files);
 }
 
 TEST_F(CupsConsoleTest, RemoveSavesTheQueueAndRestoreMakesItAgainAsTheDefault) {

@@ -41,6 +41,9 @@ CONF
 cat >"$dir/cupsd.conf" <<CONF
 Listen 127.0.0.1:$port
 LogLevel info
+# printers.conf is written as soon as a queue changes, not up to 30 s later, so that a test that
+# compares it before and after a command sees every change.
+DirtyCleanInterval 0
 Browsing No
 WebInterface No
 DefaultEncryption Never
