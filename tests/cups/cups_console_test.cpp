@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -11,9 +14,11 @@
 #include <iterator>
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "console/console_program.h"
+#include "install/queue_backup.h"
 #include "platform/cups/cups_services.h"
 #include "platform/standin/wide_text.h"
 #include "tests/cups/private_scheduler.h"
@@ -82,6 +87,55 @@ class CupsConsoleTest : public ::testing::Test, protected IConsoleHost {
         CCupsServices services(folders);
         CScopedServices scope(services.Set());
         return RunConsoleProgram(arguments, *this);
+    }
+
+    // Starts the real program as a deployment engine would, with its backups in folder/state,
+    // its logs in folder/logs and its output in files there. Its process, or -1.
+    pid_t StartPavonis(const std::vector<std::string>& arguments) {
+        std::vector<std::string> words = {"env", "STATE_DIRECTORY=" + folder + "/state",
+                                          "LOGS_DIRECTORY=" + folder + "/logs", KORVEL_PAVONIS};
+        words.insert(words.end(), arguments.begin(), arguments.end());
+        std::vector<char*> argv;
+        for (std::string& word : words)
+            argv.push_back(word.data());
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        for (const auto& [stream, name] : {std::pair{1, "/out"}, std::pair{2, "/err"}})
+            posix_spawn_file_actions_addopen(&actions, stream, (folder + name).c_str(),
+                                             O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        pid_t pid = -1;
+        if (posix_spawnp(&pid, "env", &actions, nullptr, argv.data(), environ) != 0)
+            pid = -1;
+        posix_spawn_file_actions_destroy(&actions);
+        return pid;
+    }
+
+    // Whether the setup lock, which is the machine's own, was held by another run: another
+    // checkout's tests may hold it for a moment, and the run is worth trying again.
+    static bool LockWasBusy(int status) { return WIFEXITED(status) && WEXITSTATUS(status) == 75; }
+
+    // Runs the real program to its end, a minute at most: its exit code, or -1 for another end;
+    // its output in out and err.
+    int RunPavonis(const std::vector<std::string>& arguments) {
+        int status = -1;
+        const auto end = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+        for (bool again = true; again;) {
+            const pid_t pid = StartPavonis(arguments);
+            bool ended = pid < 0;
+            while (!ended && std::chrono::steady_clock::now() < end) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                ended = waitpid(pid, &status, WNOHANG) == pid;
+            }
+            if (!ended) {
+                kill(pid, SIGKILL);
+                waitpid(pid, &status, 0);
+            }
+            again = ended && LockWasBusy(status) && std::chrono::steady_clock::now() < end;
+        }
+        out = DecodeUtf8(ReadText(folder + "/out"));
+        err = DecodeUtf8(ReadText(folder + "/err"));
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
 
     // A queue of the user's own, as they set it up.
@@ -172,6 +226,90 @@ TEST_F(CupsConsoleTest, AQueueTheSchedulerWillNotLetUsSaveIsKeptAndTheRunEndsWit
     QueueState state;
     ASSERT_EQ(cups.LookUpQueue(L"Korvel_RV-1800K", state), QueueLookup::kPresent);
     EXPECT_EQ(state.port, *old.Setting(L"device-uri"));
+}
+
+// A run killed dead between the removal of the old queue and the making of the new one, as a
+// deployment engine's time limit or a power cut stops it. The scheduler's driver lister holds the
+// lookup of the new queue's driver, the request the install makes right after the removal, so the
+// run is killed there, whatever the machine's load.
+TEST_F(CupsConsoleTest, ARunKilledAfterTheRemovalIsRepairedFirstByTheNextRunWhichSaysSo) {
+    UsersQueue(kQueue, L"Korvel RV-90");
+    ASSERT_TRUE(cups.SetDefaultPrinter(kQueue));
+    const std::vector<std::string> install = {"install",
+                                              "--model",
+                                              "RV-90",
+                                              "--port",
+                                              "socket://127.0.0.1:9104",
+                                              "--force",
+                                              "--setup-folder",
+                                              KORVEL_SOURCE_DIR "/sample-setup"};
+    const std::string hold = PrivateSchedulerFolder() + "/hold-drivers";
+    std::ofstream(hold) << "Epson 9-Pin Series";
+    pid_t pid = StartPavonis(install);
+    int status = 0;
+    bool ended = false;
+    std::string journal;  // the killed run's backup
+    for (auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+         !ended && journal.empty() && std::chrono::steady_clock::now() < end;
+         std::this_thread::sleep_for(std::chrono::milliseconds(10))) {
+        for (const auto& [file, text] : FilesBelow(folder + "/state")) {
+            if (text.find("state=removed") != std::string::npos)
+                journal = folder + "/state/" + file;
+        }
+        ended = pid < 0 || waitpid(pid, &status, WNOHANG) == pid;
+        if (ended && LockWasBusy(status)) {
+            pid = StartPavonis(install);
+            ended = false;
+        }
+    }
+    if (!ended) {
+        kill(pid, SIGKILL);
+        waitpid(pid, &status, 0);
+    }
+    std::remove(hold.c_str());
+    ASSERT_FALSE(journal.empty()) << "the install removed nothing: " << ReadText(folder + "/err");
+    ASSERT_TRUE(WIFSIGNALED(status)) << "the install ended before it was killed";
+    QueueState state;
+    ASSERT_EQ(cups.LookUpQueue(kQueue, state), QueueLookup::kAbsent);
+
+    // Looking changes nothing, but says what waits.
+    EXPECT_EQ(RunPavonis({"status", "--model", "RV-90", "--setup-folder",
+                          KORVEL_SOURCE_DIR "/sample-setup"}),
+              0);
+    EXPECT_EQ(out, L"");
+    EXPECT_NE(err.find(L"An earlier setup run was stopped before it ended"), std::wstring::npos)
+        << err;
+    std::vector<std::string> dryRun = install;
+    dryRun.push_back("--dry-run");
+    EXPECT_EQ(RunPavonis(dryRun), 0) << err;
+    EXPECT_NE(out.find(L"Would first make the queue Korvel_RV-90 again"), std::wstring::npos)
+        << out;
+
+    // The same command again: the old queue is made again first, and then replaced.
+    ASSERT_EQ(RunPavonis(install), 0) << err;
+    EXPECT_NE(err.find(L"An earlier run was stopped before it ended; the queue Korvel_RV-90 it "
+                       L"had removed was made again."),
+              std::wstring::npos)
+        << err;
+    QueueRecord installed;
+    ASSERT_TRUE(cups.ReadQueue(kQueue, installed));
+    EXPECT_EQ(*installed.Setting(L"device-uri"), L"socket://127.0.0.1:9104");
+    EXPECT_TRUE(installed.isDefault);
+    CQueueBackup killed;
+    ASSERT_TRUE(CQueueBackup::Parse(ReadText(journal), killed));
+    EXPECT_EQ(killed.run, RunState::kRepaired);
+    // What the repair made is what the install replaced: the old queue, as it was.
+    CQueueBackup replaced;
+    for (const auto& [file, text] : FilesBelow(folder + "/state")) {
+        if (folder + "/state/" + file != journal) {
+            ASSERT_TRUE(CQueueBackup::Parse(text, replaced));
+        }
+    }
+    ASSERT_EQ(killed.entries.size(), 1u);
+    ASSERT_EQ(replaced.entries.size(), 1u);
+    EXPECT_EQ(replaced.entries[0].state, BackupState::kReplaced);
+    EXPECT_EQ(replaced.entries[0].record, killed.entries[0].record);
+    EXPECT_EQ(*replaced.entries[0].record.Setting(L"printer-location"), L"Dispatch, desk 2");
 }
 
 // A dry run only looks: the private scheduler writes printers.conf at once, and it stays the same
