@@ -163,12 +163,10 @@ TEST_F(CupsConsoleTest, InstallMakesTheDescribedDefaultQueueWhoseTestPageArrives
     int port = 0;
     std::future<std::string> received = LoopbackPrinter(port);
     const std::string uri = "socket://127.0.0.1:" + std::to_string(port);
-    const std::string command = "STATE_DIRECTORY=" + folder + " LOGS_DIRECTORY=" + folder + " " +
-                                KORVEL_PAVONIS + " install --model RV-90 --port " + uri +
-                                " --test-page --setup-folder " KORVEL_SOURCE_DIR "/sample-setup";
-    const int status = std::system(command.c_str());
-    ASSERT_TRUE(WIFEXITED(status));
-    ASSERT_EQ(WEXITSTATUS(status), 0);
+    ASSERT_EQ(RunPavonis({"install", "--model", "RV-90", "--port", uri, "--test-page",
+                          "--setup-folder", KORVEL_SOURCE_DIR "/sample-setup"}),
+              0)
+        << err;
 
     QueueRecord queue;
     ASSERT_TRUE(cups.ReadQueue(kQueue, queue));
