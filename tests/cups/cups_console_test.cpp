@@ -63,7 +63,10 @@ class CupsConsoleTest : public ::testing::Test, protected IConsoleHost {
         folder = mkdtemp(folderTemplate);
         folders = {folder + "/state", folder + "/logs", folder + "/setup.lock"};
     }
-    void TearDown() override { DeleteEveryQueue(); }
+    void TearDown() override {
+        DeleteEveryQueue();
+        std::filesystem::remove_all(folder);
+    }
 
     void DeleteEveryQueue() {
         StringList queues;
