@@ -1,17 +1,24 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "console/console_program.h"
+#include "install/queue_backup.h"
 #include "platform/cups/cups_services.h"
 #include "platform/standin/wide_text.h"
 #include "tests/cups/private_scheduler.h"
@@ -26,6 +33,27 @@ std::string ReadText(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+// Every file below a folder, by its path there, with its bytes; none for a folder not there.
+std::map<std::string, std::string> FilesBelow(const std::string& folder) {
+    std::map<std::string, std::string> files;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder, error)) {
+        if (entry.is_regular_file())
+            files[std::filesystem::relative(entry.path(), folder).string()] =
+                ReadText(entry.path().string());
+    }
+    return files;
+}
+
+// The private scheduler's printers.conf with every change made so far: it writes the file at the
+// end of the loop that handled the change, which one more request waits for.
+std::string PrintersConf() {
+    CCupsSpoolerService cups;
+    StringList queues;
+    EXPECT_TRUE(cups.ListLocalPrinters(queues));
+    return ReadText(PrivateSchedulerFolder() + "/printers.conf");
+}
+
 // The console program on the private scheduler, with its folders in a temporary folder of the
 // test's own; the scheduler has no queue before and after each test.
 class CupsConsoleTest : public ::testing::Test, protected IConsoleHost {
@@ -35,7 +63,10 @@ class CupsConsoleTest : public ::testing::Test, protected IConsoleHost {
         folder = mkdtemp(folderTemplate);
         folders = {folder + "/state", folder + "/logs", folder + "/setup.lock"};
     }
-    void TearDown() override { DeleteEveryQueue(); }
+    void TearDown() override {
+        DeleteEveryQueue();
+        std::filesystem::remove_all(folder);
+    }
 
     void DeleteEveryQueue() {
         StringList queues;
@@ -59,6 +90,55 @@ class CupsConsoleTest : public ::testing::Test, protected IConsoleHost {
         CCupsServices services(folders);
         CScopedServices scope(services.Set());
         return RunConsoleProgram(arguments, *this);
+    }
+
+    // Starts the real program as a deployment engine would, with its backups in folder/state,
+    // its logs in folder/logs and its output in files there. Its process, or -1.
+    pid_t StartPavonis(const std::vector<std::string>& arguments) {
+        std::vector<std::string> words = {"env", "STATE_DIRECTORY=" + folder + "/state",
+                                          "LOGS_DIRECTORY=" + folder + "/logs", KORVEL_PAVONIS};
+        words.insert(words.end(), arguments.begin(), arguments.end());
+        std::vector<char*> argv;
+        for (std::string& word : words)
+            argv.push_back(word.data());
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        for (const auto& [stream, name] : {std::pair{1, "/out"}, std::pair{2, "/err"}})
+            posix_spawn_file_actions_addopen(&actions, stream, (folder + name).c_str(),
+                                             O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        pid_t pid = -1;
+        if (posix_spawnp(&pid, "env", &actions, nullptr, argv.data(), environ) != 0)
+            pid = -1;
+        posix_spawn_file_actions_destroy(&actions);
+        return pid;
+    }
+
+    // Whether the setup lock, which is the machine's own, was held by another run: another
+    // checkout's tests may hold it for a moment, and the run is worth trying again.
+    static bool LockWasBusy(int status) { return WIFEXITED(status) && WEXITSTATUS(status) == 75; }
+
+    // Runs the real program to its end, a minute at most: its exit code, or -1 for another end;
+    // its output in out and err.
+    int RunPavonis(const std::vector<std::string>& arguments) {
+        int status = -1;
+        const auto end = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+        for (bool again = true; again;) {
+            const pid_t pid = StartPavonis(arguments);
+            bool ended = pid < 0;
+            while (!ended && std::chrono::steady_clock::now() < end) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                ended = waitpid(pid, &status, WNOHANG) == pid;
+            }
+            if (!ended) {
+                kill(pid, SIGKILL);
+                waitpid(pid, &status, 0);
+            }
+            again = ended && LockWasBusy(status) && std::chrono::steady_clock::now() < end;
+        }
+        out = DecodeUtf8(ReadText(folder + "/out"));
+        err = DecodeUtf8(ReadText(folder + "/err"));
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
 
     // A queue of the user's own, as they set it up.
@@ -86,12 +166,10 @@ TEST_F(CupsConsoleTest, InstallMakesTheDescribedDefaultQueueWhoseTestPageArrives
     int port = 0;
     std::future<std::string> received = LoopbackPrinter(port);
     const std::string uri = "socket://127.0.0.1:" + std::to_string(port);
-    const std::string command = "STATE_DIRECTORY=" + folder + " LOGS_DIRECTORY=" + folder + " " +
-                                KORVEL_PAVONIS + " install --model RV-90 --port " + uri +
-                                " --test-page --setup-folder " KORVEL_SOURCE_DIR "/sample-setup";
-    const int status = std::system(command.c_str());
-    ASSERT_TRUE(WIFEXITED(status));
-    ASSERT_EQ(WEXITSTATUS(status), 0);
+    ASSERT_EQ(RunPavonis({"install", "--model", "RV-90", "--port", uri, "--test-page",
+                          "--setup-folder", KORVEL_SOURCE_DIR "/sample-setup"}),
+              0)
+        << err;
 
     QueueRecord queue;
     ASSERT_TRUE(cups.ReadQueue(kQueue, queue));
@@ -149,6 +227,129 @@ TEST_F(CupsConsoleTest, AQueueTheSchedulerWillNotLetUsSaveIsKeptAndTheRunEndsWit
     QueueState state;
     ASSERT_EQ(cups.LookUpQueue(L"Korvel_RV-1800K", state), QueueLookup::kPresent);
     EXPECT_EQ(state.port, *old.Setting(L"device-uri"));
+}
+
+// A run killed dead between the removal of the old queue and the making of the new one, as a
+// deployment engine's time limit or a power cut stops it. The scheduler's driver lister holds the
+// lookup of the new queue's driver, the request the install makes right after the removal, so the
+// run is killed there, whatever the machine's load.
+TEST_F(CupsConsoleTest, ARunKilledAfterTheRemovalIsRepairedFirstByTheNextRunWhichSaysSo) {
+    UsersQueue(kQueue, L"Korvel RV-90");
+    ASSERT_TRUE(cups.SetDefaultPrinter(kQueue));
+    const std::vector<std::string> install = {"install",
+                                              "--model",
+                                              "RV-90",
+                                              "--port",
+                                              "socket://127.0.0.1:9104",
+                                              "--force",
+                                              "--setup-folder",
+                                              KORVEL_SOURCE_DIR "/sample-setup"};
+    const std::string hold = PrivateSchedulerFolder() + "/hold-drivers";
+    std::ofstream(hold) << "Epson 9-Pin Series";
+    pid_t pid = StartPavonis(install);
+    int status = 0;
+    bool ended = false;
+    std::string journal;  // the killed run's backup
+    for (auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+         !ended && journal.empty() && std::chrono::steady_clock::now() < end;
+         std::this_thread::sleep_for(std::chrono::milliseconds(10))) {
+        for (const auto& [file, text] : FilesBelow(folder + "/state")) {
+            if (text.find("state=removed") != std::string::npos)
+                journal = folder + "/state/" + file;
+        }
+        ended = pid < 0 || waitpid(pid, &status, WNOHANG) == pid;
+        if (ended && LockWasBusy(status)) {
+            pid = StartPavonis(install);
+            ended = false;
+        }
+    }
+    if (!ended) {
+        kill(pid, SIGKILL);
+        waitpid(pid, &status, 0);
+    }
+    std::remove(hold.c_str());
+    ASSERT_FALSE(journal.empty()) << "the install removed nothing: " << ReadText(folder + "/err");
+    ASSERT_TRUE(WIFSIGNALED(status)) << "the install ended before it was killed";
+    QueueState state;
+    ASSERT_EQ(cups.LookUpQueue(kQueue, state), QueueLookup::kAbsent);
+
+    // Looking changes nothing, but says what waits.
+    EXPECT_EQ(RunPavonis({"status", "--model", "RV-90", "--setup-folder",
+                          KORVEL_SOURCE_DIR "/sample-setup"}),
+              0);
+    EXPECT_EQ(out, L"");
+    EXPECT_NE(err.find(L"An earlier setup run was stopped before it ended"), std::wstring::npos)
+        << err;
+    std::vector<std::string> dryRun = install;
+    dryRun.push_back("--dry-run");
+    EXPECT_EQ(RunPavonis(dryRun), 0) << err;
+    EXPECT_NE(out.find(L"Would first make the queue Korvel_RV-90 again"), std::wstring::npos)
+        << out;
+
+    // The same command again: the old queue is made again first, and then replaced.
+    ASSERT_EQ(RunPavonis(install), 0) << err;
+    EXPECT_NE(err.find(L"An earlier run was stopped before it ended; the queue Korvel_RV-90 it "
+                       L"had removed was made again."),
+              std::wstring::npos)
+        << err;
+    QueueRecord installed;
+    ASSERT_TRUE(cups.ReadQueue(kQueue, installed));
+    EXPECT_EQ(*installed.Setting(L"device-uri"), L"socket://127.0.0.1:9104");
+    EXPECT_TRUE(installed.isDefault);
+    CQueueBackup killed;
+    ASSERT_TRUE(CQueueBackup::Parse(ReadText(journal), killed));
+    EXPECT_EQ(killed.run, RunState::kRepaired);
+    // What the repair made is what the install replaced: the old queue, as it was.
+    CQueueBackup replaced;
+    for (const auto& [file, text] : FilesBelow(folder + "/state")) {
+        if (folder + "/state/" + file != journal) {
+            ASSERT_TRUE(CQueueBackup::Parse(text, replaced));
+        }
+    }
+    ASSERT_EQ(killed.entries.size(), 1u);
+    ASSERT_EQ(replaced.entries.size(), 1u);
+    EXPECT_EQ(replaced.entries[0].state, BackupState::kReplaced);
+    EXPECT_EQ(replaced.entries[0].record, killed.entries[0].record);
+    EXPECT_EQ(*replaced.entries[0].record.Setting(L"printer-location"), L"Dispatch, desk 2");
+}
+
+// A dry run only looks: the private scheduler writes printers.conf at once, and it stays the same
+// byte for byte; no backup, log or lock file is written.
+TEST_F(CupsConsoleTest, DryRunsLeaveTheSchedulerAndTheProgramsFilesAsTheyWere) {
+    UsersQueue(L"Front_Desk", L"Front desk");
+    UsersQueue(kQueue, L"Korvel RV-90");
+    ASSERT_TRUE(cups.SetDefaultPrinter(kQueue));
+    const std::string before = PrintersConf();
+    ASSERT_NE(before.find("<DefaultPrinter Korvel_RV-90>"), std::string::npos) << before;
+
+    EXPECT_EQ(Run({L"install", L"--model", L"RV-90", L"--port", L"socket://127.0.0.1:9105",
+                   L"--dry-run"}),
+              0)
+        << err;
+    EXPECT_EQ(out,
+              L"Would save and replace the queue Korvel_RV-90.\n"
+              L"Would install Korvel RV-90 on socket://127.0.0.1:9105 with the driver Epson 9-Pin "
+              L"Series.\nWould make it the default printer.\n");
+    EXPECT_EQ(Run({L"remove", L"--model", L"RV-90", L"--dry-run"}), 0) << err;
+    EXPECT_EQ(out, L"Would save and remove the queue Korvel_RV-90.\n");
+    EXPECT_EQ(PrintersConf(), before);
+
+    ASSERT_TRUE(cups.SetDefaultPrinter(L"Front_Desk"));
+    const std::string otherDefault = PrintersConf();
+    EXPECT_EQ(Run({L"default", L"--model", L"RV-90", L"--dry-run"}), 0) << err;
+    EXPECT_EQ(out, L"Would make Korvel_RV-90 the default printer.\n");
+    EXPECT_EQ(PrintersConf(), otherDefault);
+    EXPECT_TRUE(FilesBelow(folder).empty());
+
+    // The same remove for real changes the file: the comparisons above could see a change.
+    ASSERT_EQ(Run({L"remove", L"--model", L"RV-90"}), 0) << err;
+    const std::string removed = PrintersConf();
+    EXPECT_NE(removed, otherDefault);
+    const std::map<std::string, std::string> files = FilesBelow(folder);
+    EXPECT_EQ(Run({L"restore", L"--dry-run"}), 0) << err;
+    EXPECT_EQ(out, L"Would make the queue Korvel_RV-90 again.\n");
+    EXPECT_EQ(PrintersConf(), removed);
+    EXPECT_EQ(FilesBelow(folder), files);
 }
 
 TEST_F(CupsConsoleTest, RemoveSavesTheQueueAndRestoreMakesItAgainAsTheDefault) {

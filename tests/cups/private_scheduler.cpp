@@ -34,15 +34,21 @@ class PrivateScheduler : public ::testing::Environment {
         setenv("CUPS_SERVER", server.c_str(), 1);
     }
     void TearDown() override { RunScript("stop-scheduler.sh", m_folder); }
+    const std::string& Folder() const { return m_folder; }
 
   private:
     char m_template[32] = "/tmp/korvel-cups-XXXXXX";
     std::string m_folder;
 };
 
-const auto* const kScheduler = ::testing::AddGlobalTestEnvironment(new PrivateScheduler);
+PrivateScheduler* const kScheduler =
+    static_cast<PrivateScheduler*>(::testing::AddGlobalTestEnvironment(new PrivateScheduler));
 
 }  // namespace
+
+std::string PrivateSchedulerFolder() {
+    return kScheduler->Folder();
+}
 
 std::future<std::string> LoopbackPrinter(int& port) {
     const int listener = socket(AF_INET, SOCK_STREAM, 0);

@@ -7,5 +7,9 @@
 // the last (tests/cups/start-scheduler.sh); libcups finds it through CUPS_SERVER, as it would find
 // any scheduler.
 //
+// The folder it runs in: its printers.conf, and where a file named hold-drivers makes its driver
+// lister wait (start-scheduler.sh).
+std::string PrivateSchedulerFolder();
+
 // A printer of the test's own on the loopback: its port, and the bytes of one connection.
 std::future<std::string> LoopbackPrinter(int& port);

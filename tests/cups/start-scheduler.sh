@@ -15,7 +15,23 @@ dir=$(cd "$dir" && pwd)
 # The filters run as lp and write below the spool folder.
 chmod 755 "$dir"
 mkdir -p "$dir"/{bin/backend,bin/driver,cache,log,ppd,spool/temp,ssl,state}
-ln -s /usr/lib/cups/daemon /usr/lib/cups/filter "$dir/bin/"
+ln -s /usr/lib/cups/filter "$dir/bin/"
+mkdir "$dir/bin/daemon"
+ln -s /usr/lib/cups/daemon/* "$dir/bin/daemon/"
+# CUPS's driver lister waits (30 s at most) while the file hold-drivers lies in the folder and the
+# request holds the file's text (a make and model): an install asks for its driver right after it
+# removed the old queue, so a test can stop the run dead exactly between the removal and the new
+# queue, while the lookups of the queues it saves go through.
+rm "$dir/bin/daemon/cups-driverd"
+cat >"$dir/bin/daemon/cups-driverd" <<SCRIPT
+#!/bin/sh
+for _ in \$(seq 600); do
+  held=\$(cat "$dir/hold-drivers" 2>/dev/null) || break
+  case "\$*" in *"\$held"*) sleep 0.05 ;; *) break ;; esac
+done
+exec /usr/lib/cups/daemon/cups-driverd "\$@"
+SCRIPT
+chmod 755 "$dir/bin/daemon/cups-driverd"
 ln -s /usr/lib/cups/backend/socket "$dir/bin/backend/socket"
 install -m 755 "$here/usb-backend" "$dir/bin/backend/usb"
 
@@ -41,6 +57,9 @@ CONF
 cat >"$dir/cupsd.conf" <<CONF
 Listen 127.0.0.1:$port
 LogLevel info
+# printers.conf is written as soon as a queue changes, not up to 30 s later, so that a test that
+# compares it before and after a command sees every change.
+DirtyCleanInterval 0
 Browsing No
 WebInterface No
 DefaultEncryption Never

@@ -80,6 +80,36 @@ wait "$first" || fail "the first install failed while the second was refused"
 KORVEL_PRINTUI_REFUSE=install expect_exit 1603 install --model RV-90 --force --port COM1:
 expect_walk "the old queue after the refusal" "LPT1:" "$prefix" queue "$printer"
 
+# A run stopped dead between the removal of the old queue and the install of the new one, as a
+# power cut or a deployment engine's time limit stops it: the printer UI takes a minute, and the
+# whole Wine session is killed as soon as the backup says the old queue is removed (only a run that
+# has not ended leaves a queue "removed" there). The next run puts the queue back first, says so,
+# and then installs.
+backups="$prefix/drive_c/ProgramData/Korvel Setup/Backups"
+KORVEL_PRINTUI_DELAY_MS=60000 env -u DISPLAY WINEPREFIX="$prefix" "$wine64" "$run/pavonis.exe" \
+  install --model RV-90 --force >/dev/null 2>&1 &
+killed=$!
+journal=
+for _ in $(seq 300); do
+  journal=$(grep -l "^state=removed" "$backups"/Backup-*.txt 2>/dev/null) && break
+  kill -0 "$killed" 2>/dev/null || fail "the install to be killed ended first"
+  sleep 0.1
+done
+[ -n "$journal" ] || fail "the install to be killed removed no queue within 30 s"
+stop_server "$prefix"
+wait "$killed" || true
+start_server "$prefix"
+expect_walk "the queues after the kill" "" "$prefix" queues
+expect_exit 0 status --model RV-90
+grep -q "An earlier setup run was stopped before it ended" "$work/stderr" ||
+  fail "status did not tell of the run stopped dead: $(cat "$work/stderr")"
+expect_exit 0 install --model RV-90 --force
+grep -q "the queue $printer it had removed was made again" "$work/stderr" ||
+  fail "the install did not say that it repaired the run stopped dead: $(cat "$work/stderr")"
+expect_walk "the queue after the repair and the install" "LPT1:" "$prefix" queue "$printer"
+expect "the run state of the killed run's backup" \
+  "$(tr -d '\r' <"$journal" | sed -n '/^\[run\]$/{n;p}')" "state=repaired"
+
 expect_exit 0 remove --model RV-90
 expect_walk "the queues after remove" "" "$prefix" queues
 if WINEPREFIX=$prefix "$wine64" reg query "$record_key" >/dev/null 2>&1; then
