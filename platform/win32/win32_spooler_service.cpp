@@ -14,6 +14,29 @@
 
 namespace {
 
+// What follows the end of the device and form names in a device mode means nothing, and the
+// spooler fills it with whatever its memory held (measured under Wine: the same queue reads back
+// with other bytes there in another process). Cleared, so that two device modes compare equal
+// when they say the same: a restore is confirmed by comparing what it made with what was saved.
+void ClearPastTheNames(std::vector<uint8_t>& deviceMode) {
+    const auto clear = [&](size_t offset, size_t count) {
+        if (deviceMode.size() < offset + count * sizeof(wchar_t))
+            return;
+        auto* name = reinterpret_cast<wchar_t*>(deviceMode.data() + offset);
+        size_t end = 0;
+        while (end < count && name[end] != L'\0')
+            ++end;
+        for (size_t i = end; i < count; ++i)
+            name[i] = L'\0';
+    };
+    const auto* mode = reinterpret_cast<const DEVMODEW*>(deviceMode.data());
+    if (deviceMode.size() < offsetof(DEVMODEW, dmFields))
+        return;
+    clear(offsetof(DEVMODEW, dmDeviceName), CCHDEVICENAME);
+    if (mode->dmSize >= offsetof(DEVMODEW, dmFormName) + CCHFORMNAME * sizeof(wchar_t))
+        clear(offsetof(DEVMODEW, dmFormName), CCHFORMNAME);
+}
+
 // A printer handle opened for one method, closed on every way out of it.
 struct PrinterCloser {
     void operator()(HANDLE printer) const { ::ClosePrinter(printer); }
@@ -450,6 +473,7 @@ bool CWin32SpoolerService::ReadQueue(const wchar_t* name, QueueRecord& record) {
     if (info.pDevMode != nullptr) {
         const auto* bytes = reinterpret_cast<const uint8_t*>(info.pDevMode);
         read.deviceMode.assign(bytes, bytes + info.pDevMode->dmSize + info.pDevMode->dmDriverExtra);
+        ClearPastTheNames(read.deviceMode);
     }
     if (!ReadKeyTree(printer.get(), L"", read.data))
         return false;
