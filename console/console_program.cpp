@@ -108,8 +108,9 @@ class CConsoleRun {
     // Keeps the install record true to the queue: a record whose queue is gone is deleted.
     void ForgetRecordWithoutQueue();
 
-    // Makes the chosen printer the default and confirms it with a look (port: for the report).
-    Outcome MakeDefault(const std::wstring& port);
+    // Makes the chosen printer the default and confirms it with a look (port: for the report),
+    // in `run` when one has begun, in a run of its own for an install.
+    Outcome MakeDefault(const std::wstring& port, CFinishRun* run = nullptr);
 
     // --dry-run: what the run would do, from looks alone (no lock, no log, no file).
     bool DryRun() const { return m_call.Has(L"--dry-run"); }
@@ -584,17 +585,32 @@ Outcome CConsoleRun::Default() {
     Outcome exit = Outcome::kSuccess;
     if (!UseSetupFolder(exit) || !ChooseModel(exit))
         return exit;
+    // On CUPS the scheduler's default, for every user without one of their own (lpoptions -d),
+    // is changed under the lock like every change, after the repair of a run stopped dead. On
+    // Windows the command sets the running user's own default, in the user's context, which can
+    // read no backup and needs no lock.
+    std::unique_ptr<CFinishRun> run;
+    if (m_cups && !DryRun()) {
+        run = std::make_unique<CFinishRun>(m_setup, kProgram);
+        if (!BeginRun(*run, CFinishRun::Needs::kPrinter, exit))
+            return exit;
+    }
+    const auto end = [&](bool succeeded, const std::wstring& result, Outcome outcome) {
+        return run != nullptr ? EndRun(*run, succeeded, result, outcome) : outcome;
+    };
     if (m_setup.FindPrinter(m_setup.printerName) == 0) {
         m_host.Err(std::wstring(L"No printer named ") + m_setup.printerName + L" is installed.");
-        return Outcome::kFailed;
+        return end(false, L"not made the default",
+                   Report(L"", {false, L"failed"}, Outcome::kFailed));
     }
     if (LookUpDefaultPrinter(m_setup.printerName) == QueueLookup::kPresent)
-        return Report(PrinterName() + L" is the default printer already; nothing to do.",
-                      {false, L"unchanged"}, Outcome::kSuccess);
-    return MakeDefault(L"");
+        return end(true, L"the default already",
+                   Report(PrinterName() + L" is the default printer already; nothing to do.",
+                          {false, L"unchanged"}, Outcome::kSuccess));
+    return MakeDefault(L"", run.get());
 }
 
-Outcome CConsoleRun::MakeDefault(const std::wstring& port) {
+Outcome CConsoleRun::MakeDefault(const std::wstring& port, CFinishRun* begun) {
     const std::wstring made = std::wstring(m_setup.printerName) + L" the default printer";
     if (DryRun()) {
         if (m_cups || m_call.command == L"install")
@@ -602,16 +618,15 @@ Outcome CConsoleRun::MakeDefault(const std::wstring& port) {
         return Report(L"Would make " + made + L".", {true, L"madeDefault", port},
                       Outcome::kSuccess);
     }
-    // On CUPS the scheduler's default, for every user without one of their own (lpoptions -d),
-    // changed under the lock like every change; so is an install's. The default command on
-    // Windows sets the running user's own default, in the user's context, which can read no
-    // backup and needs no lock.
-    std::unique_ptr<CFinishRun> run;
+    // An install's default is a change like its queue: under the lock, after the repairs.
+    std::unique_ptr<CFinishRun> own;
+    CFinishRun* run = begun;
     Outcome exit = Outcome::kSuccess;
-    if (m_cups || m_call.command == L"install") {
-        run = std::make_unique<CFinishRun>(m_setup, kProgram);
-        if (!BeginRun(*run, CFinishRun::Needs::kPrinter, exit))
+    if (run == nullptr && m_call.command == L"install") {
+        own = std::make_unique<CFinishRun>(m_setup, kProgram);
+        if (!BeginRun(*own, CFinishRun::Needs::kPrinter, exit))
             return exit;
+        run = own.get();
     }
     m_setup.SetMakeDefault(1);
     const bool asked = m_queueInstall != nullptr ? m_queueInstall->MakeDefault(m_setup)

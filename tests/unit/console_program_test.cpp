@@ -62,7 +62,7 @@ TEST_F(ConsoleProgramTest, BadArgumentsEndWithUsageAnd87) {
 TEST_F(ConsoleProgramTest, InstallReplacesRecordsAndLeavesAnInstalledPrinterAlone) {
     AddUsersQueue(kPrinter);
     EXPECT_EQ(Run({L"install", L"--model", L"RV-90"}), 0);
-    EXPECT_TRUE(clock.sleeps.empty());  // the new queue is looked for at once, with no pause
+    EXPECT_TRUE(clock.sleeps.empty());    // the new queue is looked for at once, with no pause
     ASSERT_EQ(launcher.runs.size(), 2u);  // the install and the default command
     EXPECT_EQ(spooler.defaultPrinter, kPrinter);
     const InstallRecord& record = installRecords.records.at(kPrinter);
