@@ -219,11 +219,14 @@ TEST_F(CupsConsoleTest, OnlyTheQueueOfTheNameIsReplacedAndARefusedInstallPutsItB
 }
 
 // The scheduler lets nobody without a password read this queue's PPD, so it cannot be saved.
-TEST_F(CupsConsoleTest, AQueueTheSchedulerWillNotLetUsSaveIsKeptAndTheRunEndsWith77) {
+TEST_F(CupsConsoleTest, AQueueTheSchedulerWillNotLetUsSaveIsKeptAndOnlyItsRunEndsWith77) {
     const QueueRecord old = UsersQueue(L"Korvel_RV-1800K", L"Korvel RV-1800K");
     EXPECT_EQ(Run({L"install", L"--model", L"RV-1800K", L"--port", L"socket://127.0.0.1:9103"}),
               77);
     EXPECT_EQ(Run({L"remove", L"--model", L"RV-1800K"}), 77);
+    // A refusal met only in looking at that unrelated queue says nothing of another install's
+    // failure: the device URI the scheduler refused decides, and that was no want of rights.
+    EXPECT_EQ(Run({L"install", L"--model", L"RV-90", L"--port", L"bogus://nowhere"}), 1);
     QueueState state;
     ASSERT_EQ(cups.LookUpQueue(L"Korvel_RV-1800K", state), QueueLookup::kPresent);
     EXPECT_EQ(state.port, *old.Setting(L"device-uri"));
