@@ -200,14 +200,17 @@ bool CConsoleRun::BeginRun(CFinishRun& run, CFinishRun::Needs needs, Outcome& ex
     run.SetStopCheck([this] { return m_host.StopRequested(); });
     if (!run.Begin(needs)) {
         if (run.LockBusy()) {
-            m_host.Err(
-                L"Another setup of Korvel printers is running; try again when it has ended. "
-                L"Nothing was touched, and no log was written.");
+            m_host.Err(run.LockProblem().empty()
+                           ? L"Another setup of Korvel printers is running; try again when it has "
+                             L"ended. Nothing was touched, and no log was written."
+                           : run.LockProblem() + L" Nothing was touched, and no log was written.");
             exit = Report(L"", {false, L"busy"}, Outcome::kAnotherInstall);
         } else {
-            m_host.Err(
-                L"The setup could not begin: the setup lock could not be had, or the run "
-                L"lacks a printer or port; nothing was touched.");
+            m_host.Err(run.LockProblem().empty()
+                           ? L"The setup could not begin: the run lacks a printer or port; "
+                             L"nothing was touched."
+                           : L"The setup lock could not be had: " + run.LockProblem() +
+                                 L" Nothing was touched.");
             exit = Report(L"", {false, L"failed"}, Outcome::kInstallFailed);
         }
         run.End(false, L"not begun");

@@ -100,11 +100,15 @@ bool CFinishRun::TakeLock() {
         case LockResult::kBusy:
             m_lockBusy = true;
             return false;
+        case LockResult::kBusyOtherAccount:
+            m_lockBusy = true;
+            break;
         case LockResult::kFailed:
             break;
     }
     // Not logged: without the lock no log may be written; the front end says why.
-    TakePlatformFailure();
+    if (const std::optional<PlatformFailure> failure = TakePlatformFailure())
+        m_lockProblem = failure->text.empty() ? failure->call : failure->text;
     return false;
 }
 

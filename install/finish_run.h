@@ -46,6 +46,9 @@ class CFinishRun {
     enum class Needs { kPrinterAndPort, kPrinter, kNothing };
     bool Begin(Needs needs = Needs::kPrinterAndPort);
     bool LockBusy() const { return m_lockBusy; }
+    // Why the lock could not be had, in the system's words (its holder, or what is wrong with
+    // it); empty when that is only that another run holds it.
+    const std::wstring& LockProblem() const { return m_lockProblem; }
 
     // What Begin put back of runs stopped dead, one line each for the user, who would otherwise
     // not know that a printer of theirs had been gone.
@@ -155,6 +158,7 @@ class CFinishRun {
     bool m_refused = false;
     bool m_cancelled = false;
     bool m_ended = false;
+    std::wstring m_lockProblem;
     std::vector<std::wstring> m_repairs;
     std::vector<RestoredQueue> m_restored;
     CQueueBackup m_backup;

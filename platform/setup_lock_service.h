@@ -3,9 +3,11 @@
 #include <cstdint>
 
 enum class LockResult {
-    kTaken,   // the calling thread holds the lock now
-    kBusy,    // another setup run held it for the whole wait
-    kFailed,  // the lock could not be made or waited for (the failure is recorded)
+    kTaken,             // the calling thread holds the lock now
+    kBusy,              // another setup run held it for the whole wait
+    kBusyOtherAccount,  // a process of another account held it for the whole wait (recorded as
+                        // a failure whose text names the holder, for the user to act on)
+    kFailed,            // the lock could not be made or waited for (the failure is recorded)
 };
 
 // The one machine-wide lock of every setup run of this program, whichever front end, session or
