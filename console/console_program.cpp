@@ -216,7 +216,7 @@ bool CConsoleRun::BeginRun(CFinishRun& run, CFinishRun::Needs needs, Outcome& ex
         run.End(false, L"not begun");
         return false;
     }
-    for (const std::wstring& repair : run.Repairs())
+    for (const std::wstring& repair : run.Notices())
         m_host.Err(repair);
     return true;
 }

@@ -67,12 +67,21 @@ bool CFinishRun::Begin(Needs needs) {
     TakePlatformFailure();
     // The lock comes first: a run that waits for it or gives up must not rotate away the log of
     // the run that holds it.
-    if (!TakeLock())
+    // The lock lives in the program's folder, so that folder is made safe first.
+    std::wstring movedAside;
+    if (!SecureProgramFolder(movedAside) || !TakeLock())
         return false;
     m_log.Open();
     m_previousLog = std::exchange(Services().log, &m_log);
     m_logInstalled = true;
     Info(L"Setup started.");
+    if (!movedAside.empty()) {
+        m_notices.push_back(
+            L"The program's folder had been made by an account that is not an "
+            L"administrator; it was moved aside to " +
+            movedAside + L", and a new one was made.");
+        LogLine(LogLevel::kWarning, m_notices.back());
+    }
     Info(std::wstring(L"Setup folder: ") + m_setup.setupFolder);
     Info(std::wstring(L"Printer information file: ") + m_setup.printerInfoPath);
     Info(std::wstring(L"Chosen printer: ") + m_setup.printerName + L", port: " + m_setup.portName +
@@ -86,6 +95,17 @@ bool CFinishRun::Begin(Needs needs) {
     }
     RepairUnfinishedRuns();
     return true;
+}
+
+bool CFinishRun::SecureProgramFolder(std::wstring& movedAside) {
+    IFileStoreService* store = Services().fileStore;
+    if (store == nullptr || store->SecureProgramFolder(movedAside))
+        return true;
+    if (const std::optional<PlatformFailure> failure = TakePlatformFailure())
+        m_lockProblem = L"the program's folder cannot be made safe: " + failure->call +
+                        L" failed with error " + std::to_wstring(failure->code) + L" (" +
+                        failure->text + L").";
+    return false;
 }
 
 bool CFinishRun::TakeLock() {
@@ -131,7 +151,7 @@ void CFinishRun::RepairUnfinishedRuns() {
         if (RepairRun(run.file, run.backup)) {
             Info(L"Repaired " + run.path + L".");
         } else {
-            m_repairs.push_back(
+            m_notices.push_back(
                 L"An earlier run was stopped before it ended, and not every queue "
                 L"it had removed could be made again; they stay saved in " +
                 run.path + L".");
@@ -159,7 +179,7 @@ bool CFinishRun::RepairRun(const std::wstring& file, CQueueBackup& backup) {
         }
         if (MakeQueueAgain(entry.record)) {
             entry.state = BackupState::kRestored;
-            m_repairs.push_back(L"An earlier run was stopped before it ended; the queue " +
+            m_notices.push_back(L"An earlier run was stopped before it ended; the queue " +
                                 entry.record.name + L" it had removed was made again.");
         }
     }

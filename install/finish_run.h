@@ -52,7 +52,8 @@ class CFinishRun {
 
     // What Begin put back of runs stopped dead, one line each for the user, who would otherwise
     // not know that a printer of theirs had been gone.
-    const std::vector<std::wstring>& Repairs() const { return m_repairs; }
+    // Also what Begin had to do about a program folder that another account had made.
+    const std::vector<std::wstring>& Notices() const { return m_notices; }
 
     // Whether a queue of the chosen name exists. The check's handle is closed before this
     // returns: while a handle of a queue is open, the spooler only marks the queue for deletion,
@@ -131,6 +132,7 @@ class CFinishRun {
     static constexpr size_t kKeptBackups = 10;
 
   private:
+    bool SecureProgramFolder(std::wstring& movedAside);
     bool TakeLock();
     void ReleaseLock();
     bool StopRequested();
@@ -159,7 +161,7 @@ class CFinishRun {
     bool m_cancelled = false;
     bool m_ended = false;
     std::wstring m_lockProblem;
-    std::vector<std::wstring> m_repairs;
+    std::vector<std::wstring> m_notices;
     std::vector<RestoredQueue> m_restored;
     CQueueBackup m_backup;
     std::wstring m_backupName;

@@ -13,6 +13,15 @@ class IFileStoreService {
   public:
     virtual ~IFileStoreService() = default;
 
+    // Makes sure that the program's own folder, the parent of every folder PrepareFolder makes,
+    // is one that only the system and administrators can change, before anything is kept in it
+    // or locked there. A folder of that name that anybody else made or may change is moved aside,
+    // under its name with ".untrusted-<universal time>" added, and a new one is made: `movedAside`
+    // then names where the old one went (empty otherwise). Where the folders are checked one by
+    // one as they are prepared, there is nothing to do. False when the folder cannot be made
+    // trustworthy.
+    virtual bool SecureProgramFolder(std::wstring& movedAside) = 0;
+
     // Makes the folder `folder` (one plain name such as "Backups") of the program's own folder,
     // each with access for the system and administrators only. A folder that exists already is
     // used only when it has that owner and no wider rights, and is no link; otherwise false.

@@ -78,6 +78,11 @@ bool CPosixFileStoreService::FilePath(const wchar_t* folder, const wchar_t* name
     return true;
 }
 
+bool CPosixFileStoreService::SecureProgramFolder(std::wstring& movedAside) {
+    movedAside.clear();
+    return true;
+}
+
 bool CPosixFileStoreService::PrepareFolder(const wchar_t* folder) {
     std::string path;
     if (!FolderPath(folder, path))

@@ -14,6 +14,8 @@ class CPosixFileStoreService : public IFileStoreService {
     // The path of each folder name the engine uses ("Backups", "Logs").
     explicit CPosixFileStoreService(std::map<std::wstring, std::string> folders);
 
+    // Each folder is checked as it is prepared: nothing to do here.
+    bool SecureProgramFolder(std::wstring& movedAside) override;
     bool PrepareFolder(const wchar_t* folder) override;
     std::wstring PathOf(const wchar_t* folder, const wchar_t* name) override;
     bool ListFiles(const wchar_t* folder, StringList& names) override;

@@ -299,6 +299,12 @@ bool CWin32FileStoreService::FilePath(const wchar_t* folder, const wchar_t* name
     return true;
 }
 
+bool CWin32FileStoreService::SecureProgramFolder(std::wstring& movedAside) {
+    movedAside.clear();
+    std::wstring root;
+    return Root(root);
+}
+
 bool CWin32FileStoreService::PrepareFolder(const wchar_t* folder) {
     std::wstring root;
     if (!PlainName(folder) || !Root(root))

@@ -17,6 +17,7 @@ class CWin32FileStoreService : public IFileStoreService {
     // %ProgramData%\Korvel Setup. Tests give a folder of their own.
     explicit CWin32FileStoreService(std::wstring root = std::wstring());
 
+    bool SecureProgramFolder(std::wstring& movedAside) override;
     bool PrepareFolder(const wchar_t* folder) override;
     std::wstring PathOf(const wchar_t* folder, const wchar_t* name) override;
     bool ListFiles(const wchar_t* folder, StringList& names) override;

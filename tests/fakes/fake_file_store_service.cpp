@@ -18,6 +18,18 @@ std::map<std::wstring, std::string>* CFakeFileStoreService::Prepared(const wchar
     return &folders[folder];
 }
 
+bool CFakeFileStoreService::SecureProgramFolder(std::wstring& movedAsideTo) {
+    if (!foreignProgramFolder)
+        return true;
+    movedAside = std::move(folders);
+    folders.clear();
+    plantedFolders.clear();
+    m_prepared.clear();
+    foreignProgramFolder = false;
+    movedAsideTo = L"C:\\ProgramData\\Korvel Setup.untrusted-20261207-221501Z";
+    return true;
+}
+
 bool CFakeFileStoreService::PrepareFolder(const wchar_t* folder) {
     if (plantedFolders.count(folder) != 0) {
         RecordPlatformFailure(L"GetNamedSecurityInfoW", kAccessDenied, L"planted folder");

@@ -14,7 +14,12 @@ class CFakeFileStoreService : public IFileStoreService {
     std::map<std::wstring, std::map<std::wstring, std::string>> folders;
     // Folders that a standard user planted: PrepareFolder refuses them.
     std::set<std::wstring> plantedFolders;
+    // The program's folder was made by a standard user: SecureProgramFolder moves it aside, with
+    // every folder in it, to `movedAside`.
+    bool foreignProgramFolder = false;
+    std::map<std::wstring, std::map<std::wstring, std::string>> movedAside;
 
+    bool SecureProgramFolder(std::wstring& movedAsideTo) override;
     bool PrepareFolder(const wchar_t* folder) override;
     std::wstring PathOf(const wchar_t* folder, const wchar_t* name) override;
     bool ListFiles(const wchar_t* folder, StringList& names) override;

@@ -68,6 +68,9 @@ class CFaultyServices::Spooler : public CFaulty<ISpoolerService> {
 class CFaultyServices::FileStore : public CFaulty<IFileStoreService> {
   public:
     using CFaulty::CFaulty;
+    bool SecureProgramFolder(std::wstring& m) override {
+        return !Fails(L"MoveFileExW") && m_inner.SecureProgramFolder(m);
+    }
     bool PrepareFolder(const wchar_t* f) override {
         return !Fails(L"CreateDirectoryW") && m_inner.PrepareFolder(f);
     }

@@ -419,3 +419,21 @@ TEST_F(ConsoleProgramTest, DryRunChangesNothingAndJsonSaysWhatChanged) {
               0u);
     EXPECT_NE(out[0].find(L"\"outcome\":\"installed\"}"), std::wstring::npos);
 }
+
+TEST_F(ConsoleProgramTest, AProgramFolderAStandardUserMadeIsMovedAsideAndTheRunGoesOn) {
+    AddUsersQueue(kPrinter);
+    fileStore.foreignProgramFolder = true;
+    // A planted "unfinished run" would have the repair make a queue of the planter's choosing.
+    fileStore.folders[L"Backups"][L"Backup-planted.txt"] =
+        "[run]\r\nstate=begun\r\n[queue]\r\nname=Planted\r\nstate=removed\r\ndriver=Korvel "
+        "RV-90\r\n";
+    EXPECT_EQ(Run({L"install", L"--model", L"RV-90"}), 0);
+    ASSERT_EQ(err.size(), 1u);
+    EXPECT_NE(err[0].find(L"moved aside to C:\\ProgramData\\Korvel Setup.untrusted-"),
+              std::wstring::npos);
+    EXPECT_EQ(fileStore.movedAside[L"Backups"].count(L"Backup-planted.txt"), 1u);
+    EXPECT_EQ(fileStore.folders[L"Backups"].count(L"Backup-planted.txt"), 0u);
+    EXPECT_FALSE(spooler.HasQueue(L"Planted"));
+    EXPECT_NE(fileStore.folders[CSetupLog::kFolder].begin()->second.find("moved aside"),
+              std::string::npos);
+}
