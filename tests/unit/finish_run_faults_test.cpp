@@ -27,13 +27,19 @@ bool Replaced(const std::wstring& queue, const std::wstring& name) {
 
 enum class Path { kPrintUi, kPrintUiFails, kPlugAndPlay, kCups };
 
-// One whole Finish on a fresh machine with the one platform call `failAt` failing. Checks what
-// must hold whatever failed, and returns how many fallible calls the run made.
-int RunWithFault(Path path, int failAt) {
-    auto machine = std::make_unique<CFinishMachine>();
-    CFinishMachine& m = *machine;
-    m.AddUsersQueue(kPrinter);
-    m.spooler.AddQueue(L"Korvel RV-90 (Copy 1)", kPrinter, L"COM1:");
+// The user's queue of the printer (the default, on Windows with a copy), a foreign queue, and what
+// the path needs: a connected printer for Plug and Play, a printer UI that does nothing, CUPS's
+// sample driver.
+void Arrange(CFinishMachine& m, Path path, CFakeQueueSetupService& queueSetup) {
+    if (path == Path::kCups) {
+        m.spooler.drivers[L"Epson 9-Pin Series"] = L"drv:///sample.drv/epson9.ppd";
+        queueSetup.drivers[L"Epson 9-Pin Series"] = L"drv:///sample.drv/epson9.ppd";
+        m.spooler.AddQueue(L"Korvel_RV-90", L"Epson 9-Pin Series", L"socket://192.0.2.1");
+        m.spooler.defaultPrinter = L"Korvel_RV-90";
+    } else {
+        m.AddUsersQueue(kPrinter);
+        m.spooler.AddQueue(L"Korvel RV-90 (Copy 1)", kPrinter, L"COM1:");
+    }
     m.spooler.AddQueue(L"Korvel RV-900", L"Korvel RV-900");
     if (path == Path::kPrintUiFails)
         m.launcher.onRun = nullptr;
@@ -41,6 +47,15 @@ int RunWithFault(Path path, int failAt) {
         m.usb.interfaces.push_back({L"\\\\?\\usb#vid_fff0&pid_0001#s#{28d78fad}", false, false,
                                     CFakeUsbPrinterService::DeviceIdReply("MDL:RV-90;")});
     }
+}
+
+// One whole Finish on a fresh machine with the one platform call `failAt` failing. Checks what
+// must hold whatever failed, and returns how many fallible calls the run made.
+int RunWithFault(Path path, int failAt) {
+    auto machine = std::make_unique<CFinishMachine>();
+    CFinishMachine& m = *machine;
+    CFakeQueueSetupService queueSetup;
+    Arrange(m, path, queueSetup);
     const auto before = m.spooler.queues;
     const std::string label = "path " + std::to_string(static_cast<int>(path)) + ", failing call " +
                               std::to_string(failAt);
@@ -110,22 +125,7 @@ int RunAfterOneStoppedDead(Path path, int stopAt) {
     auto machine = std::make_unique<CFinishMachine>();
     CFinishMachine& m = *machine;
     CFakeQueueSetupService queueSetup;
-    if (cups) {
-        m.spooler.drivers[L"Epson 9-Pin Series"] = L"drv:///sample.drv/epson9.ppd";
-        queueSetup.drivers[L"Epson 9-Pin Series"] = L"drv:///sample.drv/epson9.ppd";
-        m.spooler.AddQueue(queue, L"Epson 9-Pin Series", L"socket://192.0.2.1");
-        m.spooler.defaultPrinter = queue;
-    } else {
-        m.AddUsersQueue(queue);
-        m.spooler.AddQueue(L"Korvel RV-90 (Copy 1)", kPrinter, L"COM1:");
-    }
-    m.spooler.AddQueue(L"Korvel RV-900", L"Korvel RV-900");
-    if (path == Path::kPrintUiFails)
-        m.launcher.onRun = nullptr;
-    if (path == Path::kPlugAndPlay) {
-        m.usb.interfaces.push_back({L"\\\\?\\usb#vid_fff0&pid_0001#s#{28d78fad}", false, false,
-                                    CFakeUsbPrinterService::DeviceIdReply("MDL:RV-90;")});
-    }
+    Arrange(m, path, queueSetup);
     const auto before = m.spooler.queues;
     const std::string context = "path " + std::to_string(static_cast<int>(path)) +
                                 ", stopped dead at call " + std::to_string(stopAt);
