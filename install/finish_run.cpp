@@ -426,15 +426,27 @@ bool CFinishRun::RestoreFile(const std::wstring& name, bool force) {
     }
     const std::wstring path = store->PathOf(kBackupFolder, file.c_str());
     Info(L"Restoring from " + path + L".");
+    using Fate = RestoredQueue::Fate;
     bool whole = true;
+    bool changed = false;
     for (CQueueBackup::Entry& entry : backup.entries) {
         ReplaceFromBackup(entry, force);
-        const RestoredQueue::Fate fate = m_restored.back().fate;
-        whole = whole && fate != RestoredQueue::Fate::kDiffers &&
-                fate != RestoredQueue::Fate::kNotMadeAgain;
+        const Fate fate = m_restored.back().fate;
+        whole = whole && fate != Fate::kDiffers && fate != Fate::kNotMadeAgain;
+        // A queue that no longer waits to be made again no longer keeps its file from going.
+        const bool waiting =
+            entry.state == BackupState::kSaved || entry.state == BackupState::kRemoved;
+        if (waiting && (fate == Fate::kMadeAgain || fate == Fate::kReplaced)) {
+            entry.state = BackupState::kRestored;
+            changed = true;
+        } else if (waiting && fate == Fate::kAsSaved) {
+            entry.state = BackupState::kKept;
+            changed = true;
+        }
     }
-    // The file read is left as it was: it stays the record of the run that wrote it, and a
-    // queue saved by this restore is in this run's own backup.
+    // A queue this restore replaced was saved in this run's own backup.
+    if (changed && !store->WriteFile(kBackupFolder, file.c_str(), backup.Format()))
+        LogFailure(L"Could not write what became of the queues to " + path, LogLevel::kWarning);
     m_refused = !whole && refusals.Any();
     return whole;
 }

@@ -105,6 +105,15 @@ TEST_F(FinishRunTest, AQueueThatCannotComeBackStaysInItsBackup) {
     EXPECT_EQ(SavedQueues(fileStore)[0].state, BackupState::kRemoved);
     EXPECT_TRUE(Logged("InstallPrinterDriverFromPackageW failed with error 2"));
     EXPECT_TRUE(Logged("stays saved in " + std::string("C:\\ProgramData")));
+
+    // Made again by hand once its driver is back, it no longer keeps its file from going.
+    spooler.driverStore.insert(SavedQueues(fileStore)[0].record.driverPackage);
+    CFinishRun restore(setup, L"Test");
+    ASSERT_TRUE(restore.Begin(CFinishRun::Needs::kNothing));
+    EXPECT_TRUE(restore.RestoreFile(L""));
+    restore.End(true, L"restored");
+    EXPECT_TRUE(spooler.HasQueue(kPrinter));
+    EXPECT_EQ(SavedQueues(fileStore)[0].state, BackupState::kRestored);
 }
 
 TEST_F(FinishRunTest, WithoutABackupNothingIsDeletedOrInstalled) {
