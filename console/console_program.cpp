@@ -29,6 +29,7 @@
 #include "platform/session_service.h"
 #include "platform/spooler_service.h"
 #include "platform/standin/wide_text.h"
+#include "platform/uri_passwords.h"
 #include "setupdata/bounded_text.h"
 #include "setupdata/setup_context.h"
 
@@ -905,7 +906,27 @@ Outcome CConsoleRun::Validate() {
 
 }  // namespace
 
-int RunConsoleProgram(const std::vector<std::wstring>& arguments, IConsoleHost& host) {
+namespace {
+
+// Every line the program prints, with the passwords of device URIs hidden: standard output and
+// error end up in deployment engines' reports and in terminal logs.
+class CPasswordHidingHost : public IConsoleHost {
+  public:
+    explicit CPasswordHidingHost(IConsoleHost& inner) : m_inner(inner) {}
+    void Out(const std::wstring& line) override { m_inner.Out(WithoutPasswords(line)); }
+    void Err(const std::wstring& line) override { m_inner.Err(WithoutPasswords(line)); }
+    bool StopRequested() const override { return m_inner.StopRequested(); }
+    void AllowImmediateStop(bool allowed) override { m_inner.AllowImmediateStop(allowed); }
+    ConsolePlatform Platform() const override { return m_inner.Platform(); }
+
+  private:
+    IConsoleHost& m_inner;
+};
+
+}  // namespace
+
+int RunConsoleProgram(const std::vector<std::wstring>& arguments, IConsoleHost& outer) {
+    CPasswordHidingHost host(outer);
     ConsoleCall call;
     std::wstring message;
     const ConsolePlatform platform = host.Platform();

@@ -10,6 +10,7 @@
 #include "platform/services.h"
 #include "platform/standin/wide_text.h"
 #include "platform/thread_id.h"
+#include "platform/uri_passwords.h"
 
 namespace {
 
@@ -68,7 +69,7 @@ void CSetupLog::Write(LogLevel level, const std::wstring& message) {
     if (m_name.empty() || store == nullptr)
         return;
     store->AppendFile(kFolder, m_name.c_str(),
-                      FormatLine(level, message, m_component, CurrentThreadId()));
+                      FormatLine(level, WithoutPasswords(message), m_component, CurrentThreadId()));
 }
 
 std::string CSetupLog::FormatLine(LogLevel level, const std::wstring& message,
