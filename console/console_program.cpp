@@ -246,7 +246,7 @@ bool CConsoleRun::UseSetupFolder(Outcome& exit) {
         if (folder.back() != L'\\' && folder.back() != L'/')
             folder += L'\\';
         if (folder.size() >= SetupContext::kPathWidth) {
-            m_host.Err(L"The setup folder's path is too long: " + folder);
+            m_host.Err(L"The setup folder's path is too long: " + DisplayPath(folder));
             exit = Outcome::kMissingSetup;
             return false;
         }
@@ -259,9 +259,9 @@ bool CConsoleRun::UseSetupFolder(Outcome& exit) {
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(OpenNativeFile(m_setup.printerInfoPath),
                                                          &std::fclose);
     if (!file) {
-        m_host.Err(
-            std::wstring(L"The setup folder has no printer information file: ") +
-            (m_setup.printerInfoPath[0] != L'\0' ? m_setup.printerInfoPath : L"PrinterInfor.Inf"));
+        m_host.Err(std::wstring(L"The setup folder has no printer information file: ") +
+                   (m_setup.printerInfoPath[0] != L'\0' ? DisplayPath(m_setup.printerInfoPath)
+                                                        : L"PrinterInfor.Inf"));
         exit = Outcome::kMissingSetup;
         return false;
     }
@@ -410,7 +410,7 @@ Outcome CConsoleRun::Models() {
             const int32_t type = named ? choice.GetPrinterType(printer) : -1;
             const std::wstring family = type == 1 ? L"24-pin" : type == 2 ? L"9-pin" : L"";
             choice.ResolveDriverInfPath();
-            const std::wstring inf = family.empty() ? L"" : choice.driverInfPath;
+            const std::wstring inf = family.empty() ? L"" : DisplayPath(choice.driverInfPath);
             if (!m_call.json) {
                 m_host.Out(L"  " + model + L"\t" + (named ? printer : L"(no printer name)") +
                            L"\t" + (family.empty() ? L"(no family)" : family) + L"\t" + inf);
@@ -888,11 +888,11 @@ Outcome CConsoleRun::Validate() {
     JsonArray list;
     for (const SetupFinding& finding : findings) {
         if (!m_call.json) {
-            m_host.Out(finding.file + L":" + std::to_wstring(finding.line) + L": " +
+            m_host.Out(DisplayPath(finding.file) + L":" + std::to_wstring(finding.line) + L": " +
                        finding.problem + L" Fix: " + finding.fix);
         }
         list.Add(JsonText()
-                     .Add(L"file", finding.file)
+                     .Add(L"file", DisplayPath(finding.file))
                      .Add(L"line", static_cast<int>(finding.line))
                      .Add(L"problem", finding.problem)
                      .Add(L"fix", finding.fix));
@@ -900,7 +900,7 @@ Outcome CConsoleRun::Validate() {
     if (m_call.json)
         m_host.Out(JsonText().Add(L"findings", list).Text());
     else if (findings.empty())
-        m_host.Out(L"No findings in " + folder);
+        m_host.Out(L"No findings in " + DisplayPath(folder));
     return findings.empty() ? Outcome::kSuccess : Outcome::kFindings;
 }
 

@@ -8,6 +8,7 @@
 #include "install/unfinished_runs.h"
 #include "platform/clock_service.h"
 #include "platform/file_store_service.h"
+#include "platform/native_path.h"
 #include "platform/platform_failure.h"
 #include "platform/services.h"
 #include "platform/setup_lock_service.h"
@@ -82,8 +83,8 @@ bool CFinishRun::Begin(Needs needs) {
             movedAside + L", and a new one was made.");
         LogLine(LogLevel::kWarning, m_notices.back());
     }
-    Info(std::wstring(L"Setup folder: ") + m_setup.setupFolder);
-    Info(std::wstring(L"Printer information file: ") + m_setup.printerInfoPath);
+    Info(L"Setup folder: " + DisplayPath(m_setup.setupFolder));
+    Info(L"Printer information file: " + DisplayPath(m_setup.printerInfoPath));
     Info(std::wstring(L"Chosen printer: ") + m_setup.printerName + L", port: " + m_setup.portName +
          L", make default: " + YesNo(m_setup.makeDefault != 0) + L", test page: " +
          YesNo(m_setup.printTestPage != 0) + L".");

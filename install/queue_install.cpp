@@ -109,8 +109,9 @@ bool CQueueInstall::NewQueue(const SetupContext& setup, QueueRecord& record) {
     const StringList ppds = FamilyPpdFiles(setup.setupFolder, type);
     if (ppds.size() > 1) {
         LogLine(LogLevel::kError, L"The setup folder holds " + std::to_wstring(ppds.size()) +
-                                      L" PPD files for this family, where one is used: " + ppds[0] +
-                                      L" and " + ppds[1] + L".");
+                                      L" PPD files for this family, where one is used: " +
+                                      DisplayPath(ppds[0]) + L" and " + DisplayPath(ppds[1]) +
+                                      L".");
         return false;
     }
     if (ppds.size() == 1)
@@ -135,18 +136,18 @@ bool CQueueInstall::NewQueue(const SetupContext& setup, QueueRecord& record) {
 bool CQueueInstall::UseFamilyPpd(const std::wstring& path, QueueRecord& record) {
     std::string bytes;
     if (!ReadNativeFile(path.c_str(), bytes)) {
-        LogLine(LogLevel::kError, L"Could not read the PPD " + path + L".");
+        LogLine(LogLevel::kError, L"Could not read the PPD " + DisplayPath(path) + L".");
         return false;
     }
     const PpdFacts facts = ReadPpdFacts(bytes);
     if (!facts.adobe) {
-        LogLine(LogLevel::kError, L"The file " + path + L" is not a PPD.");
+        LogLine(LogLevel::kError, L"The file " + DisplayPath(path) + L" is not a PPD.");
         return false;
     }
     record.driver = facts.nickName;
     // The scheduler keeps the PPD's bytes as given; one character per byte carries them.
     record.settings.emplace_back(kPpd, DecodeLatin1(bytes));
-    Info(L"The driver is the setup folder's PPD " + path + L".");
+    Info(L"The driver is the setup folder's PPD " + DisplayPath(path) + L".");
     return true;
 }
 

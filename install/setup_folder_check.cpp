@@ -519,11 +519,11 @@ void CheckFamilyPpd(const std::wstring& root, int32_t type, std::vector<SetupFin
         std::wstring names;
         for (const std::wstring& path : paths)
             names += (names.empty() ? L"" : L", ") + path.substr(path.rfind(L'\\') + 1);
-        findings.push_back(
-            SetupFinding{folder, 0,
-                         L"The folder holds " + Number(paths.size()) + L" PPD files (" + names +
-                             L"), and the Linux setup would not know which one to install.",
-                         L"Keep only the PPD of the family's printers in " + folder + L"."});
+        findings.push_back(SetupFinding{
+            folder, 0,
+            L"The folder holds " + Number(paths.size()) + L" PPD files (" + names +
+                L"), and the Linux setup would not know which one to install.",
+            L"Keep only the PPD of the family's printers in " + DisplayPath(folder) + L"."});
         return;
     }
     const std::wstring file = relative(paths[0]);

@@ -5,6 +5,10 @@
 
 #include "platform/text_types.h"
 
+// A path as the running system writes it, for what a person reads (messages, the log, JSON): the
+// engine keeps the setup record's Windows form inside, which on Linux would show backslashes.
+std::wstring DisplayPath(const std::wstring& path);
+
 // Opens a file named by a Windows path for reading in binary mode, on whatever system the program
 // runs: the Windows wide-character API there, the stand-in path mapping elsewhere. Null when it
 // cannot be opened.

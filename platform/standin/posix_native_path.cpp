@@ -12,6 +12,10 @@
 #include "platform/standin/standin_profile_service.h"
 #include "platform/standin/wide_text.h"
 
+std::wstring DisplayPath(const std::wstring& path) {
+    return DecodeUtf8(PosixPathFromWindows(path));
+}
+
 std::FILE* OpenNativeFile(const wchar_t* path) {
     // Only a regular file: a folder opens but fails on its first read, and a FIFO would make the
     // open wait for a writer for ever. O_NONBLOCK keeps that open from waiting and changes

@@ -7,6 +7,10 @@
 #include "platform/native_path.h"
 #include "platform/win32/unique_handle.h"
 
+std::wstring DisplayPath(const std::wstring& path) {
+    return path;
+}
+
 std::FILE* OpenNativeFile(const wchar_t* path) {
     return _wfopen(path, L"rb");
 }

@@ -460,3 +460,23 @@ TEST_F(CupsConsoleProgramTest, PasswordsOfDeviceUrisAreHiddenOutsideTheBackup) {
     EXPECT_EQ(WithoutPasswords(L"a://u:p@h b://h c://u@h d://u:***@h \"e://:x@h\""),
               L"a://u:***@h b://h c://u@h d://u:***@h \"e://:***@h\"");
 }
+
+#ifndef _WIN32
+// Inside, the engine keeps the setup record's Windows form; what a Linux user reads is in Linux's.
+TEST_F(CupsConsoleProgramTest, PathsAreShownInTheSystemsOwnForm) {
+    const std::wstring sample = SourcePath("sample-setup");
+    const std::vector<std::vector<std::wstring>> calls = {
+        {L"validate", sample},
+        {L"validate", L"/srv/no-such-folder"},
+        {L"status", L"--model", L"RV-90", L"--setup-folder", L"/srv/no-such-folder"},
+        {L"models", L"--setup-folder", sample},
+    };
+    for (const auto& call : calls) {
+        Run(call);
+        for (const auto& line : out)
+            EXPECT_EQ(line.find(L'\\'), std::wstring::npos) << line;
+        for (const auto& line : err)
+            EXPECT_EQ(line.find(L'\\'), std::wstring::npos) << line;
+    }
+}
+#endif
