@@ -86,15 +86,17 @@ class CConsoleRun {
     // of JSON that a configuration-management engine acts on instead.
     struct Change {
         Change(bool changed_, std::wstring outcome_, std::wstring port_ = {},
-               std::wstring backup_ = {})
+               std::wstring backup_ = {}, bool restart_ = false)
             : changed(changed_),
               outcome(std::move(outcome_)),
               port(std::move(port_)),
-              backup(std::move(backup_)) {}
+              backup(std::move(backup_)),
+              restart(restart_) {}
         bool changed;
         std::wstring outcome;  // "installed", "unchanged", "removed", "restored", "failed", ...
         std::wstring port;
         std::wstring backup;
+        bool restart;  // the computer must restart before the driver is in use
     };
     // Says what a changing command did or, with --dry-run, would do, and returns `exit`.
     Outcome Report(const std::wstring& text, const Change& change, Outcome exit);
@@ -186,6 +188,8 @@ Outcome CConsoleRun::Report(const std::wstring& text, const Change& change, Outc
     json.Add(L"port", change.port);
     json.Add(L"backup", change.backup);
     json.Add(L"outcome", change.outcome);
+    if (change.restart)
+        json.Add(L"restartRequired", true);
     m_host.Out(json.Text());
     return exit;
 }
@@ -200,7 +204,14 @@ bool CConsoleRun::BeginRun(CFinishRun& run, CFinishRun::Needs needs, Outcome& ex
     }
     run.SetStopCheck([this] { return m_host.StopRequested(); });
     if (!run.Begin(needs)) {
-        if (run.LockBusy()) {
+        if (run.ProtectedPrintOn()) {
+            m_host.Err(
+                L"Windows protected print mode is on: it lets in only the printer drivers "
+                L"that come with Windows, so this printer's driver cannot be installed. "
+                L"Turn the mode off (Settings, Bluetooth & devices, Printers & scanners), "
+                L"or ask the administrator who set it by policy. Nothing was touched.");
+            exit = Report(L"", {false, L"failed"}, Outcome::kInstallFailed);
+        } else if (run.LockBusy()) {
             m_host.Err(run.LockProblem().empty()
                            ? L"Another setup of Korvel printers is running; try again when it has "
                              L"ended. Nothing was touched, and no log was written."
@@ -529,11 +540,15 @@ Outcome CConsoleRun::Install() {
     if (records != nullptr &&
         !records->Write({m_setup.printerName, m_call.Value(L"--model"), port, version, stamp}))
         LogFailure(L"Could not write the install record");
+    // Nothing of ours restarts the computer: the deployment engine decides, told by the code.
+    const bool restart = run.RestartRequired();
     return EndRun(
-        run, true, L"installed",
+        run, true, restart ? L"installed; a restart is needed" : L"installed",
         Report(L"Installed " + PrinterName() + L" on " + port +
-                   (m_cups ? std::wstring(L" as the queue ") + m_setup.printerName : L"") + L".",
-               {true, L"installed", port, run.BackupPath()}, Outcome::kSuccess));
+                   (m_cups ? std::wstring(L" as the queue ") + m_setup.printerName : L"") + L"." +
+                   (restart ? L" The computer must restart before the printer can be used." : L""),
+               {true, L"installed", port, run.BackupPath(), restart},
+               restart ? Outcome::kRestartRequired : Outcome::kSuccess));
 }
 
 bool CConsoleRun::DefaultPort(std::wstring& port, Outcome& exit) {

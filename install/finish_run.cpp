@@ -10,7 +10,9 @@
 #include "platform/file_store_service.h"
 #include "platform/native_path.h"
 #include "platform/platform_failure.h"
+#include "platform/pnp_service.h"
 #include "platform/services.h"
+#include "platform/session_service.h"
 #include "platform/setup_lock_service.h"
 #include "platform/spooler_service.h"
 #include "setupdata/setup_context.h"
@@ -95,6 +97,18 @@ bool CFinishRun::Begin(Needs needs) {
         return false;
     }
     RepairUnfinishedRuns();
+    // An install would remove the old queues and then be refused its driver.
+    ISessionService* session = Services().session;
+    if (needs == Needs::kPrinterAndPort && session != nullptr && session->IsProtectedPrintOn()) {
+        m_protectedPrintOn = true;
+        LogLine(LogLevel::kError,
+                L"Windows protected print mode is on: it lets in only the printer drivers that "
+                L"come with Windows, so this printer's driver cannot be installed. Nothing was "
+                L"touched. Turn the mode off (Settings, Bluetooth & devices, Printers & "
+                L"scanners), or ask the administrator who set it by policy, and run the setup "
+                L"again.");
+        return false;
+    }
     return true;
 }
 
@@ -334,6 +348,11 @@ int32_t CFinishRun::Install() {
         return 0;
     }
     SetState(BackupState::kRemoved, BackupState::kReplaced);
+    IPnpService* pnp = Services().pnp;
+    m_restartRequired = pnp != nullptr && pnp->RestartRequired();
+    if (m_restartRequired)
+        LogLine(LogLevel::kWarning,
+                L"The driver is in use only after the computer restarts; it was not restarted.");
     return 1;
 }
 

@@ -109,6 +109,12 @@ class CFinishRun {
 
     // Whether the step that failed failed because the system refused it for want of rights.
     bool FailureWasRefusal() const { return m_refused; }
+    // Whether Begin refused to start because Windows protected print mode is on, which lets no
+    // driver of ours in: nothing was removed.
+    bool ProtectedPrintOn() const { return m_protectedPrintOn; }
+    // Whether the install succeeded but the computer must restart before the driver is in use.
+    bool RestartRequired() const { return m_restartRequired; }
+
     // Whether a stop that was asked for ended the removal or kept the install from starting.
     bool Cancelled() const { return m_cancelled; }
 
@@ -159,6 +165,8 @@ class CFinishRun {
     bool m_removalFailed = false;
     bool m_refused = false;
     bool m_cancelled = false;
+    bool m_protectedPrintOn = false;
+    bool m_restartRequired = false;
     bool m_ended = false;
     std::wstring m_lockProblem;
     std::vector<std::wstring> m_notices;

@@ -8,4 +8,9 @@ class ISessionService {
     // Whether the process holds administrator rights (an elevated token), which every change of
     // the spooler needs.
     virtual bool IsElevated() = 0;
+
+    // Whether Windows protected print mode is on: then the spooler takes no driver but the ones
+    // Windows brings, and an install of ours could only fail after the old queues were gone.
+    // False where the system has no such mode or cannot tell.
+    virtual bool IsProtectedPrintOn() = 0;
 };

@@ -6,4 +6,8 @@
 class CWin32PnpService : public IPnpService {
   public:
     bool UpdateDriver(const wchar_t* hardwareId, const wchar_t* infPath) override;
+    bool RestartRequired() const override;
+
+  private:
+    bool m_restartRequired = false;
 };

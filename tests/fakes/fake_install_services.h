@@ -57,12 +57,14 @@ class CFakePnpService : public IPnpService {
     };
 
     bool succeed = true;
+    bool restart = false;  // a successful update needs a restart
     std::vector<Update> updates;
 
     bool UpdateDriver(const wchar_t* hardwareId, const wchar_t* infPath) override {
         updates.push_back({hardwareId, infPath});
         return succeed;
     }
+    bool RestartRequired() const override { return succeed && restart && !updates.empty(); }
 };
 
 // Records each wait instead of waiting, and tells a fixed time that moves on a millisecond each

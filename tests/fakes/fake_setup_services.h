@@ -14,7 +14,9 @@
 class CFakeSessionService : public ISessionService {
   public:
     bool elevated = true;
+    bool protectedPrint = false;
     bool IsElevated() override { return elevated; }
+    bool IsProtectedPrintOn() override { return protectedPrint; }
 };
 
 // A lock that another run holds while `heldElsewhere` is set; counts what this process holds.

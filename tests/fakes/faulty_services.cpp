@@ -113,6 +113,7 @@ class CFaultyServices::Pnp : public CFaulty<IPnpService> {
     bool UpdateDriver(const wchar_t* h, const wchar_t* i) override {
         return !Fails(L"UpdateDriverForPlugAndPlayDevicesW") && m_inner.UpdateDriver(h, i);
     }
+    bool RestartRequired() const override { return m_inner.RestartRequired(); }
 };
 
 class CFaultyServices::Usb : public CFaulty<IUsbPrinterService> {

@@ -480,3 +480,22 @@ TEST_F(CupsConsoleProgramTest, PathsAreShownInTheSystemsOwnForm) {
     }
 }
 #endif
+
+TEST_F(ConsoleProgramTest, ARestartIsReportedAndProtectedPrintModeStopsTheInstallFirst) {
+    AddUsersQueue(kPrinter);
+    session.protectedPrint = true;
+    EXPECT_EQ(Run({L"install", L"--model", L"RV-90"}), 1603);
+    EXPECT_TRUE(spooler.HasQueue(kPrinter));
+    EXPECT_TRUE(std::none_of(spooler.calls.begin(), spooler.calls.end(),
+                             [](const std::wstring& call) { return call == L"delete"; }));
+    ASSERT_FALSE(err.empty());
+    EXPECT_NE(err[0].find(L"protected print mode"), std::wstring::npos);
+
+    // A Plug-and-Play update that needs a restart is a success that says so.
+    session.protectedPrint = false;
+    usb.interfaces.push_back({L"\\\\?\\usb#vid_fff0&pid_0001#s#{28d78fad}", false, false,
+                              CFakeUsbPrinterService::DeviceIdReply("MDL:RV-90;")});
+    pnp.restart = true;
+    EXPECT_EQ(Run({L"install", L"--model", L"RV-90", L"--json"}), 3010);
+    EXPECT_NE(out.back().find(L"\"restartRequired\":true"), std::wstring::npos);
+}

@@ -40,8 +40,10 @@ std::string ReadBytes(const std::wstring& path) {
     return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
-TEST(SessionWineTest, WineRunsEveryProcessElevated) {
+TEST(SessionWineTest, WineRunsEveryProcessElevatedAndHasNoProtectedPrintMode) {
     EXPECT_TRUE(CWin32SessionService().IsElevated());
+    // Wine registers no class for the mode: a system without it, which counts as off.
+    EXPECT_FALSE(CWin32SessionService().IsProtectedPrintOn());
 }
 
 TEST(SetupLockWineTest, AHeldLockIsBusyForAnotherThreadUntilReleased) {
