@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <pwd.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -61,7 +63,7 @@ class CupsConsoleTest : public ::testing::Test, protected IConsoleHost {
     void SetUp() override {
         DeleteEveryQueue();
         folder = mkdtemp(folderTemplate);
-        folders = {folder + "/state", folder + "/logs", folder + "/setup.lock"};
+        folders = {folder + "/state", folder + "/logs", folder + "/setup.lock", {}};
     }
     void TearDown() override {
         DeleteEveryQueue();
@@ -369,6 +371,17 @@ TEST_F(CupsConsoleTest, RemoveSavesTheQueueAndRestoreMakesItAgainAsTheDefault) {
     ASSERT_TRUE(cups.ReadQueue(L"Korvel_RV-95", restored));
     EXPECT_EQ(*restored.Setting(L"device-uri"), L"socket://127.0.0.1:9102");
     EXPECT_TRUE(restored.isDefault);
+}
+
+// A run of root's keeps its backups only where no other account could swap or read them.
+TEST_F(CupsConsoleTest, AStateFolderOfAnotherAccountIsNotUsedByRootWhichSaysWhy) {
+    const std::string state = folder + "/state";
+    ASSERT_EQ(mkdir(state.c_str(), 0700), 0);
+    ASSERT_EQ(chown(state.c_str(), getpwnam("nobody")->pw_uid, 0), 0);
+    EXPECT_EQ(RunPavonis({"models", "--setup-folder", KORVEL_SOURCE_DIR "/sample-setup"}), 0);
+    EXPECT_EQ(err, L"STATE_DIRECTORY is not used, as " + DecodeUtf8(state) +
+                       L" belongs to the account nobody, not to root; the backups are kept in "
+                       L"/var/lib/korvel-setup.\n");
 }
 
 }  // namespace

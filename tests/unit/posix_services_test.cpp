@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <future>
@@ -11,6 +12,7 @@
 
 #include "platform/platform_failure.h"
 #include "platform/posix/posix_file_store_service.h"
+#include "platform/posix/posix_root_trust.h"
 #include "platform/posix/posix_setup_lock_service.h"
 #include "platform/posix/usb_sysfs.h"
 
@@ -95,6 +97,46 @@ TEST_F(PosixServicesTest, TheLockBelongsToOneThreadAtATime) {
                          })
                   .get(),
               LockResult::kTaken);
+}
+
+// Each row is a path /a/b/... from "/" down: whether each folder exists, its owner and its mode.
+TEST_F(PosixServicesTest, RootKeepsItsFilesOnlyWhereNoOtherAccountCanWrite) {
+    struct Folder {
+        bool exists;
+        uid_t owner;
+        mode_t mode;
+    };
+    const char* const kPaths[] = {"/", "/a", "/a/b", "/a/b/c"};
+    const Folder top{true, 0, S_IFDIR | 0755}, tmp{true, 0, S_IFDIR | 01777}, missing{false, 0, 0};
+    const struct {
+        std::vector<Folder> path;
+        const char* why;  // empty when root may keep its files there
+    } cases[] = {
+        {{top, top, {true, 0, S_IFDIR | 0700}}, ""},
+        {{top, tmp, {true, 0, S_IFDIR | 0700}, missing}, ""},  // a folder of root's under /tmp
+        {{top, tmp, missing}, "/a/b does not exist, and any account may make it first"},
+        {{top, missing, missing}, "/a does not exist"},
+        {{top, {true, 0, S_IFLNK | 0777}, top}, "/a is a symbolic link"},
+        {{top, {true, 0, S_IFREG | 0644}}, "/a is not a folder"},
+        {{top, {true, 1000, S_IFDIR | 0700}, top}, "/a belongs to the account "},
+        {{top, tmp, {true, 1000, S_IFDIR | 0700}}, "/a/b belongs to the account "},
+        {{top, {true, 0, S_IFDIR | 0775}, top}, "/a may be written by accounts other than root"},
+        {{top, {true, 0, S_IFDIR | 0757}, top}, "/a may be written by accounts other than root"},
+        {{top, tmp, tmp}, "/a/b may be written by accounts other than root"},
+        {{top, tmp, {true, 0, S_IFDIR | 0770}}, "/a/b may be written by accounts other than root"},
+    };
+    for (const auto& c : cases) {
+        std::vector<PathFolder> folders;
+        for (const Folder& folder : c.path)
+            folders.push_back({kPaths[folders.size()], folder.exists, folder.owner, folder.mode});
+        const std::string why = WhyNotRootsAlone(folders);
+        EXPECT_EQ(why.substr(0, std::strlen(c.why)), c.why) << folders.back().path;
+        EXPECT_EQ(why.empty(), *c.why == '\0') << folders.back().path << ": " << why;
+    }
+    // The same on a real path, looked at folder by folder.
+    EXPECT_EQ(WhyNotRootsAlone((root / "state").string()), "");
+    EXPECT_EQ(WhyNotRootsAlone("state"), "state is not an absolute path");
+    EXPECT_EQ(WhyNotRootsAlone("/tmp/../x"), "/tmp/../x goes up a folder with ..");
 }
 
 // A devices folder as the kernel lays it out: a folder per device and per interface.
