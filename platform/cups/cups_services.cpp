@@ -9,7 +9,8 @@
 
 namespace {
 
-constexpr char kLock[] = "/run/lock/korvel-setup.lock";
+// In a folder of root's that only root may write: no other account can plant anything there.
+constexpr char kLock[] = "/run/korvel-setup/setup.lock";
 
 // A folder systemd named for the service in the variable, else the given one. systemd may list
 // several, separated by colons; the first is the service's own. Root's backups and logs must not

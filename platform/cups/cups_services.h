@@ -24,7 +24,7 @@ struct LinuxFolders {
     // lpadmin) backups/ and logs/ of ~/.local/state/korvel-setup; either way the folders that
     // systemd gives a service in STATE_DIRECTORY and LOGS_DIRECTORY when they are set, which root
     // takes only where no other account can write. The lock is always
-    // /run/lock/korvel-setup.lock, since every run on the machine must meet at it.
+    // /run/korvel-setup/setup.lock, since every run on the machine must meet at it.
     static LinuxFolders FromEnvironment();
 };
 
