@@ -78,9 +78,14 @@ std::vector<std::wstring> Arguments(int argc, char** argv) {
 // The program on Linux with CUPS: the printer's queue installed, replaced and removed through the
 // scheduler that every CUPS client finds.
 int main(int argc, char** argv) {
-    CCupsServices services;
+    const LinuxFolders folders = LinuxFolders::FromEnvironment();
+    CCupsServices services(folders);
     CScopedServices scope(services.Set());
     CPosixConsoleHost host(ConsolePlatform::kCups);
+    // A folder named for the run that it does not use is told before anything else, so that
+    // whoever set it finds why the backups or logs are elsewhere.
+    for (const std::string& notice : folders.notices)
+        host.Err(DecodeUtf8(notice));
     return RunConsoleProgram(Arguments(argc, argv), host);
 }
 #else

@@ -5,18 +5,30 @@
 
 #include <cstdlib>
 
+#include "platform/posix/posix_root_trust.h"
+
 namespace {
 
-constexpr char kLock[] = "/run/lock/korvel-setup.lock";
+// In a folder of root's that only root may write: no other account can plant anything there.
+constexpr char kLock[] = "/run/korvel-setup/setup.lock";
 
 // A folder systemd named for the service in the variable, else the given one. systemd may list
-// several, separated by colons; the first is the service's own.
-std::string FolderOf(const char* variable, const std::string& otherwise) {
+// several, separated by colons; the first is the service's own. Root's backups and logs must not
+// be where another account could swap or read them, whoever set the variable: root takes the
+// folder only where nobody else can write, and otherwise says why in `notices`.
+std::string FolderOf(const char* variable, const std::string& otherwise, const char* what,
+                     std::vector<std::string>& notices) {
     const char* value = std::getenv(variable);
     if (value == nullptr || value[0] == '\0')
         return otherwise;
     const std::string folders = value;
-    return folders.substr(0, folders.find(':'));
+    const std::string folder = folders.substr(0, folders.find(':'));
+    const std::string why = geteuid() == 0 ? WhyNotRootsAlone(folder) : std::string();
+    if (why.empty())
+        return folder;
+    notices.push_back(std::string(variable) + " is not used, as " + why + "; the " + what +
+                      " are kept in " + otherwise + ".");
+    return otherwise;
 }
 
 // The user's own folder for the program's state (XDG_STATE_HOME, else ~/.local/state), made with
@@ -54,5 +66,9 @@ LinuxFolders LinuxFolders::FromEnvironment() {
             logs = own + "/logs";
         }
     }
-    return {FolderOf("STATE_DIRECTORY", backups), FolderOf("LOGS_DIRECTORY", logs), kLock};
+    LinuxFolders folders;
+    folders.backups = FolderOf("STATE_DIRECTORY", backups, "backups", folders.notices);
+    folders.logs = FolderOf("LOGS_DIRECTORY", logs, "logs", folders.notices);
+    folders.lock = kLock;
+    return folders;
 }

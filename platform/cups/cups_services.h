@@ -2,6 +2,7 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 #include "platform/cups/cups_spooler_service.h"
 #include "platform/posix/posix_file_store_service.h"
@@ -16,11 +17,14 @@ struct LinuxFolders {
     std::string backups;  // the backups of replaced queues
     std::string logs;     // the setup logs
     std::string lock;     // the file of the machine-wide setup lock
+    // Why a folder named in the environment was not used, for the run to tell on standard error.
+    std::vector<std::string> notices;
 
     // For root /var/lib/korvel-setup and /var/log/korvel-setup, for another user (a member of
     // lpadmin) backups/ and logs/ of ~/.local/state/korvel-setup; either way the folders that
-    // systemd gives a service in STATE_DIRECTORY and LOGS_DIRECTORY when they are set. The lock
-    // is always /run/lock/korvel-setup.lock, since every run on the machine must meet at it.
+    // systemd gives a service in STATE_DIRECTORY and LOGS_DIRECTORY when they are set, which root
+    // takes only where no other account can write. The lock is always
+    // /run/korvel-setup/setup.lock, since every run on the machine must meet at it.
     static LinuxFolders FromEnvironment();
 };
 

@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
 #include <spawn.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -45,6 +49,40 @@ std::map<std::string, std::string> FilesBelow(const std::string& folder) {
     return files;
 }
 
+// A process of the account nobody holding an flock on the file until it is killed; -1 when it
+// could not take it. The file is opened while the process is still root's, as the setup lock may
+// be read by root and lpadmin alone.
+pid_t HoldAsNobody(const std::string& path) {
+    const passwd* nobody = getpwnam("nobody");
+    int ready[2];
+    if (nobody == nullptr || pipe(ready) != 0)
+        return -1;
+    const uid_t uid = nobody->pw_uid;
+    const gid_t gid = nobody->pw_gid;
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const int fd = open(path.c_str(), O_RDONLY);
+        if (fd < 0 || setgroups(0, nullptr) != 0 || setgid(gid) != 0 || setuid(uid) != 0 ||
+            flock(fd, LOCK_EX) != 0 || write(ready[1], "+", 1) != 1)
+            _exit(1);
+        pause();
+        _exit(0);
+    }
+    close(ready[1]);
+    char held = 0;
+    if (pid > 0 && read(ready[0], &held, 1) != 1) {
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+    }
+    close(ready[0]);
+    return held == '+' ? pid : -1;
+}
+
+void EndProcess(pid_t pid) {
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+}
+
 // The private scheduler's printers.conf with every change made so far: it writes the file at the
 // end of the loop that handled the change, which one more request waits for.
 std::string PrintersConf() {
@@ -61,7 +99,7 @@ class CupsConsoleTest : public ::testing::Test, protected IConsoleHost {
     void SetUp() override {
         DeleteEveryQueue();
         folder = mkdtemp(folderTemplate);
-        folders = {folder + "/state", folder + "/logs", folder + "/setup.lock"};
+        folders = {folder + "/state", folder + "/logs", folder + "/setup.lock", {}};
     }
     void TearDown() override {
         DeleteEveryQueue();
@@ -369,6 +407,63 @@ TEST_F(CupsConsoleTest, RemoveSavesTheQueueAndRestoreMakesItAgainAsTheDefault) {
     ASSERT_TRUE(cups.ReadQueue(L"Korvel_RV-95", restored));
     EXPECT_EQ(*restored.Setting(L"device-uri"), L"socket://127.0.0.1:9102");
     EXPECT_TRUE(restored.isDefault);
+}
+
+// The lock once lay in /run/lock, where every account may make files. Nothing a standard user
+// leaves there stops a run of root's any more.
+TEST_F(CupsConsoleTest, WhatAUserPlantsWhereTheLockOnceLayDoesNotStopARootInstall) {
+    const std::string old = "/run/lock/korvel-setup.lock";
+    const std::string aside = old + ".aside-" + std::to_string(getpid());
+    const passwd* nobody = getpwnam("nobody");
+    ASSERT_NE(nobody, nullptr);
+    // An older build's lock file, of another checkout, goes back when the test ends.
+    const bool moved = rename(old.c_str(), aside.c_str()) == 0;
+    for (const std::string planted : {"a FIFO", "a link", "a file whose lock nobody holds"}) {
+        const int made = planted == "a FIFO"   ? mkfifo(old.c_str(), 0644)
+                         : planted == "a link" ? symlink((folder + "/target").c_str(), old.c_str())
+                                               : close(open(old.c_str(), O_CREAT | O_RDWR, 0644));
+        EXPECT_EQ(made, 0) << planted;
+        EXPECT_EQ(lchown(old.c_str(), nobody->pw_uid, nobody->pw_gid), 0) << planted;
+        const pid_t holder = planted == "a file whose lock nobody holds" ? HoldAsNobody(old) : 0;
+        EXPECT_NE(holder, -1) << planted;
+        EXPECT_EQ(RunPavonis({"install", "--model", "RV-90", "--port", "socket://127.0.0.1:9106",
+                              "--setup-folder", KORVEL_SOURCE_DIR "/sample-setup"}),
+                  0)
+            << planted << ": " << err;
+        if (holder > 0)
+            EndProcess(holder);
+        // An older build's run, of another checkout, that waits in opening the FIFO goes on.
+        close(open(old.c_str(), O_WRONLY | O_NONBLOCK | O_NOFOLLOW));
+        unlink(old.c_str());
+    }
+    if (moved)
+        rename(aside.c_str(), old.c_str());
+}
+
+TEST_F(CupsConsoleTest, ALockHeldByAProcessOfAnotherAccountEndsWith75AndNamesIt) {
+    std::ofstream(folders.lock).close();  // root's, as a run of root's makes it
+    const pid_t holder = HoldAsNobody(folders.lock);
+    ASSERT_GT(holder, 0);
+    EXPECT_EQ(Run({L"install", L"--model", L"RV-90", L"--port", L"socket://127.0.0.1:9107"}), 75);
+    EndProcess(holder);
+    EXPECT_NE(err.find(L"The setup lock is held by process " + std::to_wstring(holder) + L" ("),
+              std::wstring::npos)
+        << err;
+    EXPECT_NE(err.find(L") of the account nobody, not by another setup run of this account. "
+                       L"Nothing was touched"),
+              std::wstring::npos)
+        << err;
+}
+
+// A run of root's keeps its backups only where no other account could swap or read them.
+TEST_F(CupsConsoleTest, AStateFolderOfAnotherAccountIsNotUsedByRootWhichSaysWhy) {
+    const std::string state = folder + "/state";
+    ASSERT_EQ(mkdir(state.c_str(), 0700), 0);
+    ASSERT_EQ(chown(state.c_str(), getpwnam("nobody")->pw_uid, 0), 0);
+    EXPECT_EQ(RunPavonis({"models", "--setup-folder", KORVEL_SOURCE_DIR "/sample-setup"}), 0);
+    EXPECT_EQ(err, L"STATE_DIRECTORY is not used, as " + DecodeUtf8(state) +
+                       L" belongs to the account nobody, not to root; the backups are kept in "
+                       L"/var/lib/korvel-setup.\n");
 }
 
 }  // namespace

@@ -1,18 +1,25 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <future>
 #include <map>
 #include <thread>
 
 #include "platform/platform_failure.h"
 #include "platform/posix/posix_file_store_service.h"
+#include "platform/posix/posix_root_trust.h"
 #include "platform/posix/posix_setup_lock_service.h"
 #include "platform/posix/usb_sysfs.h"
+#include "platform/standin/wide_text.h"
 
 namespace {
 
@@ -32,6 +39,15 @@ class PosixServicesTest : public ::testing::Test {
                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
     CPosixFileStoreService store{
         {{L"Backups", (root / "backups").string()}, {L"Logs", (root / "logs").string()}}};
+};
+
+// The setup lock is root's, and so are its tests.
+class PosixLockTest : public PosixServicesTest {
+  protected:
+    void SetUp() override {
+        if (geteuid() != 0)
+            GTEST_SKIP() << "the setup lock is root's: run as root";
+    }
 };
 
 TEST_F(PosixServicesTest, FilesAreWrittenWholeAppendedListedReadAndDeleted) {
@@ -81,7 +97,7 @@ TEST_F(PosixServicesTest, PlantedFoldersLinksAndOtherNamesAreRefused) {
     EXPECT_FALSE(failure->text.empty());
 }
 
-TEST_F(PosixServicesTest, TheLockBelongsToOneThreadAtATime) {
+TEST_F(PosixLockTest, TheLockBelongsToOneThreadAtATime) {
     CPosixSetupLockService lock((root / "setup.lock").string());
     ASSERT_EQ(lock.Acquire(0), LockResult::kTaken);
     EXPECT_EQ(std::async(std::launch::async, [&] { return lock.Acquire(50); }).get(),
@@ -95,6 +111,118 @@ TEST_F(PosixServicesTest, TheLockBelongsToOneThreadAtATime) {
                          })
                   .get(),
               LockResult::kTaken);
+}
+
+TEST_F(PosixLockTest, OnlyRootMakesTheLockWhichRootAndLpadminMayOpen) {
+    const fs::path folder = root / "lock";
+    const std::string path = (folder / "setup.lock").string();
+    CPosixSetupLockService member(path, getpwnam("nobody")->pw_uid);
+    EXPECT_EQ(member.Acquire(0), LockResult::kFailed);
+    EXPECT_EQ(TakePlatformFailure().value_or(PlatformFailure{}).text,
+              L"The setup lock " + DecodeUtf8(path) +
+                  L" is missing: run pavonis once as root (or install the package, whose "
+                  L"tmpfiles.d entry makes it at boot).");
+    EXPECT_FALSE(fs::exists(folder));
+
+    CPosixSetupLockService rootsRun(path, 0);
+    ASSERT_EQ(rootsRun.Acquire(0), LockResult::kTaken);
+    rootsRun.Release();
+    const group* lpadmin = getgrnam("lpadmin");
+    for (const auto& [made, mode] : {std::pair{folder, 0750}, std::pair{fs::path(path), 0640}}) {
+        struct stat status {};
+        ASSERT_EQ(lstat(made.c_str(), &status), 0);
+        EXPECT_EQ(status.st_mode & 07777, static_cast<mode_t>(mode)) << made;
+        EXPECT_EQ(status.st_uid, 0u) << made;
+        EXPECT_EQ(status.st_gid, lpadmin != nullptr ? lpadmin->gr_gid : 0u) << made;
+    }
+    EXPECT_EQ(member.Acquire(0), LockResult::kTaken);  // they meet at one lock
+    member.Release();
+}
+
+TEST_F(PosixLockTest, ALockOrFolderThatAnotherAccountCouldHavePlantedIsRefused) {
+    const fs::path folder = root / "lock";
+    const fs::path lock = folder / "setup.lock";
+    const uid_t nobody = getpwnam("nobody")->pw_uid;
+    const struct {
+        const char* planted;
+        std::function<int()> plant;  // in the lock's folder, made empty for it
+        std::string why;
+    } cases[] = {
+        {"a file of nobody's",
+         [&] {
+             std::ofstream(lock).close();
+             return chown(lock.c_str(), nobody, 0);
+         },
+         lock.string() + " belongs to the account nobody, not to root."},
+        {"a link", [&] { return symlink("/etc/passwd", lock.c_str()); }, "is a symbolic link"},
+        {"a FIFO", [&] { return mkfifo(lock.c_str(), 0644); }, "is not a plain file."},
+        {"a folder of nobody's", [&] { return chown(folder.c_str(), nobody, 0); },
+         "folder " + folder.string() + " belongs to the account nobody, not to root."},
+        {"a folder others may write", [&] { return chmod(folder.c_str(), 01777); },
+         "may be written by accounts other than root."},
+        {"a folder that is a link",
+         [&] { return rmdir(folder.c_str()) == 0 ? symlink(root.c_str(), folder.c_str()) : -1; },
+         "is a symbolic link or another kind of file, not a folder."},
+    };
+    for (const auto& c : cases) {
+        fs::remove_all(folder);
+        fs::create_directory(folder);
+        ASSERT_EQ(c.plant(), 0) << c.planted;
+        CPosixSetupLockService service(lock.string(), 0);
+        auto result = std::async(std::launch::async, [&] {
+            const LockResult taken = service.Acquire(0);
+            return std::pair{taken, TakePlatformFailure().value_or(PlatformFailure{}).text};
+        });
+        // A FIFO opened without O_NONBLOCK waits for a writer: this one lets the test end.
+        const bool inTime = result.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+        if (!inTime)
+            close(open(lock.c_str(), O_WRONLY | O_NONBLOCK));
+        EXPECT_TRUE(inTime) << c.planted << " held the run up";
+        const auto [taken, text] = result.get();
+        EXPECT_EQ(taken, LockResult::kFailed) << c.planted;
+        EXPECT_NE(text.find(DecodeUtf8(c.why)), std::wstring::npos)
+            << c.planted << ": " << EncodeUtf8(text);
+    }
+}
+
+// Each row is a path /a/b/... from "/" down: whether each folder exists, its owner and its mode.
+TEST_F(PosixServicesTest, RootKeepsItsFilesOnlyWhereNoOtherAccountCanWrite) {
+    struct Folder {
+        bool exists;
+        uid_t owner;
+        mode_t mode;
+    };
+    const char* const kPaths[] = {"/", "/a", "/a/b", "/a/b/c"};
+    const Folder top{true, 0, S_IFDIR | 0755}, tmp{true, 0, S_IFDIR | 01777}, missing{false, 0, 0};
+    const struct {
+        std::vector<Folder> path;
+        const char* why;  // empty when root may keep its files there
+    } cases[] = {
+        {{top, top, {true, 0, S_IFDIR | 0700}}, ""},
+        {{top, tmp, {true, 0, S_IFDIR | 0700}, missing}, ""},  // a folder of root's under /tmp
+        {{top, tmp, missing}, "/a/b does not exist, and any account may make it first"},
+        {{top, missing, missing}, "/a does not exist"},
+        {{top, {true, 0, S_IFLNK | 0777}, top}, "/a is a symbolic link"},
+        {{top, {true, 0, S_IFREG | 0644}}, "/a is not a folder"},
+        {{top, {true, 1000, S_IFDIR | 0700}, top}, "/a belongs to the account "},
+        {{top, tmp, {true, 1000, S_IFDIR | 0700}}, "/a/b belongs to the account "},
+        {{top, {true, 0, S_IFDIR | 0775}, top}, "/a may be written by accounts other than root"},
+        {{top, {true, 0, S_IFDIR | 0757}, top}, "/a may be written by accounts other than root"},
+        {{top, tmp, tmp}, "/a/b may be written by accounts other than root"},
+        {{top, tmp, {true, 0, S_IFDIR | 0770}}, "/a/b may be written by accounts other than root"},
+    };
+    for (const auto& c : cases) {
+        std::vector<PathFolder> folders;
+        for (const Folder& folder : c.path)
+            folders.push_back({kPaths[folders.size()], folder.exists, folder.owner, folder.mode});
+        const std::string why = WhyNotRootsAlone(folders);
+        EXPECT_EQ(why.substr(0, std::strlen(c.why)), c.why) << folders.back().path;
+        EXPECT_EQ(why.empty(), *c.why == '\0') << folders.back().path << ": " << why;
+    }
+    // The same on a real path, looked at folder by folder.
+    EXPECT_EQ(WhyNotRootsAlone((root / "state").string()), "");
+    EXPECT_EQ(WhyNotRootsAlone("state"), "state is not an absolute path");
+    EXPECT_EQ(WhyNotRootsAlone("/tmp/../x"), "/tmp/../x goes up a folder with ..");
 }
 
 // A devices folder as the kernel lays it out: a folder per device and per interface.
