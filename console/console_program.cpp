@@ -22,6 +22,7 @@
 #include "platform/clock_service.h"
 #include "platform/file_store_service.h"
 #include "platform/install_record_service.h"
+#include "platform/log_copy.h"
 #include "platform/log_sink.h"
 #include "platform/native_path.h"
 #include "platform/platform_failure.h"
@@ -237,6 +238,13 @@ Outcome CConsoleRun::Run() {
     const std::wstring& command = m_call.command;
     if (!Available(command))
         return Outcome::kUnsupported;
+    // The --log file is checked before anything is touched, and written only once the run held
+    // the lock.
+    std::wstring why;
+    if (!m_call.Value(L"--log").empty() && !CheckLogCopyFile(m_call.Value(L"--log"), why)) {
+        m_host.Err(why);
+        return Outcome::kBadArguments;
+    }
     // Until a command changes something, a stop may end the process at once: a reading command
     // or a dry run must not wait for a print system that does not answer. BeginRun takes the
     // allowance back before the lock is taken.
@@ -329,13 +337,8 @@ Outcome CConsoleRun::EndRun(CFinishRun& run, bool succeeded, const std::wstring&
                             Outcome exit) {
     run.End(succeeded, result);
     const std::wstring logFile = m_call.Value(L"--log");
-    if (!logFile.empty()) {
-        std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(
-            OpenNativeFileToAppend(logFile.c_str()), &std::fclose);
-        const std::string text = run.LogText();
-        if (!file || std::fwrite(text.data(), 1, text.size(), file.get()) != text.size())
-            m_host.Err(L"Could not write the log to " + logFile);
-    }
+    if (!logFile.empty() && !AppendToLogCopy(logFile, run.LogText()))
+        m_host.Err(L"Could not write the log to " + DisplayPath(logFile) + L".");
     return exit;
 }
 

@@ -14,10 +14,6 @@ std::wstring DisplayPath(const std::wstring& path);
 // cannot be opened.
 std::FILE* OpenNativeFile(const wchar_t* path);
 
-// Opens a file named by a Windows path for appending in binary mode, making it when it does not
-// exist. Null when it cannot be opened.
-std::FILE* OpenNativeFileToAppend(const wchar_t* path);
-
 // Reads the whole of a file named by a Windows path into `bytes`, replacing what it held. False
 // when the file cannot be opened or read to its end; `bytes` is then untouched.
 bool ReadNativeFile(const wchar_t* path, std::string& bytes);

@@ -33,10 +33,6 @@ std::FILE* OpenNativeFile(const wchar_t* path) {
     return file;
 }
 
-std::FILE* OpenNativeFileToAppend(const wchar_t* path) {
-    return std::fopen(PosixPathFromWindows(path).c_str(), "ab");
-}
-
 bool ListNativeFolder(const wchar_t* folder, StringList& names) {
     if (folder == nullptr)
         return false;

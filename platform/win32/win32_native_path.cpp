@@ -15,10 +15,6 @@ std::FILE* OpenNativeFile(const wchar_t* path) {
     return _wfopen(path, L"rb");
 }
 
-std::FILE* OpenNativeFileToAppend(const wchar_t* path) {
-    return _wfopen(path, L"ab");
-}
-
 bool ListNativeFolder(const wchar_t* folder, StringList& names) {
     if (folder == nullptr || folder[0] == L'\0')
         return false;

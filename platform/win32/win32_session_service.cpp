@@ -4,8 +4,6 @@
 #include <winstring.h>
 
 #include <iterator>
-#include <memory>
-#include <type_traits>
 
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/win32_failure.h"
@@ -55,14 +53,10 @@ struct CRuntime {
     WindowsDeleteStringFn deleteString;
 };
 
-struct FreeModule {
-    void operator()(HMODULE module) const { FreeLibrary(module); }
-};
-
 }  // namespace
 
 bool CWin32SessionService::IsProtectedPrintOn() {
-    const std::unique_ptr<std::remove_pointer_t<HMODULE>, FreeModule> module(
+    const UniqueModule module(
         LoadLibraryExW(L"combase.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
     if (!module)
         return false;

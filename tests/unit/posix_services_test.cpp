@@ -10,10 +10,12 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <future>
 #include <map>
 #include <thread>
 
+#include "platform/log_copy.h"
 #include "platform/platform_failure.h"
 #include "platform/posix/posix_file_store_service.h"
 #include "platform/posix/posix_root_trust.h"
@@ -266,3 +268,38 @@ TEST_F(PosixServicesTest, UsbIdsComeFromTheOneDeviceThatAnswers) {
 }
 
 }  // namespace
+
+// What --log names is written only when it is a regular file of ours or a new name: a link, a
+// FIFO or a file that another account planted there is refused before the run starts.
+TEST_F(PosixServicesTest, TheLogCopyGoesOnlyIntoAFileOfOursMadeForUsAlone) {
+    if (geteuid() != 0)
+        GTEST_SKIP() << "planting files as another account needs root";
+    const fs::path secret = root / "secret";
+    std::ofstream(secret) << "root's own";
+    fs::permissions(secret, fs::perms::owner_read | fs::perms::owner_write,
+                    fs::perm_options::replace);
+    const uid_t nobody = 65534;
+    fs::create_symlink(secret, root / "link");
+    ASSERT_EQ(lchown((root / "link").c_str(), nobody, nobody), 0);
+    ASSERT_EQ(mkfifo((root / "fifo").c_str(), 0666), 0);
+    std::ofstream(root / "theirs") << "";
+    ASSERT_EQ(chown((root / "theirs").c_str(), nobody, nobody), 0);
+    fs::create_directory(root / "folder");
+    const struct {
+        const char* name;
+        bool usable;
+    } cases[] = {
+        {"link", false}, {"fifo", false}, {"theirs", false}, {"folder", false}, {"new.log", true}};
+    for (const auto& c : cases) {
+        std::wstring why;
+        const std::wstring path = DecodeUtf8((root / c.name).string());
+        EXPECT_EQ(CheckLogCopyFile(path, why), c.usable) << c.name;
+        EXPECT_EQ(why.empty(), c.usable) << c.name;
+        // Even unchecked, the write itself never goes through a link nor into another's file.
+        EXPECT_EQ(AppendToLogCopy(path, "line\n"), c.usable) << c.name;
+    }
+    EXPECT_EQ(fs::status(root / "new.log").permissions(),
+              fs::perms::owner_read | fs::perms::owner_write);
+    std::ifstream in(secret);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "root's own");
+}
