@@ -4,8 +4,10 @@
 #include <sddl.h>
 
 #include <algorithm>
+#include <cwchar>
 #include <utility>
 
+#include "platform/platform_failure.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/win32_failure.h"
 #include "platform/win32/win32_program_folder.h"
@@ -157,7 +159,36 @@ bool CWin32FileStoreService::FilePath(const wchar_t* folder, const wchar_t* name
 bool CWin32FileStoreService::SecureProgramFolder(std::wstring& movedAside) {
     movedAside.clear();
     std::wstring root;
-    return Root(root);
+    CTrustedAccounts accounts;
+    if (!Root(root) || !accounts.Load())
+        return false;
+    if (GetFileAttributesW(root.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        const DWORD error = GetLastError();
+        if (error != ERROR_FILE_NOT_FOUND) {
+            RecordWin32Failure(L"GetFileAttributesW", error);
+            return false;
+        }
+        return MakeFolder(root, accounts);
+    }
+    if (TrustedFolder(root, accounts))
+        return true;
+    // Whatever made the check refuse it, the answer is the same: what a standard user may have
+    // planted or may still change is kept, for an administrator to look at, but no longer used.
+    // The refusal is no failure of this call.
+    TakePlatformFailure();
+    SYSTEMTIME now{};
+    GetSystemTime(&now);
+    wchar_t stamp[32] = {};
+    std::swprintf(stamp, 32, L".untrusted-%04u%02u%02u-%02u%02u%02uZ", now.wYear, now.wMonth,
+                  now.wDay, now.wHour, now.wMinute, now.wSecond);
+    const std::wstring aside = root + stamp;
+    // Renamed, never copied: a copy would follow the links a user could have left in it.
+    if (!MoveFileExW(root.c_str(), aside.c_str(), 0)) {
+        RecordWin32Failure(L"MoveFileExW", GetLastError());
+        return false;
+    }
+    movedAside = aside;
+    return MakeFolder(root, accounts);
 }
 
 bool CWin32FileStoreService::PrepareFolder(const wchar_t* folder) {

@@ -123,6 +123,43 @@ TEST_F(FileStoreWineTest, PrepareFolderMakesTheFoldersForTheSystemAndAdministrat
     EXPECT_TRUE(store.PrepareFolder(L"Logs"));
 }
 
+TEST_F(FileStoreWineTest, SecureProgramFolderMakesAMissingFolderAndLeavesATrustedOneAlone) {
+    std::wstring movedAside = L"untouched";
+    ASSERT_TRUE(store.SecureProgramFolder(movedAside));
+    EXPECT_EQ(movedAside, L"");
+    // The setup lock is taken in it before any folder below it is prepared.
+    ASSERT_NE(GetFileAttributesW(root.c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(Rights(root).find(L";WD)"), std::wstring::npos) << Rights(root);
+    ASSERT_TRUE(store.PrepareFolder(L"Backups"));
+    ASSERT_TRUE(store.WriteFile(L"Backups", L"kept", "content"));
+    ASSERT_TRUE(store.SecureProgramFolder(movedAside));
+    EXPECT_EQ(movedAside, L"");
+    EXPECT_EQ(Read(L"Backups", L"kept"), "content");
+}
+
+// Wine cannot show a folder another account owns, but it does show one that everybody may change.
+TEST_F(FileStoreWineTest, AProgramFolderThatOthersMayChangeIsMovedAsideAndMadeAgain) {
+    ASSERT_TRUE(store.PrepareFolder(L"Backups"));
+    ASSERT_TRUE(store.WriteFile(L"Backups", L"planted", "content"));
+    GrantEveryoneWrite(root);
+    std::wstring movedAside;
+    ASSERT_TRUE(store.SecureProgramFolder(movedAside));
+    EXPECT_FALSE(TakePlatformFailure().has_value());
+    // "<root>.untrusted-20261208-042700Z", in universal time.
+    const std::wstring prefix = root + L".untrusted-";
+    ASSERT_EQ(movedAside.size(), prefix.size() + 16) << testing::PrintToString(movedAside);
+    EXPECT_EQ(movedAside.substr(0, prefix.size()), prefix);
+    EXPECT_EQ(movedAside[prefix.size() + 8], L'-');
+    EXPECT_EQ(movedAside.back(), L'Z');
+    EXPECT_NE(GetFileAttributesW((movedAside + L"\\Backups\\planted").c_str()),
+              INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(Rights(root).find(L";WD)"), std::wstring::npos) << Rights(root);
+    ASSERT_TRUE(store.PrepareFolder(L"Backups"));
+    StringList names;
+    ASSERT_TRUE(store.ListFiles(L"Backups", names));
+    EXPECT_TRUE(names.empty());
+}
+
 // The decision on security descriptors as SDDL, owner and access list as anybody could set them.
 TEST(TrustedSecurityWineTest, OnlyTrustedOwnersWithNoWiderChangeRightsAreTrusted) {
     const struct {
