@@ -79,12 +79,10 @@ wait "$first" || fail "the first install failed while the second was refused"
 # hold mutex|lock NAME: another process holds the mutex or the file lock NAME until `release`.
 hold() {
   marker=$work/held
-  rm -f "$marker"
   walk "$prefix" hold "$1" "$2" "$(windows_path "$marker")" &
   holder=$!
   for _ in $(seq 100); do
     [ -e "$marker" ] && return 0
-    kill -0 "$holder" 2>/dev/null || fail "nothing held $2"
     sleep 0.05
   done
   fail "$2 was not held within 5 s"
