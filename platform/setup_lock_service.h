@@ -17,8 +17,8 @@ class ISetupLockService {
   public:
     virtual ~ISetupLockService() = default;
 
-    // Takes the lock for the calling thread, waiting at most `waitMs`. A lock whose last holder
-    // ended without releasing it is taken too.
+    // Takes the lock for the calling thread, waiting at most `waitMs`. A lock whose holder's
+    // process ended without releasing it is taken too.
     virtual LockResult Acquire(uint32_t waitMs) = 0;
 
     // Releases a lock this thread took.

@@ -2,44 +2,26 @@
 
 #include <aclapi.h>
 #include <sddl.h>
-#include <shlobj.h>
-#include <knownfolders.h>
 
 #include <algorithm>
-#include <memory>
+#include <cwchar>
 #include <utility>
-#include <vector>
 
+#include "platform/platform_failure.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/win32_failure.h"
+#include "platform/win32/win32_program_folder.h"
 
 namespace {
-
-// Memory the shell allocated for the caller, freed with CoTaskMemFree.
-struct CoTaskMemFreer {
-    void operator()(void* memory) const { CoTaskMemFree(memory); }
-};
-
-constexpr wchar_t kOwnFolder[] = L"Korvel Setup";
 
 // Owned by the administrators; full control for the system and the administrators, passed on
 // to every file and folder made below; nothing inherited from the folder above, where on
 // Windows every user may make files.
 constexpr wchar_t kFolderSecurity[] = L"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
 
-// The rights that let their holder change what a folder or file holds, or who may change it.
-constexpr ACCESS_MASK kChangeRights = FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_WRITE_EA |
-                                      FILE_WRITE_ATTRIBUTES | FILE_DELETE_CHILD | DELETE |
-                                      WRITE_DAC | WRITE_OWNER | GENERIC_WRITE | GENERIC_ALL;
-
-// The Windows Modules Installer service, which owns much of what Windows itself installs.
-constexpr wchar_t kTrustedInstaller[] =
-    L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";
-
 // The names of our own refusals in the failure record.
 constexpr wchar_t kNameCheck[] = L"plain name check";
 constexpr wchar_t kFolderCheck[] = L"folder check";
-constexpr wchar_t kFileCheck[] = L"file check";
 
 // Whether `name` names a file or folder right in its folder and nothing else: no path, no
 // device, and nothing that Windows would change into another name (it drops dots and blanks at
@@ -73,90 +55,6 @@ bool PlainName(const wchar_t* name) {
     return false;
 }
 
-// The accounts whose folders and files the store trusts: the system and the administrators;
-// the installer service as an owner; and the account the program runs as, an administrator, as
-// the program asks for elevation. On Windows what an administrator's elevated program makes is
-// owned by the administrators, but Wine 8 reports every file as owned by the account the
-// program runs as, with full control for it and for the system, whatever was asked for when it
-// was made (measured: a folder made with kFolderSecurity reads back as owned by
-// S-1-5-21-0-0-0-1000 with full control for that account and the system).
-class CTrustedAccounts {
-  public:
-    bool Load() {
-        HANDLE raw = nullptr;
-        if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw)) {
-            RecordWin32Failure(L"OpenProcessToken", GetLastError());
-            return false;
-        }
-        const UniqueHandle token(raw);
-        DWORD size = 0;
-        if (!GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size)) {
-            const DWORD error = GetLastError();
-            if (error != ERROR_INSUFFICIENT_BUFFER) {
-                RecordWin32Failure(L"GetTokenInformation", error);
-                return false;
-            }
-        }
-        m_user.resize(size);
-        if (!GetTokenInformation(token.get(), TokenUser, m_user.data(), size, &size)) {
-            RecordWin32Failure(L"GetTokenInformation", GetLastError());
-            return false;
-        }
-        PSID installer = nullptr;
-        if (!ConvertStringSidToSidW(kTrustedInstaller, &installer)) {
-            RecordWin32Failure(L"ConvertStringSidToSidW", GetLastError());
-            return false;
-        }
-        m_installer.reset(installer);
-        return true;
-    }
-
-    bool MayChange(PSID sid) const {
-        return IsWellKnownSid(sid, WinLocalSystemSid) ||
-               IsWellKnownSid(sid, WinBuiltinAdministratorsSid) ||
-               EqualSid(sid, reinterpret_cast<const TOKEN_USER*>(m_user.data())->User.Sid);
-    }
-    bool MayOwn(PSID sid) const { return MayChange(sid) || EqualSid(sid, m_installer.get()); }
-
-  private:
-    std::vector<BYTE> m_user;  // a TOKEN_USER
-    UniqueLocal<void> m_installer;
-};
-
-// Whether the owner and the access list of a folder or file let nobody but trusted accounts
-// change it. Refusals are recorded under the name `check`.
-bool TrustedSecurity(PSID owner, PACL access, const CTrustedAccounts& accounts,
-                     const wchar_t* check) {
-    if (owner == nullptr || !accounts.MayOwn(owner)) {
-        RecordWin32Failure(check, ERROR_INVALID_OWNER);
-        return false;
-    }
-    // No access list at all grants everybody everything.
-    if (access == nullptr) {
-        RecordWin32Failure(check, ERROR_INVALID_ACL);
-        return false;
-    }
-    for (DWORD i = 0; i < access->AceCount; ++i) {
-        void* entry = nullptr;
-        if (!GetAce(access, i, &entry)) {
-            RecordWin32Failure(L"GetAce", GetLastError());
-            return false;
-        }
-        const auto* header = static_cast<const ACE_HEADER*>(entry);
-        if (header->AceType == ACCESS_DENIED_ACE_TYPE)
-            continue;
-        // Entries that grant under conditions or to object types are not read: refused.
-        const auto* allowed = static_cast<const ACCESS_ALLOWED_ACE*>(entry);
-        if (header->AceType != ACCESS_ALLOWED_ACE_TYPE ||
-            ((allowed->Mask & kChangeRights) != 0 &&
-             !accounts.MayChange(const_cast<DWORD*>(&allowed->SidStart)))) {
-            RecordWin32Failure(check, ERROR_INVALID_ACL);
-            return false;
-        }
-    }
-    return true;
-}
-
 // Whether a folder somebody made before may be used: a folder and no link, whose owner and
 // access list let nobody but trusted accounts change it. Wine 8 shows a link (a Unix symbolic
 // link to a folder) as a reparse point here, though not on a handle opened on it.
@@ -174,18 +72,16 @@ bool TrustedFolder(const std::wstring& path, const CTrustedAccounts& accounts) {
         RecordWin32Failure(kFolderCheck, ERROR_DIRECTORY);
         return false;
     }
-    PSID owner = nullptr;
-    PACL access = nullptr;
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     const DWORD error = GetNamedSecurityInfoW(
         path.c_str(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
-        &owner, nullptr, &access, nullptr, &descriptor);
+        nullptr, nullptr, nullptr, nullptr, &descriptor);
     if (error != ERROR_SUCCESS) {
         RecordWin32Failure(L"GetNamedSecurityInfoW", error);
         return false;
     }
     const UniqueLocal<void> owned(descriptor);
-    return TrustedSecurity(owner, access, accounts, kFolderCheck);
+    return TrustedSecurity(descriptor, accounts, kFolderCheck);
 }
 
 // Makes the folder with access for the system and administrators only, or checks the one that
@@ -239,36 +135,6 @@ UniqueHandle OpenFile(const std::wstring& path, DWORD access, DWORD share, DWORD
     return UniqueHandle(file);
 }
 
-// Whether an open file is a plain file (no link, no folder) that a trusted account owns.
-bool TrustedFile(HANDLE file) {
-    FILE_ATTRIBUTE_TAG_INFO tag{};
-    if (!GetFileInformationByHandleEx(file, FileAttributeTagInfo, &tag, sizeof(tag))) {
-        RecordWin32Failure(L"GetFileInformationByHandleEx", GetLastError());
-        return false;
-    }
-    if ((tag.FileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
-        RecordWin32Failure(kFileCheck, ERROR_CANT_ACCESS_FILE);
-        return false;
-    }
-    CTrustedAccounts accounts;
-    if (!accounts.Load())
-        return false;
-    PSID owner = nullptr;
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    const DWORD error = GetSecurityInfo(file, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner,
-                                        nullptr, nullptr, nullptr, &descriptor);
-    if (error != ERROR_SUCCESS) {
-        RecordWin32Failure(L"GetSecurityInfo", error);
-        return false;
-    }
-    const UniqueLocal<void> owned(descriptor);
-    if (owner == nullptr || !accounts.MayOwn(owner)) {
-        RecordWin32Failure(kFileCheck, ERROR_INVALID_OWNER);
-        return false;
-    }
-    return true;
-}
-
 }  // namespace
 
 CWin32FileStoreService::CWin32FileStoreService(std::wstring root) : m_root(std::move(root)) {}
@@ -278,16 +144,7 @@ bool CWin32FileStoreService::Root(std::wstring& root) {
         root = m_root;
         return true;
     }
-    wchar_t* programData = nullptr;
-    const HRESULT result = SHGetKnownFolderPath(FOLDERID_ProgramData, 0, nullptr, &programData);
-    // The caller frees the path whether the call succeeded or not.
-    const std::unique_ptr<wchar_t, CoTaskMemFreer> owned(programData);
-    if (FAILED(result)) {
-        RecordWin32Failure(L"SHGetKnownFolderPath", static_cast<DWORD>(result));
-        return false;
-    }
-    root = std::wstring(programData) + L'\\' + kOwnFolder;
-    return true;
+    return ProgramFolderPath(root);
 }
 
 bool CWin32FileStoreService::FilePath(const wchar_t* folder, const wchar_t* name,
@@ -302,7 +159,36 @@ bool CWin32FileStoreService::FilePath(const wchar_t* folder, const wchar_t* name
 bool CWin32FileStoreService::SecureProgramFolder(std::wstring& movedAside) {
     movedAside.clear();
     std::wstring root;
-    return Root(root);
+    CTrustedAccounts accounts;
+    if (!Root(root) || !accounts.Load())
+        return false;
+    if (GetFileAttributesW(root.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        const DWORD error = GetLastError();
+        if (error != ERROR_FILE_NOT_FOUND) {
+            RecordWin32Failure(L"GetFileAttributesW", error);
+            return false;
+        }
+        return MakeFolder(root, accounts);
+    }
+    if (TrustedFolder(root, accounts))
+        return true;
+    // Whatever made the check refuse it, the answer is the same: what a standard user may have
+    // planted or may still change is kept, for an administrator to look at, but no longer used.
+    // The refusal is no failure of this call.
+    TakePlatformFailure();
+    SYSTEMTIME now{};
+    GetSystemTime(&now);
+    wchar_t stamp[32] = {};
+    std::swprintf(stamp, 32, L".untrusted-%04u%02u%02u-%02u%02u%02uZ", now.wYear, now.wMonth,
+                  now.wDay, now.wHour, now.wMinute, now.wSecond);
+    const std::wstring aside = root + stamp;
+    // Renamed, never copied: a copy would follow the links a user could have left in it.
+    if (!MoveFileExW(root.c_str(), aside.c_str(), 0)) {
+        RecordWin32Failure(L"MoveFileExW", GetLastError());
+        return false;
+    }
+    movedAside = aside;
+    return MakeFolder(root, accounts);
 }
 
 bool CWin32FileStoreService::PrepareFolder(const wchar_t* folder) {

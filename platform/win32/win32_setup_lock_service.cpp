@@ -1,81 +1,82 @@
 #include "platform/win32/win32_setup_lock_service.h"
 
-#include <sddl.h>
-
+#include <iterator>
 #include <utility>
 
 #include "platform/win32/win32_failure.h"
+#include "platform/win32/win32_program_folder.h"
 
 namespace {
 
-// What a setup run needs of the mutex: to wait for it and to release it.
-constexpr DWORD kLockAccess = SYNCHRONIZE | MUTEX_MODIFY_STATE;
+constexpr wchar_t kLockFile[] = L"setup.lock";
 
-// Whoever makes the mutex first decides who may open it: that right for the system and the
-// administrators, and nothing inherited, so that an installer running as SYSTEM does not lock
-// out an administrator's wizard, nor the other way round. Making a name in the global namespace
-// from a user's session needs a right that ordinary users lack, so none of them can make the
-// name first with an access list of their own. Wine 8 checks the list when a second handle
-// opens the mutex (measured: without the administrators' entry, a second thread's open fails).
-constexpr wchar_t kLockSecurity[] = L"D:P(A;;0x00100001;;;SY)(A;;0x00100001;;;BA)";
-static_assert(kLockAccess == 0x00100001, "the access list grants kLockAccess");
+// LockFileEx cannot wait with a limit, so it is tried again at this pace until the wait is over.
+constexpr DWORD kPollMs = 20;
 
 }  // namespace
 
-CWin32SetupLockService::CWin32SetupLockService(std::wstring name) : m_name(std::move(name)) {}
+CWin32SetupLockService::CWin32SetupLockService(std::wstring folder) : m_folder(std::move(folder)) {}
 
 LockResult CWin32SetupLockService::Acquire(uint32_t waitMs) {
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kLockSecurity, SDDL_REVISION_1,
-                                                              &descriptor, nullptr)) {
-        RecordWin32Failure(L"ConvertStringSecurityDescriptorToSecurityDescriptorW", GetLastError());
+    std::wstring path = m_folder;
+    if (path.empty() && !ProgramFolderPath(path))
+        return LockResult::kFailed;
+    path += L'\\';
+    path += kLockFile;
+    // Read access is all a lock needs. Every run opens the file beside the others, and none may
+    // delete or rename it meanwhile. A link in its place is opened as the link, and refused.
+    const HANDLE raw =
+        CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (raw == INVALID_HANDLE_VALUE) {
+        RecordWin32Failure(L"CreateFileW", GetLastError());
         return LockResult::kFailed;
     }
-    const UniqueLocal<void> ownedDescriptor(descriptor);
-    SECURITY_ATTRIBUTES security{sizeof(security), descriptor, FALSE};
-    // Makes the mutex, or opens the one another run made (whose access list is then the one in
-    // force), asking for no more than the access list grants.
-    UniqueHandle mutex(CreateMutexExW(&security, m_name.c_str(), 0, kLockAccess));
-    if (!mutex) {
-        RecordWin32Failure(L"CreateMutexExW", GetLastError());
+    UniqueHandle file(raw);
+    if (!TrustedFile(file.get()))
         return LockResult::kFailed;
-    }
-    switch (WaitForSingleObject(mutex.get(), waitMs)) {
-        case WAIT_OBJECT_0:
-        // The last holder ended without releasing it; the mutex is this thread's now all the
-        // same, and what that run left half done is for this one to find.
-        case WAIT_ABANDONED:
+    // The first byte of the file is the lock; it need not exist. Each handle locks it on its own,
+    // so two threads of one process keep each other out as two processes do.
+    const ULONGLONG start = GetTickCount64();
+    for (;;) {
+        OVERLAPPED region{};
+        if (LockFileEx(file.get(), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0,
+                       &region))
             break;
-        case WAIT_TIMEOUT:
-            return LockResult::kBusy;
-        default:
-            RecordWin32Failure(L"WaitForSingleObject", GetLastError());
+        const DWORD error = GetLastError();
+        if (error != ERROR_LOCK_VIOLATION) {
+            RecordWin32Failure(L"LockFileEx", error);
             return LockResult::kFailed;
+        }
+        if (GetTickCount64() - start >= waitMs)
+            return LockResult::kBusy;
+        Sleep(kPollMs);
     }
     const std::lock_guard<std::mutex> guard(m_guard);
-    m_holds.push_back({GetCurrentThreadId(), std::move(mutex)});
+    m_holds.push_back({GetCurrentThreadId(), std::move(file)});
     return LockResult::kTaken;
 }
 
 void CWin32SetupLockService::Release() {
-    // The handle goes when the release is done: a mutex nobody holds is kept by no handle of
-    // ours. A handle closed while its thread still holds the mutex would not release it.
-    UniqueHandle mutex;
+    UniqueHandle file;
     {
         const std::lock_guard<std::mutex> guard(m_guard);
         const DWORD thread = GetCurrentThreadId();
         for (auto hold = m_holds.rbegin(); hold != m_holds.rend(); ++hold) {
             if (hold->thread == thread) {
-                mutex = std::move(hold->mutex);
+                file = std::move(hold->file);
                 m_holds.erase(std::next(hold).base());
                 break;
             }
         }
     }
-    if (!mutex) {
-        RecordWin32Failure(L"ReleaseMutex", ERROR_NOT_OWNER);
+    if (!file) {
+        RecordWin32Failure(L"UnlockFileEx", ERROR_NOT_LOCKED);
         return;
     }
-    if (!ReleaseMutex(mutex.get()))
-        RecordWin32Failure(L"ReleaseMutex", GetLastError());
+    // Unlocked at once, rather than whenever the system gets round to the locks of a closed
+    // handle; the handle then goes.
+    OVERLAPPED region{};
+    if (!UnlockFileEx(file.get(), 0, 1, 0, &region))
+        RecordWin32Failure(L"UnlockFileEx", GetLastError());
 }

@@ -9,26 +9,28 @@
 #include "platform/setup_lock_service.h"
 #include "platform/win32/unique_handle.h"
 
-// The setup lock as a named mutex in the global namespace, which every session and account of
-// the machine sees, with an access list that lets the system and the administrators open and
-// take it.
+// The setup lock as an exclusive byte-range lock on setup.lock in the program's own folder,
+// which the file store has made safe before a run takes the lock. Every account and session of
+// the machine meets at that file, and only the system and the administrators can open it: a
+// standard user can neither take the lock first nor plant the file. A global mutex would not
+// do, as any user may make one under the lock's name and keep it.
 class CWin32SetupLockService : public ISetupLockService {
   public:
-    // `name` is the mutex's name; tests give one of their own, so that they never wait for a
-    // real setup run nor keep one waiting.
-    explicit CWin32SetupLockService(std::wstring name = L"Global\\KorvelPrinterSetup");
+    // `folder` holds the lock file; empty for %ProgramData%\Korvel Setup. Tests give a folder of
+    // their own, so that they never wait for a real setup run nor keep one waiting.
+    explicit CWin32SetupLockService(std::wstring folder = std::wstring());
 
     LockResult Acquire(uint32_t waitMs) override;
     void Release() override;
 
   private:
-    // A taking of the lock: the thread that took it and the handle it took it with.
+    // A taking of the lock: the thread that took it and the file handle it holds the lock with.
     struct Hold {
         DWORD thread;
-        UniqueHandle mutex;
+        UniqueHandle file;
     };
 
-    const std::wstring m_name;
+    const std::wstring m_folder;
     // The holds of every thread, newest last. One object serves the whole process, so the
     // threads of the wizard and of the console program share it.
     std::mutex m_guard;

@@ -76,6 +76,31 @@ sleep 2
 expect_exit 1618 install --model RV-90 --force
 wait "$first" || fail "the first install failed while the second was refused"
 
+# hold mutex|lock NAME: another process holds the mutex or the file lock NAME until `release`.
+hold() {
+  marker=$work/held
+  walk "$prefix" hold "$1" "$2" "$(windows_path "$marker")" &
+  holder=$!
+  for _ in $(seq 100); do
+    [ -e "$marker" ] && return 0
+    sleep 0.05
+  done
+  fail "$2 was not held within 5 s"
+}
+release() {
+  rm -f "$marker"
+  wait "$holder" || fail "the holder of a lock failed"
+}
+
+# Any user may make a mutex of the name the lock once had, and keep it: it keeps no run out. A
+# process holding the lock file in the program folder does, as another run would.
+hold mutex 'Global\KorvelPrinterSetup'
+expect_exit 0 install --model RV-90 --force
+release
+hold lock 'C:\ProgramData\Korvel Setup\setup.lock'
+expect_exit 1618 install --model RV-90 --force
+release
+
 # A refused install gives 1603 and leaves the old queue where it was.
 KORVEL_PRINTUI_REFUSE=install expect_exit 1603 install --model RV-90 --force --port COM1:
 expect_walk "the old queue after the refusal" "LPT1:" "$prefix" queue "$printer"

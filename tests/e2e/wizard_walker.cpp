@@ -21,6 +21,9 @@
 //   queue NAME                 the port of the queue NAME; fails when there is no such queue
 //   queues                     the names of the local queues, one a line; fails when the spooler
 //                              cannot list them
+//   hold mutex|lock NAME MARKER
+//                              takes the mutex NAME, or the lock a setup run takes on the file
+//                              NAME, makes the file MARKER and holds on until MARKER is gone
 //
 // The option --timeout MS, given first, changes the bound of every wait (20 s by default); the
 // last one given counts.
@@ -326,6 +329,38 @@ int Queues() {
     return 0;
 }
 
+// Another process in the lock's way, as a standard user's program or a second run would be.
+int Hold(const std::wstring& kind, const std::wstring& name, const std::wstring& marker) {
+    HANDLE held = nullptr;
+    if (kind == L"mutex") {
+        held = CreateMutexW(nullptr, TRUE, name.c_str());
+    } else if (kind == L"lock") {
+        held = CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_ALWAYS, 0, nullptr);
+        OVERLAPPED region{};
+        if (held == INVALID_HANDLE_VALUE ||
+            !LockFileEx(held, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0,
+                        &region))
+            held = nullptr;
+    } else {
+        return Fail(L"nothing to hold by the name " + kind);
+    }
+    if (held == nullptr)
+        return Fail(L"could not take " + name + L": error " + std::to_wstring(GetLastError()));
+    const HANDLE made =
+        CreateFileW(marker.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    if (made == INVALID_HANDLE_VALUE)
+        return Fail(L"could not make " + marker + L": error " + std::to_wstring(GetLastError()));
+    CloseHandle(made);
+    const ULONGLONG start = GetTickCount64();
+    while (GetFileAttributesW(marker.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        if (GetTickCount64() - start >= g_timeoutMs)
+            return Fail(L"nobody removed " + marker);
+        Sleep(20);
+    }
+    return 0;
+}
+
 int Run(const std::vector<std::wstring>& args) {
     const std::wstring command = args.empty() ? std::wstring() : args[0];
     const size_t count = args.size() - (args.empty() ? 0 : 1);
@@ -359,6 +394,8 @@ int Run(const std::vector<std::wstring>& args) {
         return Queue(args[1]);
     if (command == L"queues" && count == 0)
         return Queues();
+    if (command == L"hold" && count == 3)
+        return Hold(args[1], args[2], args[3]);
     return Fail(L"unknown command or wrong number of arguments: " + command);
 }
 

@@ -4,10 +4,12 @@
 #include <aclapi.h>
 #include <sddl.h>
 
+#include <regex>
 #include <string>
 
 #include "platform/platform_failure.h"
 #include "platform/win32/win32_file_store_service.h"
+#include "platform/win32/win32_program_folder.h"
 #include "tests/support/test_files.h"
 
 // The program's file store on Wine's file system, below a temporary folder of each test's own.
@@ -120,6 +122,84 @@ TEST_F(FileStoreWineTest, PrepareFolderMakesTheFoldersForTheSystemAndAdministrat
         EXPECT_EQ(Rights(folder).find(L";WD)"), std::wstring::npos) << Rights(folder);
     EXPECT_TRUE(store.PrepareFolder(L"Backups"));
     EXPECT_TRUE(store.PrepareFolder(L"Logs"));
+}
+
+TEST_F(FileStoreWineTest, SecureProgramFolderMakesAMissingFolderAndLeavesATrustedOneAlone) {
+    std::wstring movedAside = L"untouched";
+    ASSERT_TRUE(store.SecureProgramFolder(movedAside));
+    EXPECT_EQ(movedAside, L"");
+    // The setup lock is taken in it before any folder below it is prepared.
+    ASSERT_NE(GetFileAttributesW(root.c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(Rights(root).find(L";WD)"), std::wstring::npos) << Rights(root);
+    ASSERT_TRUE(store.PrepareFolder(L"Backups"));
+    ASSERT_TRUE(store.WriteFile(L"Backups", L"kept", "content"));
+    ASSERT_TRUE(store.SecureProgramFolder(movedAside));
+    EXPECT_EQ(movedAside, L"");
+    EXPECT_EQ(Read(L"Backups", L"kept"), "content");
+}
+
+// Wine cannot show a folder another account owns, but it does show one that everybody may change.
+TEST_F(FileStoreWineTest, AProgramFolderThatOthersMayChangeIsMovedAsideAndMadeAgain) {
+    ASSERT_TRUE(store.PrepareFolder(L"Backups"));
+    ASSERT_TRUE(store.WriteFile(L"Backups", L"planted", "content"));
+    GrantEveryoneWrite(root);
+    std::wstring movedAside;
+    ASSERT_TRUE(store.SecureProgramFolder(movedAside));
+    EXPECT_FALSE(TakePlatformFailure().has_value());
+    // "<root>.untrusted-20261208-042700Z", in universal time.
+    const std::wstring prefix = root + L".untrusted-";
+    EXPECT_EQ(movedAside.substr(0, prefix.size()), prefix);
+    EXPECT_TRUE(std::regex_match(movedAside.substr(prefix.size()), std::wregex(L"\\d{8}-\\d{6}Z")))
+        << testing::PrintToString(movedAside);
+    EXPECT_NE(GetFileAttributesW((movedAside + L"\\Backups\\planted").c_str()),
+              INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(Rights(root).find(L";WD)"), std::wstring::npos) << Rights(root);
+    ASSERT_TRUE(store.PrepareFolder(L"Backups"));
+    StringList names;
+    ASSERT_TRUE(store.ListFiles(L"Backups", names));
+    EXPECT_TRUE(names.empty());
+}
+
+// The decision on security descriptors as SDDL, owner and access list as anybody could set them.
+TEST(TrustedSecurityWineTest, OnlyTrustedOwnersWithNoWiderChangeRightsAreTrusted) {
+    const struct {
+        const wchar_t* sddl;
+        DWORD refusal;  // 0 when trusted
+    } cases[] = {
+        {L"O:BAD:(A;;FA;;;BA)(A;;FA;;;SY)", 0},
+        {L"O:S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464"
+         L"D:(A;;FA;;;SY)(A;;FR;;;BU)",
+         0},
+        {L"O:BAD:(A;;FA;;;SY)(D;;FA;;;WD)", 0},
+        {L"O:BUD:(A;;FA;;;BU)", ERROR_INVALID_OWNER},
+        {L"O:SYD:(A;;FA;;;SY)(A;;FA;;;WD)", ERROR_INVALID_ACL},
+        {L"O:SYD:(A;;FA;;;SY)(A;;0x4;;;BU)", ERROR_INVALID_ACL},
+        {L"O:BA", ERROR_INVALID_ACL},  // no access list: everybody may do anything
+    };
+    CTrustedAccounts accounts;
+    ASSERT_TRUE(accounts.Load());
+    for (const auto& entry : cases) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(entry.sddl)));
+        PSECURITY_DESCRIPTOR descriptor = nullptr;
+        ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(
+            entry.sddl, SDDL_REVISION_1, &descriptor, nullptr));
+        const UniqueLocal<void> owned(descriptor);
+        TakePlatformFailure();
+        EXPECT_EQ(TrustedSecurity(descriptor, accounts, L"test check"), entry.refusal == 0);
+        const auto failure = TakePlatformFailure();
+        EXPECT_EQ(failure ? failure->call + L" " + std::to_wstring(failure->code) : L"",
+                  entry.refusal == 0 ? L"" : L"test check " + std::to_wstring(entry.refusal));
+    }
+    // A null access list, which grants everybody everything too. Wine makes an empty list of
+    // "D:NO_ACCESS_CONTROL", so this one is made by hand.
+    SECURITY_DESCRIPTOR nullList{};
+    BYTE administrators[SECURITY_MAX_SID_SIZE] = {};
+    DWORD size = sizeof(administrators);
+    ASSERT_TRUE(InitializeSecurityDescriptor(&nullList, SECURITY_DESCRIPTOR_REVISION) &&
+                CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &size) &&
+                SetSecurityDescriptorOwner(&nullList, administrators, FALSE) &&
+                SetSecurityDescriptorDacl(&nullList, TRUE, nullptr, FALSE));
+    EXPECT_FALSE(TrustedSecurity(&nullList, accounts, L"test check"));
 }
 
 TEST_F(FileStoreWineTest, AFolderThatOthersMayChangeIsRefused) {

@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
-#include <aclapi.h>
-#include <sddl.h>
 
 #include <filesystem>
 #include <fstream>
@@ -27,7 +25,6 @@
 namespace {
 
 const std::wstring kOwn = std::to_wstring(GetCurrentProcessId());
-const std::wstring kLockName = L"Global\\KorvelPrinterSetupTest" + kOwn;
 
 // The failure recorded last, as "call code".
 std::wstring Failure() {
@@ -46,43 +43,40 @@ TEST(SessionWineTest, WineRunsEveryProcessElevatedAndHasNoProtectedPrintMode) {
     EXPECT_FALSE(CWin32SessionService().IsProtectedPrintOn());
 }
 
-TEST(SetupLockWineTest, AHeldLockIsBusyForAnotherThreadUntilReleased) {
-    CWin32SetupLockService lock(kLockName);
-    ASSERT_EQ(lock.Acquire(0), LockResult::kTaken);
-    // Another run's handle, which keeps the mutex from going with the last handle of ours.
-    const UniqueHandle waiter(OpenMutexW(SYNCHRONIZE, FALSE, kLockName.c_str()));
+class SetupLockWineTest : public ::testing::Test {
+  protected:
+    CTempFolder temp;
+    // Named as the program's folder is, without a backslash at the end.
+    const std::wstring folder = temp.WindowsPath().substr(0, temp.WindowsPath().size() - 1);
+    CWin32SetupLockService lock{folder};
     LockResult other = LockResult::kFailed;
+};
+
+TEST_F(SetupLockWineTest, AHeldLockIsBusyForAnotherThreadUntilReleased) {
+    ASSERT_EQ(lock.Acquire(0), LockResult::kTaken);
     std::thread([&] { other = lock.Acquire(200); }).join();
     EXPECT_EQ(other, LockResult::kBusy);
     lock.Release();
     EXPECT_EQ(Failure(), L"none");
     lock.Release();
-    EXPECT_EQ(Failure(), L"ReleaseMutex 288");  // ERROR_NOT_OWNER
-    std::thread([&] { other = lock.Acquire(0); }).join();
+    EXPECT_EQ(Failure(), L"UnlockFileEx 158");  // ERROR_NOT_LOCKED
+    std::thread([&] {
+        other = lock.Acquire(0);
+        lock.Release();
+    }).join();
     EXPECT_EQ(other, LockResult::kTaken);
 }
 
-TEST(SetupLockWineTest, ALockWhoseHolderEndedWithoutReleasingIsTaken) {
-    CWin32SetupLockService lock(kLockName);
-    std::thread([&] { EXPECT_EQ(lock.Acquire(0), LockResult::kTaken); }).join();
-    EXPECT_EQ(lock.Acquire(1000), LockResult::kTaken);
-}
-
-TEST(SetupLockWineTest, TheLockIsAGlobalMutexThatSystemAndAdministratorsMayTake) {
-    CWin32SetupLockService lock;
-    ASSERT_EQ(lock.Acquire(60000), LockResult::kTaken);
-    const UniqueHandle mutex(OpenMutexW(READ_CONTROL, FALSE, L"Global\\KorvelPrinterSetup"));
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    wchar_t* text = nullptr;
-    ASSERT_EQ(GetSecurityInfo(mutex.get(), SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
-                              nullptr, nullptr, nullptr, &descriptor),
-              0u);
-    const UniqueLocal<void> ownedDescriptor(descriptor);
-    ASSERT_TRUE(ConvertSecurityDescriptorToStringSecurityDescriptorW(
-        descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text, nullptr));
-    EXPECT_EQ(UniqueLocal<wchar_t>(text).get(),
-              std::wstring(L"D:P(A;;0x100001;;;SY)(A;;0x100001;;;BA)"));
+TEST_F(SetupLockWineTest, ALockReleasedWithinTheWaitIsTaken) {
+    ASSERT_EQ(lock.Acquire(0), LockResult::kTaken);
+    std::thread waiter([&] {
+        other = lock.Acquire(5000);
+        lock.Release();
+    });
+    Sleep(100);
     lock.Release();
+    waiter.join();
+    EXPECT_EQ(other, LockResult::kTaken);
 }
 
 class InstallRecordWineTest : public ::testing::Test {

@@ -1,0 +1,157 @@
+#include "platform/win32/win32_program_folder.h"
+
+#include <sddl.h>
+#include <shlobj.h>
+#include <knownfolders.h>
+#include <aclapi.h>
+
+#include <memory>
+
+#include "platform/win32/win32_failure.h"
+
+namespace {
+
+// Memory the shell allocated for the caller, freed with CoTaskMemFree.
+struct CoTaskMemFreer {
+    void operator()(void* memory) const { CoTaskMemFree(memory); }
+};
+
+constexpr wchar_t kOwnFolder[] = L"Korvel Setup";
+
+// The rights that let their holder change what a folder or file holds, or who may change it.
+constexpr ACCESS_MASK kChangeRights = FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_WRITE_EA |
+                                      FILE_WRITE_ATTRIBUTES | FILE_DELETE_CHILD | DELETE |
+                                      WRITE_DAC | WRITE_OWNER | GENERIC_WRITE | GENERIC_ALL;
+
+// The Windows Modules Installer service, which owns much of what Windows itself installs.
+constexpr wchar_t kTrustedInstaller[] =
+    L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";
+
+constexpr wchar_t kFileCheck[] = L"file check";
+
+}  // namespace
+
+bool ProgramFolderPath(std::wstring& path) {
+    wchar_t* programData = nullptr;
+    const HRESULT result = SHGetKnownFolderPath(FOLDERID_ProgramData, 0, nullptr, &programData);
+    // The caller frees the path whether the call succeeded or not.
+    const std::unique_ptr<wchar_t, CoTaskMemFreer> owned(programData);
+    if (FAILED(result)) {
+        RecordWin32Failure(L"SHGetKnownFolderPath", static_cast<DWORD>(result));
+        return false;
+    }
+    path = std::wstring(programData) + L'\\' + kOwnFolder;
+    return true;
+}
+
+bool CTrustedAccounts::Load() {
+    HANDLE raw = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw)) {
+        RecordWin32Failure(L"OpenProcessToken", GetLastError());
+        return false;
+    }
+    const UniqueHandle token(raw);
+    DWORD size = 0;
+    if (!GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size)) {
+        const DWORD error = GetLastError();
+        if (error != ERROR_INSUFFICIENT_BUFFER) {
+            RecordWin32Failure(L"GetTokenInformation", error);
+            return false;
+        }
+    }
+    m_user.resize(size);
+    if (!GetTokenInformation(token.get(), TokenUser, m_user.data(), size, &size)) {
+        RecordWin32Failure(L"GetTokenInformation", GetLastError());
+        return false;
+    }
+    PSID installer = nullptr;
+    if (!ConvertStringSidToSidW(kTrustedInstaller, &installer)) {
+        RecordWin32Failure(L"ConvertStringSidToSidW", GetLastError());
+        return false;
+    }
+    m_installer.reset(installer);
+    return true;
+}
+
+bool CTrustedAccounts::MayChange(PSID sid) const {
+    return IsWellKnownSid(sid, WinLocalSystemSid) ||
+           IsWellKnownSid(sid, WinBuiltinAdministratorsSid) ||
+           EqualSid(sid, reinterpret_cast<const TOKEN_USER*>(m_user.data())->User.Sid);
+}
+
+bool CTrustedAccounts::MayOwn(PSID sid) const {
+    return MayChange(sid) || EqualSid(sid, m_installer.get());
+}
+
+bool TrustedSecurity(PSECURITY_DESCRIPTOR descriptor, const CTrustedAccounts& accounts,
+                     const wchar_t* check) {
+    PSID owner = nullptr;
+    BOOL defaulted = FALSE;
+    if (!GetSecurityDescriptorOwner(descriptor, &owner, &defaulted)) {
+        RecordWin32Failure(L"GetSecurityDescriptorOwner", GetLastError());
+        return false;
+    }
+    if (owner == nullptr || !accounts.MayOwn(owner)) {
+        RecordWin32Failure(check, ERROR_INVALID_OWNER);
+        return false;
+    }
+    BOOL present = FALSE;
+    PACL access = nullptr;
+    if (!GetSecurityDescriptorDacl(descriptor, &present, &access, &defaulted)) {
+        RecordWin32Failure(L"GetSecurityDescriptorDacl", GetLastError());
+        return false;
+    }
+    // No access list at all grants everybody everything.
+    if (!present || access == nullptr) {
+        RecordWin32Failure(check, ERROR_INVALID_ACL);
+        return false;
+    }
+    for (DWORD i = 0; i < access->AceCount; ++i) {
+        void* entry = nullptr;
+        if (!GetAce(access, i, &entry)) {
+            RecordWin32Failure(L"GetAce", GetLastError());
+            return false;
+        }
+        const auto* header = static_cast<const ACE_HEADER*>(entry);
+        if (header->AceType == ACCESS_DENIED_ACE_TYPE)
+            continue;
+        // Entries that grant under conditions or to object types are not read: refused.
+        const auto* allowed = static_cast<const ACCESS_ALLOWED_ACE*>(entry);
+        if (header->AceType != ACCESS_ALLOWED_ACE_TYPE ||
+            ((allowed->Mask & kChangeRights) != 0 &&
+             !accounts.MayChange(const_cast<DWORD*>(&allowed->SidStart)))) {
+            RecordWin32Failure(check, ERROR_INVALID_ACL);
+            return false;
+        }
+    }
+    return true;
+}
+
+bool TrustedFile(HANDLE file) {
+    FILE_ATTRIBUTE_TAG_INFO tag{};
+    if (!GetFileInformationByHandleEx(file, FileAttributeTagInfo, &tag, sizeof(tag))) {
+        RecordWin32Failure(L"GetFileInformationByHandleEx", GetLastError());
+        return false;
+    }
+    if ((tag.FileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
+        RecordWin32Failure(kFileCheck, ERROR_CANT_ACCESS_FILE);
+        return false;
+    }
+    CTrustedAccounts accounts;
+    if (!accounts.Load())
+        return false;
+    PSID owner = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    const DWORD error = GetSecurityInfo(file, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner,
+                                        nullptr, nullptr, nullptr, &descriptor);
+    if (error != ERROR_SUCCESS) {
+        RecordWin32Failure(L"GetSecurityInfo", error);
+        return false;
+    }
+    const UniqueLocal<void> owned(descriptor);
+    if (owner == nullptr || !accounts.MayOwn(owner)) {
+        RecordWin32Failure(kFileCheck, ERROR_INVALID_OWNER);
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/win32/unique_handle.h"
+
+// The program's own folder, %ProgramData%\Korvel Setup, and the checks that what is found in it
+// was made, and can be changed, by trusted accounts only. The file store and the setup lock both
+// keep their files there; a run with administrator rights must use nothing that a standard user
+// could have planted or may change.
+
+// The full path of %ProgramData%\Korvel Setup, which is the same for every account of the
+// machine; false with the failure recorded.
+bool ProgramFolderPath(std::wstring& path);
+
+// The accounts whose folders and files the program trusts: the system and the administrators;
+// the installer service as an owner; and the account the program runs as, an administrator, as
+// the program asks for elevation. On Windows what an administrator's elevated program makes is
+// owned by the administrators, but Wine 8 reports every file as owned by the account the
+// program runs as, with full control for it and for the system, whatever was asked for when it
+// was made (measured: a folder made with full control for the system and the administrators
+// reads back as owned by S-1-5-21-0-0-0-1000 with full control for that account and the system).
+class CTrustedAccounts {
+  public:
+    // Reads the running account; false with the failure recorded.
+    bool Load();
+
+    bool MayChange(PSID sid) const;
+    bool MayOwn(PSID sid) const;
+
+  private:
+    std::vector<BYTE> m_user;  // a TOKEN_USER
+    UniqueLocal<void> m_installer;
+};
+
+// Whether the owner and the access list of `descriptor` let nobody but trusted accounts change
+// what it guards. Refusals are recorded under the name `check`.
+bool TrustedSecurity(PSECURITY_DESCRIPTOR descriptor, const CTrustedAccounts& accounts,
+                     const wchar_t* check);
+
+// Whether an open file is a plain file (no link, no folder) that a trusted account owns.
+// Refusals are recorded as "file check".
+bool TrustedFile(HANDLE file);
