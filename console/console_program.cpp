@@ -222,7 +222,10 @@ bool CConsoleRun::BeginRun(CFinishRun& run, CFinishRun::Needs needs, Outcome& ex
             m_host.Err(run.LockProblem().empty()
                            ? L"The setup could not begin: the run lacks a printer or port; "
                              L"nothing was touched."
-                           : L"The setup lock could not be had: " + run.LockProblem() +
+                           // The lock's own texts are whole sentences that name it.
+                           : (run.LockProblem().rfind(L"The setup lock", 0) == 0
+                                  ? run.LockProblem()
+                                  : L"The setup lock could not be had: " + run.LockProblem()) +
                                  L" Nothing was touched.");
             exit = Report(L"", {false, L"failed"}, Outcome::kInstallFailed);
         }

@@ -80,8 +80,8 @@ bool CFinishRun::Begin(Needs needs) {
     Info(L"Setup started.");
     if (!movedAside.empty()) {
         m_notices.push_back(
-            L"The program's folder had been made by an account that is not an "
-            L"administrator; it was moved aside to " +
+            L"The program's folder could be changed by accounts that are not administrators; it "
+            L"was moved aside to " +
             movedAside + L", and a new one was made.");
         LogLine(LogLevel::kWarning, m_notices.back());
     }
