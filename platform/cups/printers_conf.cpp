@@ -2,7 +2,10 @@
 
 #include <cups/cups.h>
 #include <cups/file.h>
+#include <fcntl.h>
 #include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cctype>
 #include <cstdlib>
@@ -22,6 +25,22 @@ bool SchedulerIsLocal() {
 std::string ConfigPath() {
     const char* root = std::getenv("CUPS_SERVERROOT");
     return std::string(root != nullptr && root[0] != '\0' ? root : "/etc/cups") + "/printers.conf";
+}
+
+// The scheduler's file, open for reading; null when it cannot be read, or when it is not the
+// scheduler's: CUPS_SERVERROOT may name any folder, and a file that another account than root
+// owns or may write could say anything of a queue that a privileged run then makes.
+cups_file_t* OpenConfig() {
+    const int fd = open(ConfigPath().c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat info = {};
+    if (fd >= 0 && fstat(fd, &info) == 0 && info.st_uid == 0 &&
+        (info.st_mode & (S_IWGRP | S_IWOTH)) == 0) {
+        if (cups_file_t* file = cupsFileOpenFd(fd, "r"))
+            return file;
+    }
+    if (fd >= 0)
+        close(fd);
+    return nullptr;
 }
 
 // An "Option NAME TEXT" line's value split as the scheduler splits it: the name up to the first
@@ -44,7 +63,7 @@ bool SplitOption(const char* value, std::pair<std::string, std::string>& option)
 bool ReadQueueConfig(const std::string& queue, QueueConfig& config) {
     if (!SchedulerIsLocal())
         return false;
-    cups_file_t* file = cupsFileOpen(ConfigPath().c_str(), "r");
+    cups_file_t* file = OpenConfig();
     if (file == nullptr)
         return false;
     // cupsFileGetConf reads the file as the scheduler does, with a line as long as the

@@ -17,7 +17,8 @@ struct QueueConfig {
 // The stanza of `queue` (<Printer NAME> or <DefaultPrinter NAME>, the name compared without
 // regard to case) in printers.conf of libcups's server root (CUPS_SERVERROOT, else /etc/cups).
 // False when the scheduler libcups speaks to is not on this machine, the file cannot be read
-// (only root may read it on a standard system), or it has no such queue.
+// (only root may read it on a standard system), is not root's alone to write, or has no such
+// queue.
 //
 // The file may lag behind the scheduler, or belong to another scheduler than the one libcups
 // speaks to: a caller compares it with what the scheduler reports before it trusts it.

@@ -141,21 +141,27 @@ TEST_F(CupsSpoolerTest, TheWholeDeviceUriAndOwnOptionsComeFromAPrintersConfThatA
     EXPECT_TRUE(read.deviceUriWhole);
     EXPECT_EQ(OwnOptions(read), OwnOptions(made));
 
-    // Not readable (another account), another scheduler's queue of that name, and a file that
-    // lags behind a change of the options: the URI as reported and the options reported twice.
+    // Not readable (another account), another scheduler's queue of that name, a file that lags
+    // behind a change of the options, and one that agrees but another account could have
+    // written: the URI as reported and the options reported twice.
     const std::string folder = PrivateSchedulerFolder() + "/other";
-    const std::string stanzas[] = {"",
-                                   "DeviceURI socket://bob:pw@127.0.0.1:10\n"
-                                   "Option media iso_a4_210x297mm\n"
-                                   "Option sides two-sided-long-edge\n",
-                                   "DeviceURI socket://bob:pw@127.0.0.1:9\n"
-                                   "Option media iso_a4_210x297mm\n"};
-    for (size_t i = 0; i < std::size(stanzas); ++i) {
+    const std::string uri = "DeviceURI socket://bob:pw@127.0.0.1:9\n";
+    const std::string options = "Option media iso_a4_210x297mm\nOption sides two-sided-long-edge\n";
+    const struct {
+        std::string stanza;
+        uid_t owner;
+    } files[] = {{"", 0},
+                 {"DeviceURI socket://bob:pw@127.0.0.1:10\n" + options, 0},
+                 {uri + "Option media iso_a4_210x297mm\n", 0},
+                 {uri + options, 65534}};
+    for (size_t i = 0; i < std::size(files); ++i) {
         const std::string root = folder + std::to_string(i);
         std::filesystem::create_directory(root);
-        if (!stanzas[i].empty())
+        if (!files[i].stanza.empty()) {
             std::ofstream(root + "/printers.conf")
-                << "<Printer Korvel_Conf>\n" + stanzas[i] + "</Printer>\n";
+                << "<Printer Korvel_Conf>\n" + files[i].stanza + "</Printer>\n";
+            ASSERT_EQ(chown((root + "/printers.conf").c_str(), files[i].owner, 0), 0);
+        }
         setenv("CUPS_SERVERROOT", root.c_str(), 1);
         EXPECT_TRUE(cups.ReadQueue(L"Korvel_Conf", read)) << Failure();
         EXPECT_EQ(*read.Setting(L"device-uri"), L"socket://127.0.0.1:9") << i;
