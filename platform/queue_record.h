@@ -36,6 +36,12 @@ struct QueueRecord {
     // Opaque to the engine: the Windows device mode of the queue (paper, orientation, ...).
     std::vector<uint8_t> deviceMode;
     std::vector<QueueDataValue> data;
+    // Whether the record holds the queue's whole device URI. CUPS reports a device URI without
+    // the user info it may carry ("user:password@"); only an account that can read the
+    // scheduler's printers.conf sees it whole. A queue made again from a record without it would
+    // lose those credentials. It tells of the reading, not of the queue: it is neither compared
+    // nor kept in a backup.
+    bool deviceUriWhole = true;
 
     // The setting of that name, or null.
     const std::wstring* Setting(const std::wstring& key) const {

@@ -4,16 +4,18 @@
 #include <strings.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <memory>
-#include <sstream>
 #include <utility>
 #include <vector>
 
+#include "platform/cups/printers_conf.h"
 #include "platform/platform_failure.h"
 #include "platform/posix/usb_sysfs.h"
 #include "platform/standin/wide_text.h"
@@ -26,9 +28,21 @@ struct IppDeleter {
 using Ipp = std::unique_ptr<ipp_t, IppDeleter>;
 
 constexpr char kPpdSetting[] = "ppd";
+// The ppd-name of a queue without a PPD (a raw queue), as lpadmin -m raw names it.
+constexpr char kRawPpdName[] = "raw";
+// The queue's own options (printers.conf's Option lines): "option.NAME", with the text the
+// scheduler keeps, whatever the option's IPP type.
+constexpr char kOptionPrefix[] = "option.";
+// The queue's state, put back after the queue is made: "printer-state" (idle or stopped),
+// "printer-is-accepting-jobs" (true or false) and, for a queue stopped or rejecting jobs, the
+// message that says why ("printer-state-message").
+constexpr char kState[] = "printer-state";
+constexpr char kAccepting[] = "printer-is-accepting-jobs";
+constexpr char kStateMessage[] = "printer-state-message";
 
-// The queue attributes a record keeps besides the PPD, with the tag the scheduler takes them
-// back in. The PPD's own option defaults (paper, resolution, ...) live in the PPD's text.
+// The queue attributes a record keeps besides the PPD, its options and its state, with the tag
+// the scheduler takes them back in. An attribute of several values (a 1setOf) is one setting a
+// value, in order. The PPD's own option defaults (paper, resolution, ...) live in the PPD's text.
 struct QueueAttribute {
     const char* name;
     ipp_tag_t tag;
@@ -37,9 +51,13 @@ constexpr QueueAttribute kQueueAttributes[] = {
     {"device-uri", IPP_TAG_URI},
     {"printer-info", IPP_TAG_TEXT},
     {"printer-location", IPP_TAG_TEXT},
+    {"printer-geo-location", IPP_TAG_URI},
+    {"printer-organization", IPP_TAG_TEXT},
+    {"printer-organizational-unit", IPP_TAG_TEXT},
     {"printer-is-shared", IPP_TAG_BOOLEAN},
     {"printer-error-policy", IPP_TAG_NAME},
     {"printer-op-policy", IPP_TAG_NAME},
+    {"auth-info-required", IPP_TAG_KEYWORD},
     {"job-sheets-default", IPP_TAG_NAME},
     {"requesting-user-name-allowed", IPP_TAG_NAME},
     {"requesting-user-name-denied", IPP_TAG_NAME},
@@ -170,6 +188,150 @@ Ipp QueueAttributes(const std::string& queue, std::initializer_list<const char*>
     return Exchange(request, "/");
 }
 
+using Settings = std::vector<std::pair<std::wstring, std::wstring>>;
+using Options = std::vector<std::pair<std::string, std::string>>;
+
+// One value of an attribute as it is, in text: strings unchanged, integers and enums in decimal,
+// booleans as "true" or "false", ranges and resolutions as the scheduler writes them in a queue's
+// options ("1-5", "360x180dpi"). False for a value out of band or of another kind.
+bool ValueText(ipp_attribute_t* attribute, int index, std::string& text) {
+    switch (ippGetValueTag(attribute)) {
+        case IPP_TAG_INTEGER:
+        case IPP_TAG_ENUM:
+            text = std::to_string(ippGetInteger(attribute, index));
+            return true;
+        case IPP_TAG_BOOLEAN:
+            text = ippGetBoolean(attribute, index) ? "true" : "false";
+            return true;
+        case IPP_TAG_RANGE: {
+            int upper = 0;
+            const int lower = ippGetRange(attribute, index, &upper);
+            text = std::to_string(lower) + "-" + std::to_string(upper);
+            return true;
+        }
+        case IPP_TAG_RESOLUTION: {
+            int y = 0;
+            ipp_res_t units = IPP_RES_PER_INCH;
+            const int x = ippGetResolution(attribute, index, &y, &units);
+            text = std::to_string(x) + "x" + std::to_string(y) +
+                   (units == IPP_RES_PER_INCH ? "dpi" : "dpcm");
+            return true;
+        }
+        default:
+            break;
+    }
+    const char* value = ippGetString(attribute, index, nullptr);
+    if (value == nullptr)
+        return false;
+    text = value;
+    return true;
+}
+
+// An option's value as the scheduler keeps it, one text with the values of a 1setOf between
+// commas (it makes a 1setOf of the commas when it reports the option).
+bool OptionText(ipp_attribute_t* attribute, std::string& text) {
+    text.clear();
+    std::string value;
+    for (int i = 0; i < ippGetCount(attribute); ++i) {
+        if (!ValueText(attribute, i, value))
+            return false;
+        text += (i > 0 ? "," : "") + value;
+    }
+    return ippGetCount(attribute) > 0;
+}
+
+// Each value of the response's queue attributes (kQueueAttributes), a setting each.
+void ReadAttributes(ipp_t* response, Settings& settings) {
+    for (const QueueAttribute& wanted : kQueueAttributes) {
+        ipp_attribute_t* attribute = ippFindAttribute(response, wanted.name, IPP_TAG_ZERO);
+        std::string text;
+        for (int i = 0; i < ippGetCount(attribute); ++i) {
+            // The scheduler reports a text it never had as an empty one; written back, it would
+            // be set, and printers.conf would have a line more.
+            if (ValueText(attribute, i, text) && !(wanted.tag == IPP_TAG_TEXT && text.empty()))
+                settings.emplace_back(Wide(wanted.name), Wide(text.c_str()));
+        }
+    }
+}
+
+// The queue's state: stopped or idle (a queue printing now is idle to a restore), whether it
+// accepts jobs, and for a queue stopped or rejecting jobs the message that says why (cupsdisable
+// -r, cupsreject -r). The message of an idle queue is its backend's, which goes with the job.
+void ReadState(ipp_t* response, Settings& settings) {
+    const bool stopped =
+        ippGetInteger(ippFindAttribute(response, kState, IPP_TAG_ENUM), 0) == IPP_PSTATE_STOPPED;
+    const bool accepting =
+        ippGetBoolean(ippFindAttribute(response, kAccepting, IPP_TAG_BOOLEAN), 0) != 0;
+    settings.emplace_back(Wide(kState), stopped ? L"stopped" : L"idle");
+    settings.emplace_back(Wide(kAccepting), accepting ? L"true" : L"false");
+    if (stopped || !accepting)
+        settings.emplace_back(Wide(kStateMessage), Wide(StringOf(response, kStateMessage).c_str()));
+}
+
+// The options the queue sets, as far as the scheduler's report tells them: it reports an option
+// the queue sets before its own default of the same name, so a NAME-default reported twice is the
+// queue's option NAME, with the first value. An option without a default of the scheduler's
+// looks like one of its defaults and is not told.
+Options OptionsReportedTwice(ipp_t* response) {
+    std::map<std::string, ipp_attribute_t*> first;
+    Options options;
+    const std::string suffix = "-default";
+    for (ipp_attribute_t* attribute = ippFirstAttribute(response); attribute != nullptr;
+         attribute = ippNextAttribute(response)) {
+        const char* attributeName = ippGetName(attribute);
+        const std::string name = attributeName != nullptr ? attributeName : "";
+        if (name.size() <= suffix.size() ||
+            name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0)
+            continue;
+        const auto seen = first.emplace(name, attribute);
+        if (seen.second || seen.first->second == nullptr)
+            continue;
+        std::string text;
+        if (OptionText(seen.first->second, text))
+            options.emplace_back(name.substr(0, name.size() - suffix.size()), text);
+        seen.first->second = nullptr;  // told once
+    }
+    return options;
+}
+
+// Whether printers.conf says of the queue what the scheduler reports: the device URI but for its
+// user info, and the options reported twice. The file may lag behind a change (by the scheduler's
+// DirtyCleanInterval), or CUPS_SERVERROOT may name another scheduler's folder.
+bool Agrees(const QueueConfig& config, ipp_t* response, const Options& reported) {
+    if (WithoutUserInfo(config.deviceUri) != StringOf(response, "device-uri"))
+        return false;
+    for (const auto& option : reported) {
+        if (std::find(config.options.begin(), config.options.end(), option) == config.options.end())
+            return false;
+    }
+    return true;
+}
+
+// Appends the options the queue sets, each "option.NAME" with its text, and puts the whole device
+// URI in place of the one reported: both from printers.conf where it can be read and agrees with
+// the scheduler (the result is then true); else the options reported twice.
+bool ReadOwnOptions(const std::string& queue, ipp_t* response, Settings& settings) {
+    const Options reported = OptionsReportedTwice(response);
+    QueueConfig config;
+    const bool whole = ReadQueueConfig(queue, config) && Agrees(config, response, reported);
+    for (const auto& [name, text] : whole ? config.options : reported)
+        settings.emplace_back(Wide((kOptionPrefix + name).c_str()), Wide(text.c_str()));
+    for (auto& setting : settings) {
+        if (whole && setting.first == L"device-uri")
+            setting.second = Wide(config.deviceUri.c_str());
+    }
+    return whole;
+}
+
+// The device URI of the queue, with its user info when printers.conf has it and agrees.
+std::string DeviceUriOf(const std::string& queue, ipp_t* response) {
+    const std::string reported = StringOf(response, "device-uri");
+    QueueConfig config;
+    return ReadQueueConfig(queue, config) && WithoutUserInfo(config.deviceUri) == reported
+               ? config.deviceUri
+               : reported;
+}
+
 // A PPD's bytes are kept one character each, so that they come back exactly whatever their
 // encoding.
 std::string Latin1(const std::wstring& text) {
@@ -280,6 +442,92 @@ bool ReadSchedulerDefault(std::string& queue) {
         return RecordFailure(L"CUPS-Get-Default");
     queue = response != nullptr ? StringOf(response.get(), "printer-name") : "";
     return true;
+}
+
+// The record's values of one queue attribute, as that attribute's type.
+void AddAttribute(ipp_t* request, const QueueAttribute& attribute, const QueueRecord& record) {
+    std::vector<std::string> values;
+    for (const auto& [key, value] : record.settings) {
+        if (key == Wide(attribute.name))
+            values.push_back(Narrow(value));
+    }
+    if (values.empty())
+        return;
+    if (attribute.tag == IPP_TAG_BOOLEAN) {
+        ippAddBoolean(request, IPP_TAG_PRINTER, attribute.name, values[0] == "true");
+    } else if (attribute.tag == IPP_TAG_INTEGER) {
+        ippAddInteger(request, IPP_TAG_PRINTER, IPP_TAG_INTEGER, attribute.name,
+                      std::atoi(values[0].c_str()));
+    } else {
+        std::vector<const char*> texts;
+        for (const std::string& value : values)
+            texts.push_back(value.c_str());
+        ippAddStrings(request, IPP_TAG_PRINTER, attribute.tag, attribute.name,
+                      static_cast<int>(texts.size()), nullptr, texts.data());
+    }
+}
+
+// The record's options, each a NAME-default of one value: the scheduler keeps an option as text,
+// and given a text it keeps exactly that one (given a number, range or resolution it would write
+// its own form of it).
+void AddOptions(ipp_t* request, const QueueRecord& record) {
+    const std::wstring prefix = Wide(kOptionPrefix);
+    for (const auto& [key, value] : record.settings) {
+        if (key.rfind(prefix, 0) != 0)
+            continue;
+        const std::string name = Narrow(key.substr(prefix.size())) + "-default";
+        ippAddString(request, IPP_TAG_PRINTER, IPP_TAG_TEXT, name.c_str(), nullptr,
+                     Narrow(value).c_str());
+    }
+}
+
+// Makes the queue of the record, idle and accepting jobs, in one request that the scheduler
+// carries out whole or not at all (measured with CUPS 2.4: a refused device URI or PPD leaves no
+// queue behind).
+bool MakeQueue(const QueueRecord& record) {
+    ipp_t* request = NewQueueRequest(IPP_OP_CUPS_ADD_MODIFY_PRINTER, Narrow(record.name));
+    // The options come first: job-sheets-default of the attributes, with its two values, then
+    // decides the banners even when the queue has an option job-sheets of one value.
+    AddOptions(request, record);
+    for (const QueueAttribute& attribute : kQueueAttributes)
+        AddAttribute(request, attribute, record);
+    ippAddInteger(request, IPP_TAG_PRINTER, IPP_TAG_ENUM, kState, IPP_PSTATE_IDLE);
+    ippAddBoolean(request, IPP_TAG_PRINTER, kAccepting, 1);
+
+    // The record's own PPD goes with the request as its document; without one, the scheduler
+    // makes the PPD its driver package names ("raw": none).
+    CTemporaryFile ppdFile;
+    const char* file = nullptr;
+    if (const std::wstring* ppd = record.Setting(Wide(kPpdSetting))) {
+        const std::string bytes = Latin1(*ppd);
+        if (ppdFile.Fd() < 0 ||
+            write(ppdFile.Fd(), bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size())) {
+            ippDelete(request);
+            RecordPlatformFailure(L"cupsTempFd", 0, L"Could not write the PPD to a file.");
+            return false;
+        }
+        file = ppdFile.Name();
+    } else if (!record.driverPackage.empty()) {
+        ippAddString(request, IPP_TAG_PRINTER, IPP_TAG_NAME, "ppd-name", nullptr,
+                     Narrow(record.driverPackage).c_str());
+    }
+    return Send(L"CUPS-Add-Modify-Printer", request, "/admin/", file) != nullptr;
+}
+
+// Stops the queue (Pause-Printer, as cupsdisable does) or makes it reject jobs
+// (CUPS-Reject-Jobs, as cupsreject does), with the record's message.
+bool SetState(ipp_op_t operation, const wchar_t* call, const QueueRecord& record) {
+    ipp_t* request = NewQueueRequest(operation, Narrow(record.name));
+    // Without a message the scheduler would write one of its own ("Paused", "Rejecting Jobs").
+    const std::wstring* message = record.Setting(Wide(kStateMessage));
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_TEXT, kStateMessage, nullptr,
+                 message != nullptr ? Narrow(*message).c_str() : "");
+    return Send(call, request, "/admin/") != nullptr;
+}
+
+bool HasSetting(const QueueRecord& record, const char* key, const wchar_t* value) {
+    const std::wstring* setting = record.Setting(Wide(key));
+    return setting != nullptr && *setting == value;
 }
 
 }  // namespace
@@ -414,21 +662,25 @@ bool CCupsSpoolerService::DeletePrinterDriver(const wchar_t* name) {
 }
 
 QueueLookup CCupsSpoolerService::LookUpQueue(const wchar_t* name, QueueState& state) {
-    Ipp response = QueueAttributes(Narrow(name), {"device-uri"});
+    Ipp response = QueueAttributes(Narrow(name), {"printer-name", "device-uri"});
     if (response == nullptr) {
         if (cupsLastError() == IPP_STATUS_ERROR_NOT_FOUND)
             return QueueLookup::kAbsent;
         RecordFailure(L"Get-Printer-Attributes");
         return QueueLookup::kUnknown;
     }
-    state.port = Wide(StringOf(response.get(), "device-uri").c_str());
+    // Whole where it can be had, so that a queue made on a URI with credentials is found on it.
+    state.port =
+        Wide(DeviceUriOf(StringOf(response.get(), "printer-name"), response.get()).c_str());
     state.pendingDeletion = false;
     return QueueLookup::kPresent;
 }
 
 bool CCupsSpoolerService::ReadQueue(const wchar_t* name, QueueRecord& record) {
     ipp_t* request = NewQueueRequest(IPP_OP_GET_PRINTER_ATTRIBUTES, Narrow(name));
-    std::vector<const char*> names = {"printer-name", "printer-make-and-model"};
+    // "printer-defaults" asks for every NAME-default, the queue's options among them.
+    std::vector<const char*> names = {"printer-name", "printer-make-and-model", kState, kAccepting,
+                                      kStateMessage,  "printer-defaults"};
     for (const QueueAttribute& attribute : kQueueAttributes)
         names.push_back(attribute.name);
     ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
@@ -441,17 +693,14 @@ bool CCupsSpoolerService::ReadQueue(const wchar_t* name, QueueRecord& record) {
     read.name = Wide(queue.c_str());
     const std::string makeAndModel = StringOf(response.get(), "printer-make-and-model");
     read.driver = Wide(makeAndModel.c_str());
-    for (const QueueAttribute& wanted : kQueueAttributes) {
-        ipp_attribute_t* attribute = ippFindAttribute(response.get(), wanted.name, IPP_TAG_ZERO);
-        if (attribute == nullptr)
-            continue;
-        char text[4096];
-        ippAttributeString(attribute, text, sizeof text);
-        read.settings.emplace_back(Wide(wanted.name), Wide(text));
-    }
+    ReadAttributes(response.get(), read.settings);
+    ReadState(response.get(), read.settings);
+    read.deviceUriWhole = ReadOwnOptions(queue, response.get(), read.settings);
+
+    // A queue without a PPD is a raw queue, and is made again as one.
     std::string ppd;
-    std::string ppdName;
-    if (!FetchPpd(queue, ppd) || !FindPpd(makeAndModel, ppdName))
+    std::string ppdName = kRawPpdName;
+    if (!FetchPpd(queue, ppd) || (!ppd.empty() && !FindPpd(makeAndModel, ppdName)))
         return false;
     read.driverPackage = Wide(ppdName.c_str());
     if (!ppd.empty())
@@ -471,7 +720,8 @@ bool CCupsSpoolerService::IsDriverInstalled(const wchar_t* name) {
 }
 
 bool CCupsSpoolerService::InstallDriverFromPackage(const QueueRecord& record) {
-    if (record.Setting(Wide(kPpdSetting)) != nullptr)
+    // A raw queue has no driver to install.
+    if (record.Setting(Wide(kPpdSetting)) != nullptr || Narrow(record.driverPackage) == kRawPpdName)
         return true;
     std::string ppdName;
     if (!FindPpd(Narrow(record.driver), ppdName))
@@ -484,60 +734,20 @@ bool CCupsSpoolerService::InstallDriverFromPackage(const QueueRecord& record) {
 }
 
 bool CCupsSpoolerService::AddQueue(const QueueRecord& record) {
-    // The scheduler makes the queue in one request or not at all (measured with CUPS 2.4: a
-    // refused device URI or PPD leaves no queue behind), so nothing made in part is left to undo.
-    const std::string queue = Narrow(record.name);
-    ipp_t* request = NewQueueRequest(IPP_OP_CUPS_ADD_MODIFY_PRINTER, queue);
-    for (const QueueAttribute& attribute : kQueueAttributes) {
-        const std::wstring* value = record.Setting(Wide(attribute.name));
-        if (value == nullptr)
-            continue;
-        const std::string text = Narrow(*value);
-        if (attribute.tag == IPP_TAG_URI || attribute.tag == IPP_TAG_TEXT) {
-            ippAddString(request, IPP_TAG_PRINTER, attribute.tag, attribute.name, nullptr,
-                         text.c_str());
-            continue;
-        }
-        // The rest may hold several values, written comma-separated as ippAttributeString
-        // writes them.
-        std::vector<std::string> parts;
-        std::stringstream stream(text);
-        for (std::string part; std::getline(stream, part, ',');)
-            parts.push_back(part);
-        if (attribute.tag == IPP_TAG_BOOLEAN) {
-            ippAddBoolean(request, IPP_TAG_PRINTER, attribute.name, text == "true");
-        } else if (attribute.tag == IPP_TAG_INTEGER) {
-            ippAddInteger(request, IPP_TAG_PRINTER, IPP_TAG_INTEGER, attribute.name,
-                          std::atoi(text.c_str()));
-        } else if (!parts.empty()) {
-            std::vector<const char*> values;
-            for (const std::string& part : parts)
-                values.push_back(part.c_str());
-            ippAddStrings(request, IPP_TAG_PRINTER, attribute.tag, attribute.name,
-                          static_cast<int>(values.size()), nullptr, values.data());
-        }
+    if (!MakeQueue(record))
+        return false;
+    // The scheduler clears a new queue's reasons once its PPD is in place, "paused" among them:
+    // the queue is stopped, and then made to reject jobs, after it is made, each in a request of
+    // its own, as cupsdisable and cupsreject do it.
+    const bool stopped = HasSetting(record, kState, L"stopped");
+    const bool rejecting = HasSetting(record, kAccepting, L"false");
+    if ((stopped && !SetState(IPP_OP_PAUSE_PRINTER, L"Pause-Printer", record)) ||
+        (rejecting && !SetState(IPP_OP_CUPS_REJECT_JOBS, L"CUPS-Reject-Jobs", record))) {
+        // A queue made in part is not the record's: it goes again (its failure is the one told).
+        Exchange(NewQueueRequest(IPP_OP_CUPS_DELETE_PRINTER, Narrow(record.name)), "/admin/");
+        return false;
     }
-    ippAddInteger(request, IPP_TAG_PRINTER, IPP_TAG_ENUM, "printer-state", IPP_PSTATE_IDLE);
-    ippAddBoolean(request, IPP_TAG_PRINTER, "printer-is-accepting-jobs", 1);
-
-    // The record's own PPD goes with the request as its document; without one, the scheduler
-    // makes the PPD its driver package names.
-    CTemporaryFile ppdFile;
-    const char* file = nullptr;
-    if (const std::wstring* ppd = record.Setting(Wide(kPpdSetting))) {
-        const std::string bytes = Latin1(*ppd);
-        if (ppdFile.Fd() < 0 ||
-            write(ppdFile.Fd(), bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size())) {
-            ippDelete(request);
-            RecordPlatformFailure(L"cupsTempFd", 0, L"Could not write the PPD to a file.");
-            return false;
-        }
-        file = ppdFile.Name();
-    } else if (!record.driverPackage.empty()) {
-        ippAddString(request, IPP_TAG_PRINTER, IPP_TAG_NAME, "ppd-name", nullptr,
-                     Narrow(record.driverPackage).c_str());
-    }
-    return Send(L"CUPS-Add-Modify-Printer", request, "/admin/", file) != nullptr;
+    return true;
 }
 
 bool CCupsSpoolerService::SetDefaultPrinter(const wchar_t* name) {

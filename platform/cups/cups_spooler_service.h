@@ -12,9 +12,23 @@
 //
 // What a Windows spooler keeps apart, CUPS keeps in the queue: a queue's driver is its PPD, which
 // the scheduler deletes with the queue. So a QueueRecord read here carries the PPD's text itself
-// (the setting "ppd"), besides the queue's device URI, description, location and options; its
-// driver is the PPD's make and model, and its driver package the name under which the scheduler
-// can make that PPD again (a ppd-name of CUPS-Get-PPDs), or empty when it cannot.
+// (the setting "ppd"), besides the queue's attributes by their IPP names (device URI,
+// description, location, sharing, policies, user lists, quotas), its state and its own options;
+// its driver is the PPD's make and model, and its driver package the name under which the
+// scheduler can make that PPD again (a ppd-name of CUPS-Get-PPDs), "raw" for a queue without a
+// PPD, or empty when it cannot.
+//
+// Values are kept as they are, a setting each: an attribute of several values (a list of users)
+// has a setting per value, under the same name. The state is "printer-state" (idle or stopped),
+// "printer-is-accepting-jobs" (true or false) and, for a queue stopped or rejecting jobs,
+// "printer-state-message". The queue's own options are "option.NAME" settings with the text the
+// scheduler keeps ("option.media" = "iso_a4_210x297mm").
+//
+// Two things the scheduler shows no client as they are: the user info of a device URI
+// ("user:password@"), which it leaves out, and which options the queue sets rather than the
+// scheduler, which it reports together. Where its printers.conf can be read (printers_conf.h: a
+// local scheduler, and root), both come from there; elsewhere the device URI lacks any user info
+// (QueueRecord::deviceUriWhole is false) and the options are those the scheduler reports twice.
 //
 // A request the scheduler refuses for want of rights (forbidden, or a password wanted) is recorded
 // as a refusal (RecordPlatformRefusal). libcups is never let ask for a password on the terminal:
@@ -39,15 +53,17 @@ class CCupsSpoolerService : public ISpoolerService, public IQueueSetupService {
     // A queue's PPD goes with the queue: true once no queue of that name is left, false while one
     // still uses it.
     bool DeletePrinterDriver(const wchar_t* name) override;
+    // The port is the whole device URI where printers.conf gives it (see ReadQueue).
     QueueLookup LookUpQueue(const wchar_t* name, QueueState& state) override;
     bool ReadQueue(const wchar_t* name, QueueRecord& record) override;
     // Whether the scheduler offers a PPD of this make and model (CUPS-Get-PPDs).
     bool IsDriverInstalled(const wchar_t* name) override;
-    // CUPS installs no drivers apart from queues: true when the record carries its PPD, or its
-    // driver package is a PPD the scheduler offers.
+    // CUPS installs no drivers apart from queues: true when the record carries its PPD, is a raw
+    // queue's, or its driver package is a PPD the scheduler offers.
     bool InstallDriverFromPackage(const QueueRecord& record) override;
-    // A queue with the record's PPD (or, without one, the PPD its driver package names), device
-    // URI, description, location and options, enabled and accepting jobs.
+    // A queue with the record's PPD (or, without one, the PPD its driver package names; none for
+    // "raw"), attributes and options, then stopped and rejecting jobs as the record says, with
+    // its message. A queue that could not be stopped or made to reject jobs is deleted again.
     bool AddQueue(const QueueRecord& record) override;
     // The scheduler's default (CUPS-Set-Default), which every user without a default of their
     // own (lpoptions) prints to.

@@ -28,6 +28,16 @@ std::string Failure() {
     return f ? EncodeUtf8(f->call + L" " + std::to_wstring(f->code) + L" " + f->text) : "";
 }
 
+// The values of a setting, in order.
+std::vector<std::wstring> Values(const QueueRecord& record, const std::wstring& key) {
+    std::vector<std::wstring> values;
+    for (const auto& setting : record.settings) {
+        if (setting.first == key)
+            values.push_back(setting.second);
+    }
+    return values;
+}
+
 class CupsSpoolerTest : public ::testing::Test {
   protected:
     // A new queue as the install makes one: the 9-pin ESC/P driver that CUPS ships.
@@ -39,7 +49,8 @@ class CupsSpoolerTest : public ::testing::Test {
                            {L"printer-info", L"Korvel RV-90"},
                            {L"printer-location", L"Dispatch, desk 2"},
                            {L"printer-error-policy", L"abort-job"},
-                           {L"job-sheets-default", L"standard,none"}};
+                           {L"job-sheets-default", L"standard"},
+                           {L"job-sheets-default", L"none"}};
         return record;
     }
     bool Listed(const std::wstring& name) {
@@ -72,10 +83,8 @@ TEST_F(CupsSpoolerTest, QueueIsMadeReadMadeDefaultDeletedAndMadeAgainFromItsReco
     EXPECT_EQ(read.driver, L"Epson 9-Pin Series");
     EXPECT_EQ(read.driverPackage, made.driverPackage);
     EXPECT_FALSE(read.isDefault);
-    for (const auto& setting : made.settings) {
-        ASSERT_NE(read.Setting(setting.first), nullptr) << setting.first;
-        EXPECT_EQ(*read.Setting(setting.first), setting.second);
-    }
+    for (const auto& setting : made.settings)
+        EXPECT_EQ(Values(read, setting.first), Values(made, setting.first)) << setting.first;
     ASSERT_NE(read.Setting(L"ppd"), nullptr);
     EXPECT_EQ(read.Setting(L"ppd")->rfind(L"*PPD-Adobe", 0), 0u);
 
@@ -106,6 +115,78 @@ TEST_F(CupsSpoolerTest, QueueIsMadeReadMadeDefaultDeletedAndMadeAgainFromItsReco
     ASSERT_TRUE(cups.ReadQueue(L"Korvel_RV-90", restored));
     EXPECT_EQ(restored.settings, read.settings);  // the PPD's text among them
     EXPECT_EQ(restored, read);
+}
+
+// The settings of the queue's own options.
+std::vector<std::pair<std::wstring, std::wstring>> OwnOptions(const QueueRecord& record) {
+    std::vector<std::pair<std::wstring, std::wstring>> options;
+    for (const auto& setting : record.settings) {
+        if (setting.first.rfind(L"option.", 0) == 0)
+            options.push_back(setting);
+    }
+    return options;
+}
+
+// The scheduler reports a device URI without its credentials, and its own defaults among the
+// queue's options. printers.conf has both as they are, but is believed only where it agrees with
+// the scheduler: CUPS_SERVERROOT may name the folder of another scheduler.
+TEST_F(CupsSpoolerTest, TheWholeDeviceUriAndOwnOptionsComeFromAPrintersConfThatAgrees) {
+    QueueRecord made = NewQueue(L"Korvel_Conf", L"socket://bob:pw@127.0.0.1:9");
+    made.settings.emplace_back(L"option.media", L"iso_a4_210x297mm");
+    made.settings.emplace_back(L"option.sides", L"two-sided-long-edge");
+    ASSERT_TRUE(cups.AddQueue(made)) << Failure();
+    QueueRecord read;
+    ASSERT_TRUE(cups.ReadQueue(L"Korvel_Conf", read)) << Failure();
+    EXPECT_EQ(*read.Setting(L"device-uri"), L"socket://bob:pw@127.0.0.1:9");
+    EXPECT_TRUE(read.deviceUriWhole);
+    EXPECT_EQ(OwnOptions(read), OwnOptions(made));
+
+    // Not readable (another account), another scheduler's queue of that name, a file that lags
+    // behind a change of the options, and one that agrees but another account could have
+    // written: the URI as reported and the options reported twice.
+    const std::string folder = PrivateSchedulerFolder() + "/other";
+    const std::string uri = "DeviceURI socket://bob:pw@127.0.0.1:9\n";
+    const std::string options = "Option media iso_a4_210x297mm\nOption sides two-sided-long-edge\n";
+    const struct {
+        std::string stanza;
+        uid_t owner;
+    } files[] = {{"", 0},
+                 {"DeviceURI socket://bob:pw@127.0.0.1:10\n" + options, 0},
+                 {uri + "Option media iso_a4_210x297mm\n", 0},
+                 {uri + options, 65534}};
+    for (size_t i = 0; i < std::size(files); ++i) {
+        const std::string root = folder + std::to_string(i);
+        std::filesystem::create_directory(root);
+        if (!files[i].stanza.empty()) {
+            std::ofstream(root + "/printers.conf")
+                << "<Printer Korvel_Conf>\n" + files[i].stanza + "</Printer>\n";
+            ASSERT_EQ(chown((root + "/printers.conf").c_str(), files[i].owner, 0), 0);
+        }
+        setenv("CUPS_SERVERROOT", root.c_str(), 1);
+        EXPECT_TRUE(cups.ReadQueue(L"Korvel_Conf", read)) << Failure();
+        EXPECT_EQ(*read.Setting(L"device-uri"), L"socket://127.0.0.1:9") << i;
+        EXPECT_FALSE(read.deviceUriWhole) << i;
+        EXPECT_EQ(OwnOptions(read), OwnOptions(made)) << i;
+    }
+    setenv("CUPS_SERVERROOT", PrivateSchedulerFolder().c_str(), 1);
+}
+
+// A queue without a PPD (lpadmin -m raw) is saved as one and made again as one.
+TEST_F(CupsSpoolerTest, RawQueueIsMadeAgainRaw) {
+    QueueRecord made = NewQueue(L"Korvel_Raw", L"socket://127.0.0.1:9100");
+    made.driverPackage = L"raw";
+    ASSERT_TRUE(cups.AddQueue(made)) << Failure();
+    QueueRecord read;
+    ASSERT_TRUE(cups.ReadQueue(L"Korvel_Raw", read)) << Failure();
+    EXPECT_EQ(read.driverPackage, L"raw");
+    PrinterHandle queue = cups.OpenPrinter(L"Korvel_Raw");
+    ASSERT_TRUE(queue != nullptr && cups.DeletePrinter(queue));
+    cups.ClosePrinter(queue);
+    ASSERT_TRUE(cups.InstallDriverFromPackage(read)) << Failure();
+    ASSERT_TRUE(cups.AddQueue(read)) << Failure();
+    QueueRecord again;
+    ASSERT_TRUE(cups.ReadQueue(L"Korvel_Raw", again)) << Failure();
+    EXPECT_EQ(again, read);
 }
 
 // The machine has no such USB device; a devices folder of the test's own has it.

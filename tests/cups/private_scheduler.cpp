@@ -32,6 +32,8 @@ class PrivateScheduler : public ::testing::Environment {
                     static_cast<int>((std::chrono::steady_clock::now() - start) /
                                      std::chrono::milliseconds(1)));
         setenv("CUPS_SERVER", server.c_str(), 1);
+        // Its folder is its server root, where libcups's users find its printers.conf.
+        setenv("CUPS_SERVERROOT", m_folder.c_str(), 1);
     }
     void TearDown() override { RunScript("stop-scheduler.sh", m_folder); }
     const std::string& Folder() const { return m_folder; }

@@ -5,7 +5,7 @@
 
 // The test program's private CUPS scheduler, started once before the first test and ended after
 // the last (tests/cups/start-scheduler.sh); libcups finds it through CUPS_SERVER, as it would find
-// any scheduler.
+// any scheduler, and its folder, where its printers.conf is, through CUPS_SERVERROOT.
 //
 // The folder it runs in: its printers.conf, and where a file named hold-drivers makes its driver
 // lister wait (start-scheduler.sh).
