@@ -26,7 +26,7 @@ const std::vector<CommandRule>& Rules() {
          {L"--model"}},
         {L"stage", {L"--model"}, {}, 0, {L"--model"}},
         {L"default", {L"--model"}, {L"--dry-run"}, 0, {L"--model"}},
-        {L"remove", {L"--model"}, {L"--dry-run"}, 0, {L"--model"}},
+        {L"remove", {L"--model"}, {L"--dry-run", L"--force"}, 0, {L"--model"}},
         {L"restore", {}, {L"--force", L"--dry-run"}, 1, {}},
         {L"status", {L"--model"}, {}, 0, {L"--model"}},
         {L"validate", {}, {}, 1, {}},

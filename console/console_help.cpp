@@ -41,7 +41,8 @@ Commands:
                               scheduler's default; a queue as asked already is left alone unless
                               --force
   default --model M           makes the printer's queue the scheduler's default
-  remove --model M            removes the printer's queue, saved first)";
+  remove --model M [--force]  removes the printer's queue, saved first; --force also one whose
+                              device URI's credentials only root could save)";
 
 constexpr wchar_t kLinuxNotes[] =
     LR"(The scheduler is the one every CUPS client finds (CUPS_SERVER, client.conf, the local socket).

@@ -109,6 +109,9 @@ class CConsoleRun {
     Outcome Failed(const CFinishRun& run, Outcome failure);
     // Ends a run with the command's result line, copying its log to --log when asked.
     Outcome EndRun(CFinishRun& run, bool succeeded, const std::wstring& result, Outcome exit);
+    // Says on standard error what the run noticed since it was last asked (repairs, a folder
+    // moved aside, credentials it could not keep).
+    void ShowNotices(const CFinishRun& run);
     // Keeps the install record true to the queue: a record whose queue is gone is deleted.
     void ForgetRecordWithoutQueue();
 
@@ -134,6 +137,7 @@ class CConsoleRun {
     // On CUPS, from the model's choice on: the install of its queue, which knows the printer's
     // full name while the setup record holds the queue's name.
     std::unique_ptr<CQueueInstall> m_queueInstall;
+    size_t m_noticesShown = 0;
 };
 
 bool CConsoleRun::Available(const std::wstring& command) {
@@ -204,6 +208,7 @@ bool CConsoleRun::BeginRun(CFinishRun& run, CFinishRun::Needs needs, Outcome& ex
         return false;
     }
     run.SetStopCheck([this] { return m_host.StopRequested(); });
+    run.SetForce(m_call.Has(L"--force"));
     if (!run.Begin(needs)) {
         if (run.ProtectedPrintOn()) {
             m_host.Err(
@@ -232,8 +237,7 @@ bool CConsoleRun::BeginRun(CFinishRun& run, CFinishRun::Needs needs, Outcome& ex
         run.End(false, L"not begun");
         return false;
     }
-    for (const std::wstring& repair : run.Notices())
-        m_host.Err(repair);
+    ShowNotices(run);
     return true;
 }
 
@@ -338,11 +342,17 @@ void CConsoleRun::Print(const std::wstring& text, const JsonText& json) {
 
 Outcome CConsoleRun::EndRun(CFinishRun& run, bool succeeded, const std::wstring& result,
                             Outcome exit) {
+    ShowNotices(run);
     run.End(succeeded, result);
     const std::wstring logFile = m_call.Value(L"--log");
     if (!logFile.empty() && !AppendToLogCopy(logFile, run.LogText()))
         m_host.Err(L"Could not write the log to " + DisplayPath(logFile) + L".");
     return exit;
+}
+
+void CConsoleRun::ShowNotices(const CFinishRun& run) {
+    for (; m_noticesShown < run.Notices().size(); ++m_noticesShown)
+        m_host.Err(run.Notices()[m_noticesShown]);
 }
 
 void CConsoleRun::ForgetRecordWithoutQueue() {

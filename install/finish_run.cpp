@@ -8,6 +8,7 @@
 #include "install/unfinished_runs.h"
 #include "platform/clock_service.h"
 #include "platform/file_store_service.h"
+#include "platform/name_case.h"
 #include "platform/native_path.h"
 #include "platform/platform_failure.h"
 #include "platform/pnp_service.h"
@@ -283,6 +284,8 @@ bool CFinishRun::SaveQueue(const std::wstring& queue) {
         LogFailure(L"Could not read the queue " + queue + L" to save it; it is kept");
         return false;
     }
+    if (!MayLoseCredentials(record))
+        return false;
     m_backup.run = RunState::kBegun;
     m_backup.entries.push_back({std::move(record), BackupState::kSaved});
     if (!WriteBackup()) {
@@ -292,6 +295,31 @@ bool CFinishRun::SaveQueue(const std::wstring& queue) {
     }
     Info(L"Saved the queue " + queue + L" to " + m_backupPath + L".");
     return true;
+}
+
+bool CFinishRun::MayLoseCredentials(const QueueRecord& record) {
+    // The schemes whose URIs carry a user name and password for the printer's host.
+    static const wchar_t* const kWithCredentials[] = {L"smb",  L"ipp",   L"ipps",
+                                                      L"http", L"https", L"lpd"};
+    const std::wstring* uri = record.Setting(L"device-uri");
+    if (record.deviceUriWhole || uri == nullptr)
+        return true;
+    const std::wstring scheme = uri->substr(0, uri->find(L':'));
+    bool carries = false;
+    for (const wchar_t* known : kWithCredentials)
+        carries = carries || SameNameIgnoringCase(scheme, known);
+    if (!carries)
+        return true;
+    const std::wstring notice =
+        L"The device URI of the queue " + record.name +
+        L" may hold a user name and password that only root can read, and the backup could not "
+        L"keep them: " +
+        (m_force ? std::wstring(L"it is replaced all the same (--force), and they are lost.")
+                 : std::wstring(L"it is kept. Run the command as root to keep them, or with "
+                                L"--force to replace it without them."));
+    LogLine(m_force ? LogLevel::kWarning : LogLevel::kError, notice);
+    m_notices.push_back(notice);
+    return m_force;
 }
 
 bool CFinishRun::WriteBackup() {

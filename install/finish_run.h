@@ -37,6 +37,11 @@ class CFinishRun {
     // removed and nothing is installed (Cancelled), so that the caller can put back what is gone.
     void SetStopCheck(std::function<bool()> stopRequested);
 
+    // Replaces or removes even a queue whose device URI this run cannot read whole (CUPS shows
+    // its user name and password to root alone) and whose scheme may carry them: they are then
+    // lost. Without it such a queue is kept, and the run fails and says why.
+    void SetForce(bool force) { m_force = force; }
+
     // Takes the machine-wide setup lock for the calling thread, which must be the one that calls
     // End; then opens the log, writes the setup folder and the user's choices, and repairs the runs
     // that were stopped dead before they ended (Repairs). False when another setup run holds the
@@ -146,6 +151,7 @@ class CFinishRun {
     bool RepairRun(const std::wstring& file, CQueueBackup& backup);
     void RepairDefault(const QueueRecord& saved);
     bool SaveQueue(const std::wstring& queue);
+    bool MayLoseCredentials(const QueueRecord& record);
     bool WriteBackup();
     void RotateBackups();
     void ReplaceFromBackup(CQueueBackup::Entry& entry, bool force);
@@ -165,6 +171,7 @@ class CFinishRun {
     bool m_removalFailed = false;
     bool m_refused = false;
     bool m_cancelled = false;
+    bool m_force = false;
     bool m_protectedPrintOn = false;
     bool m_restartRequired = false;
     bool m_ended = false;

@@ -33,6 +33,9 @@ class CQueueInstall : public IInstallMethod {
     // the driver an install would give it now.
     bool IsInstalledAsAsked(const SetupContext& setup);
 
+    // The device URI without its user information ("socket://alice:pw@host" → "socket://host").
+    static std::wstring WithoutUserInfo(const std::wstring& uri);
+
     // The driver an install would give the queue now (a PPD's nickname or the system driver's
     // make and model); empty when none can be had.
     std::wstring DriverFor(const SetupContext& setup);
@@ -43,6 +46,9 @@ class CQueueInstall : public IInstallMethod {
     const std::wstring& PrinterName() const { return m_printerName; }
 
   private:
+    // Whether the queue of the setup record is there, not marked for deletion, on the device
+    // asked for, or on it as the scheduler shows it to a run that may not read its credentials.
+    bool IsOnTheAskedDevice(const SetupContext& setup);
     // The record of the new queue, with its driver; false (logged) when none can be had.
     bool NewQueue(const SetupContext& setup, QueueRecord& record);
     bool UseFamilyPpd(const std::wstring& path, QueueRecord& record);

@@ -499,3 +499,36 @@ TEST_F(ConsoleProgramTest, ARestartIsReportedAndProtectedPrintModeStopsTheInstal
     EXPECT_EQ(Run({L"install", L"--model", L"RV-90", L"--json"}), 3010);
     EXPECT_NE(out.back().find(L"\"restartRequired\":true"), std::wstring::npos);
 }
+
+// A run that is not root reads a device URI without its credentials: it does not drop them
+// silently by replacing or removing such a queue.
+TEST_F(CupsConsoleProgramTest, AQueueWhoseCredentialsCannotBeSavedIsReplacedOnlyWithForce) {
+    spooler.AddQueue(L"Korvel_RV-90", L"Epson 9-Pin Series");
+    QueueRecord& record = spooler.FindQueue(L"Korvel_RV-90")->record;
+    record.settings = {{L"device-uri", L"smb://printhost/q"}};
+    record.deviceUriWhole = false;
+    EXPECT_EQ(Run({L"remove", L"--model", L"RV-90"}), 1);
+    EXPECT_TRUE(spooler.HasQueue(L"Korvel_RV-90"));
+    const auto said = [this](const wchar_t* words) {
+        return std::any_of(err.begin(), err.end(), [&](const std::wstring& line) {
+            return line.find(words) != std::wstring::npos;
+        });
+    };
+    EXPECT_TRUE(said(L"only root can read"));
+    EXPECT_EQ(Run({L"remove", L"--model", L"RV-90", L"--force"}), 0);
+    EXPECT_FALSE(spooler.HasQueue(L"Korvel_RV-90"));
+    EXPECT_TRUE(said(L"they are lost"));
+
+    // It sees a new queue's URI without the credentials it was given: the device asked for still.
+    spooler.drivers[L"Epson 9-Pin Series"] = L"drv:///sample.drv/epson9.ppd";
+    queueSetup.drivers[L"Epson 9-Pin Series"] = L"drv:///sample.drv/epson9.ppd";
+    spooler.alterAdded = [](QueueRecord& added) {
+        for (auto& [name, value] : added.settings) {
+            if (name == L"device-uri")
+                value = CQueueInstall::WithoutUserInfo(value);
+        }
+    };
+    EXPECT_EQ(Run({L"install", L"--model", L"RV-90", L"--port", L"smb://alice:pw@printhost/q"}), 0);
+    EXPECT_EQ(spooler.FindQueue(L"Korvel_RV-90")->record.Setting(L"device-uri")[0],
+              L"smb://printhost/q");
+}
