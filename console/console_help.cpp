@@ -1,5 +1,7 @@
 #include "console/console_program.h"
 
+#include "korvel_version.h"
+
 namespace {
 
 // The commands both systems have alike, and the options, in --help.
@@ -89,4 +91,8 @@ std::wstring ConsoleHelp(ConsolePlatform platform) {
     const bool windows = platform == ConsolePlatform::kWindows;
     return std::wstring(windows ? kWindowsCommands : kLinuxCommands) + kCommonCommands +
            (windows ? kWindowsNotes : kLinuxNotes);
+}
+
+std::wstring ConsoleVersion() {
+    return L"pavonis " KORVEL_VERSION_WIDE;
 }
