@@ -13,7 +13,9 @@ function(korvel_target_settings target)
     target_compile_definitions(${target} PRIVATE UNICODE _UNICODE NOMINMAX WIN32_LEAN_AND_MEAN
                                                  _WIN32_WINNT=0x0601)
   endif()
-  target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR})
+  # The generated folder holds korvel_version.h.
+  target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR}
+                                              ${PROJECT_BINARY_DIR}/generated)
 endfunction()
 
 # A GoogleTest program of ours. Tests are listed when ctest starts, so that listing the Windows

@@ -1,5 +1,7 @@
 #include "console/console_program.h"
 
+#include "korvel_version.h"
+
 namespace {
 
 // The commands both systems have alike, and the options, in --help.
@@ -12,8 +14,20 @@ constexpr wchar_t kCommonCommands[] =
   validate [DIR]              checks a setup folder and lists every finding
 
 Options:
-  --setup-folder DIR          the setup folder (default: the folder of this program)
-  --log FILE                  also append the run's log to FILE
+)";
+
+// Where the setup folder is when none is given.
+constexpr wchar_t kWindowsSetupFolder[] =
+    LR"(  --setup-folder DIR          the setup folder (default: the folder of this program)
+)";
+constexpr wchar_t kLinuxSetupFolder[] =
+    LR"(  --setup-folder DIR          the setup folder (default: the folder of this program, or
+                              ../share/korvel-setup beside it when it has none there, as the
+                              package installs it: /usr/share/korvel-setup)
+)";
+
+constexpr wchar_t kCommonOptions[] =
+    LR"(  --log FILE                  also append the run's log to FILE
   --json                      machine output, one line: for detect, models, ports, status,
                               validate, and for install, remove, restore and default (whether
                               anything changed, the queue, the port, the backup, the outcome)
@@ -89,5 +103,10 @@ Logs: %ProgramData%\Korvel Setup\Logs. Backups of replaced queues: %ProgramData%
 std::wstring ConsoleHelp(ConsolePlatform platform) {
     const bool windows = platform == ConsolePlatform::kWindows;
     return std::wstring(windows ? kWindowsCommands : kLinuxCommands) + kCommonCommands +
+           (windows ? kWindowsSetupFolder : kLinuxSetupFolder) + kCommonOptions +
            (windows ? kWindowsNotes : kLinuxNotes);
+}
+
+std::wstring ConsoleVersion() {
+    return L"pavonis " KORVEL_VERSION_WIDE;
 }

@@ -37,7 +37,7 @@
 namespace {
 
 constexpr wchar_t kProgram[] = L"pavonis";
-constexpr wchar_t kVersion[] = L"pavonis 1.0.0";
+const std::wstring kVersion = ConsoleVersion();
 // The port page preselects it when no printer is connected.
 constexpr wchar_t kDefaultPort[] = L"LPT1:";
 

@@ -41,3 +41,6 @@ int RunConsoleProgram(const std::vector<std::wstring>& arguments, IConsoleHost& 
 
 // The text of --help on a platform.
 std::wstring ConsoleHelp(ConsolePlatform platform);
+
+// The text of --version: the program's name and the project's version.
+std::wstring ConsoleVersion();

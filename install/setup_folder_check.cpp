@@ -9,6 +9,7 @@
 #include "detect/usb_port.h"
 #include "install/inf_model_line.h"
 #include "install/ppd_file.h"
+#include "platform/name_case.h"
 #include "platform/native_path.h"
 #include "platform/standin/profile_document.h"
 #include "platform/standin/wide_text.h"
@@ -355,6 +356,51 @@ bool IsAmd64Decoration(const std::string& decoration) {
     return lower.compare(0, 7, "ntamd64") == 0 && (lower.size() == 7 || lower[7] == '.');
 }
 
+// The catalog lines of an INF's [Version] section that 64-bit Windows heeds, by precedence: a
+// CatalogFile.NTamd64 line before a CatalogFile.NT line before a plain CatalogFile line.
+int CatalogKeyRank(const std::string& key) {
+    const std::string lower = AsciiLowered(key);
+    if (lower == "catalogfile.ntamd64")
+        return 3;
+    if (lower == "catalogfile.nt")
+        return 2;
+    return lower == "catalogfile" ? 1 : 0;
+}
+
+// The catalog file an INF's [Version] section names for 64-bit Windows, and the line that names
+// it.
+struct CatalogLine {
+    int rank = 0;  // 0 while no line names one
+    uint32_t line = 0;
+    std::string name;
+};
+
+// Takes a [Version] line that names a catalog file into `catalog` when it outranks the one held.
+void TakeCatalogLine(const std::string& text, uint32_t lineNumber, CatalogLine& catalog) {
+    const size_t equals = text.find('=');
+    if (equals == std::string::npos)
+        return;
+    const int rank = CatalogKeyRank(TrimmedBytes(text.substr(0, equals)));
+    std::string name = TrimmedBytes(text.substr(equals + 1, text.find(';') - equals - 1));
+    if (name.size() >= 2 && name.front() == '"' && name.back() == '"')
+        name = name.substr(1, name.size() - 2);
+    // A line without a name names no catalog.
+    if (rank > catalog.rank && !name.empty())
+        catalog = CatalogLine{rank, lineNumber, name};
+}
+
+// Whether the folder of a file below the setup folder holds a file of the name, its letters'
+// case aside, as Windows looks for it.
+bool HasFileBeside(const std::wstring& root, const std::wstring& file, const std::string& name) {
+    StringList names;
+    if (!ListNativeFolder((root + file.substr(0, file.rfind(L'\\'))).c_str(), names))
+        return false;
+    const std::wstring wanted = DecodeLatin1(name);
+    return std::any_of(names.begin(), names.end(), [&](const std::wstring& present) {
+        return SameNameIgnoringCase(present, wanted);
+    });
+}
+
 void CheckDriverInf(const std::wstring& folder, int32_t type, const std::vector<Printer>& printers,
                     std::vector<SetupFinding>& findings) {
     if (printers.empty())
@@ -402,6 +448,7 @@ void CheckDriverInf(const std::wstring& folder, int32_t type, const std::vector<
     std::unordered_map<std::string, uint32_t> sections;  // lower-cased name: line of its header
     std::vector<ManufacturerLine> manufacturers;
     uint32_t manufacturerLine = 0;
+    CatalogLine catalog;
     std::string section;
     uint32_t lineNumber = 0;
     for (size_t begin = 0; begin < inf.size();) {
@@ -421,6 +468,8 @@ void CheckDriverInf(const std::wstring& folder, int32_t type, const std::vector<
         }
         if (section == "manufacturer" && !text.empty() && text[0] != ';')
             manufacturers.push_back(ParseManufacturerLine(text));
+        if (section == "version")
+            TakeCatalogLine(text, lineNumber, catalog);
         // A key is a name in double quotes, so the part of the line it may match ends at the
         // line's second quote.
         const size_t quote = line.empty() || line[0] != '"' ? std::string::npos : line.find('"', 1);
@@ -434,6 +483,25 @@ void CheckDriverInf(const std::wstring& folder, int32_t type, const std::vector<
             model.line = lineNumber;
             model.section = section;
         }
+    }
+
+    // Windows stages a driver package, the Plug-and-Play path's first step, only with a valid
+    // signature, which its catalog file carries.
+    static const std::wstring kUnsigned =
+        L", and Windows installs only signed driver packages into the driver store (stage, Plug "
+        L"and Play).";
+    if (catalog.rank == 0) {
+        const auto version = sections.find("version");
+        add(version == sections.end() ? 0 : version->second,
+            L"The driver INF names no catalog file: [Version] has no CatalogFile line" + kUnsigned,
+            L"Add CatalogFile=<name>.cat to [Version] and put the driver package's signed catalog "
+            L"of that name beside the INF.");
+    } else if (!HasFileBeside(folder, file, catalog.name)) {
+        add(catalog.line,
+            L"The catalog file " + DecodeLatin1(catalog.name) +
+                L" that the driver INF names is not beside it" + kUnsigned,
+            L"Put the driver package's signed catalog beside the INF as " +
+                DecodeLatin1(catalog.name) + L".");
     }
 
     // The models sections for 64-bit Windows that the INF holds; the first names the fixes.

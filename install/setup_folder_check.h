@@ -19,8 +19,9 @@ struct SetupFinding {
 // the way the wizard and the installer will read it: the printer information file's encoding, its
 // series list and series sections (present, within the 2048-character section read, lines under
 // 256 characters, no model twice), each model's printer name and type, and for each family in use
-// its driver INF (a models section for 64-bit Windows, and the model line that the Plug-and-Play
-// path finds for each printer, with a USB identifier of a supported device). The PPD that the Linux
+// its driver INF (a catalog file that [Version] names and that lies beside it, a models section for
+// 64-bit Windows, and the model line that the Plug-and-Play path finds for each printer, with a USB
+// identifier of a supported device). The PPD that the Linux
 // setup installs for a family, when a family folder holds one, is checked too, whether or not a
 // model uses the family yet: one .ppd file at most, readable, a PPD by its first line, with a
 // *NickName. Each file is read once, so the time grows with the folder's size only. The findings

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "install/time_stamp.h"
+#include "korvel_version.h"
 #include "platform/clock_service.h"
 #include "platform/file_store_service.h"
 #include "platform/services.h"
@@ -57,9 +58,14 @@ bool CSetupLog::Open() {
     const std::wstring name = m_component + L"-" + FileTimeStamp(clock->Now()) + kExtension;
     if (!store->AppendFile(kFolder, name.c_str(), std::string()))
         return false;
-    std::lock_guard<std::mutex> hold(m_lock);
-    m_name = name;
-    m_path = store->PathOf(kFolder, name.c_str());
+    {
+        std::lock_guard<std::mutex> hold(m_lock);
+        m_name = name;
+        m_path = store->PathOf(kFolder, name.c_str());
+    }
+    // A log sent in with a support case tells first which release wrote it.
+    Write(LogLevel::kInformation,
+          L"Korvel printer setup " KORVEL_VERSION_WIDE L" (" + m_component + L")");
     return true;
 }
 

@@ -15,8 +15,9 @@ class CSetupLog : public ILogSink {
     // `component` names the program in every line.
     explicit CSetupLog(std::wstring component);
 
-    // Makes the run's file, removing the oldest so that ten are left. False when there is no
-    // file store or it refuses; lines are then dropped.
+    // Makes the run's file, removing the oldest so that ten are left, and writes the release and
+    // the component as its first line. False when there is no file store or it refuses; lines
+    // are then dropped.
     bool Open();
     // The full path of the run's file, and its name in the folder; empty before Open succeeded.
     const std::wstring& Path() const { return m_path; }

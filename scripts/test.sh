@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Builds and tests everything: the format check, the native tests (run as root, with the CUPS
 # spooler against a private scheduler), the same tests with AddressSanitizer and
-# UndefinedBehaviorSanitizer, the fuzz targets for a fixed number of inputs each, and the Windows
-# build's tests under Wine (on a private X display). Installs what is missing first. Ends non-zero
-# on any failure.
+# UndefinedBehaviorSanitizer, the fuzz targets for a fixed number of inputs each, the Windows
+# build's tests under Wine (on a private X display), and the release, signed with a throwaway
+# certificate and checked as it is shipped. Installs what is missing first. Ends non-zero on any
+# failure.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
@@ -63,3 +64,6 @@ for _ in $(seq 100); do
 done
 [ -s "$display_file" ] || { echo "Xvfb did not start" >&2; exit 1; }
 DISPLAY=:$(cat "$display_file") ctest --preset win64 -j"$(nproc)"
+
+echo "== release"
+tests/release/release_test.sh

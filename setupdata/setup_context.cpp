@@ -1,8 +1,10 @@
 #include "setupdata/setup_context.h"
 
+#include <cstdio>
 #include <cwchar>
 #include <string>
 
+#include "platform/native_path.h"
 #include "platform/program_path_service.h"
 #include "platform/services.h"
 #include "setupdata/bounded_text.h"
@@ -11,6 +13,15 @@ namespace {
 
 constexpr wchar_t kDriverInf24Pin[] = L"24pin\\OEMPRINT.INF";
 constexpr wchar_t kDriverInf9Pin[] = L"9pin\\OEMPRINT.INF";
+
+// Whether a folder (ending with a backslash) holds a printer information file that can be read.
+bool HoldsInfoFile(const std::wstring& folder) {
+    std::FILE* file = OpenNativeFile((folder + SetupContext::kInfoFileName).c_str());
+    if (file == nullptr)
+        return false;
+    std::fclose(file);
+    return true;
+}
 
 }  // namespace
 
@@ -49,7 +60,19 @@ void SetupContext::ResolveSetupFolder() {
     if (lastSeparator == nullptr)
         return;
     lastSeparator[1] = L'\0';
-    CopyText(setupFolder, kPathWidth, path);
+    std::wstring folder = path;
+    // An installed package keeps the setup data apart from the program (on Linux in
+    // share/korvel-setup beside bin/). A setup folder beside the program still comes first, so
+    // that a program in a copied setup folder reads that folder's data.
+    const wchar_t* packaged = service->PackagedSetupFolder();
+    const size_t parentEnd =
+        folder.size() < 2 ? std::wstring::npos : folder.rfind(L'\\', folder.size() - 2);
+    if (packaged != nullptr && parentEnd != std::wstring::npos && !HoldsInfoFile(folder)) {
+        const std::wstring installed = folder.substr(0, parentEnd + 1) + packaged;
+        if (installed.size() < kPathWidth && HoldsInfoFile(installed))
+            folder = installed;
+    }
+    CopyText(setupFolder, kPathWidth, folder.c_str());
 }
 
 void SetupContext::ResolveInfoFilePath() {

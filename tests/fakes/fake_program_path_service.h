@@ -10,6 +10,7 @@ class CFakeProgramPathService : public IProgramPathService {
   public:
     std::wstring path;
     bool fail = false;
+    const wchar_t* packagedFolder = nullptr;
 
     uint32_t GetProgramPath(wchar_t* buffer, uint32_t size) override {
         if (fail || buffer == nullptr || path.size() >= size)
@@ -18,4 +19,5 @@ class CFakeProgramPathService : public IProgramPathService {
         buffer[path.size()] = L'\0';
         return static_cast<uint32_t>(path.size());
     }
+    const wchar_t* PackagedSetupFolder() const override { return packagedFolder; }
 };

@@ -69,6 +69,7 @@ setup_info = (
     "[PRINTER_TYPE]\nKorvel RV-90=9\nkorvel rv-1800k=24\nKorvel KP-960=9\n"
 )
 setup_inf = (
+    "[Version]\r\nCatalogFile=oemprint.cat\r\n"
     "[Manufacturer]\r\n%KORVEL%=KORVEL,NTamd64\r\n[KORVEL.NTamd64]\r\n"
     '"KORVEL RV-90" = RV90.GPD,USBPRINT\\KORVELRV-90C21B,KORVEL_RV-90\r\n'
     '"KORVEL RV-1800K" = RV1800K.GPD,USB\\VID_FFF0&PID_0001,X\r\n'

@@ -16,10 +16,11 @@
 #include "tests/fuzz/fuzz_check.h"
 
 // The input is a printer information file, then "@INF@" and a driver INF that both families use
-// (without the marker there are no driver INFs). Every finding must name one of the three files
-// and say what is wrong and what to do; and a folder without findings must be one that the
-// wizard's own reads take whole: every model of every listed series, and of the series the
-// wizard offers, leads to a printer name, a family and a model line in its driver INF.
+// (without the marker there are no driver INFs), which lies beside a catalog "oemprint.cat". Every
+// finding must name one of the three files and say what is wrong and what to do; and a folder
+// without findings must be one that the wizard's own reads take whole: every model of every listed
+// series, and of the series the wizard offers, leads to a printer name, a family and a model line
+// in its driver INF.
 namespace {
 
 constexpr char kMarker[] = "@INF@";
@@ -48,6 +49,7 @@ class CFuzzSetupFolder {
                 const std::filesystem::path folder = m_path / "PrinterDriver" / family;
                 std::filesystem::create_directories(folder);
                 std::ofstream(folder / "OEMPRINT.INF", std::ios::binary) << *inf;
+                std::ofstream(folder / "oemprint.cat", std::ios::binary);
             }
         }
         return DecodeUtf8(m_path.string()) + L"\\";

@@ -9,6 +9,7 @@
 #include "install/finish_run.h"
 #include "install/time_stamp.h"
 #include "install/queue_backup.h"
+#include "korvel_version.h"
 #include "platform/thread_id.h"
 #include "setupdata/setup_context.h"
 #include "tests/unit/finish_machine.h"
@@ -190,11 +191,12 @@ TEST_F(FinishRunTest, TheLogIsCmtraceTextOfEveryStep) {
     run.Run();
     const std::string& text = fileStore.folders[CSetupLog::kFolder].begin()->second;
     EXPECT_EQ(text.substr(0, text.find('\n') + 1),
-              "<![LOG[Setup started.]LOG]!><time=\"23:15:01.001-060\" date=\"12-07-2026\" "
+              "<![LOG[Korvel printer setup " KORVEL_VERSION
+              " (Test)]LOG]!><time=\"23:15:01.001-060\" date=\"12-07-2026\" "
               "component=\"Test\" context=\"\" type=\"1\" thread=\"" +
                   std::to_string(CurrentThreadId()) + "\" file=\"\">\r\n");
     for (const char* step :
-         {"Setup folder: ", "Chosen printer: Korvel RV-90, port: LPT1:",
+         {"Setup started.", "Setup folder: ", "Chosen printer: Korvel RV-90, port: LPT1:",
           "No supported USB printer is connected.", "Removed the queue Korvel RV-90.",
           "Starting rundll32.exe PRINTUI.DLL,PrintUIEntry /if",
           "The command was still running when the wait of 120000 ms ended.",

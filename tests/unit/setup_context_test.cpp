@@ -86,6 +86,19 @@ TEST_F(SetupContextTest, APathTooLongForItsFieldIsLeftEmptyRatherThanCut) {
     EXPECT_STREQ(context.languagePath, L"");
 }
 
+// A package's program in bin\ with its setup data in share\korvel-setup\ beside it.
+TEST_F(SetupContextTest, WithoutSetupDataBesideItTheProgramTakesThePackagedFolder) {
+    const CTempFolder root;
+    root.Write("share/korvel-setup/PrinterInfor.Inf", "[PRINTER_SERIES]\n");
+    programPath.path = root.WindowsPath() + L"bin\\pavonis";
+    programPath.packagedFolder = L"share\\korvel-setup\\";
+    EXPECT_EQ(std::wstring(SetupContext().setupFolder),
+              root.WindowsPath() + L"share\\korvel-setup\\");
+    // A setup folder beside the program comes first.
+    root.Write("bin/PrinterInfor.Inf", "[PRINTER_SERIES]\n");
+    EXPECT_EQ(std::wstring(SetupContext().setupFolder), root.WindowsPath() + L"bin\\");
+}
+
 TEST_F(SetupContextTest, ReadProfileStringRejectsACutValueAndAcceptsOneThatFitted) {
     SetupContext context;
     wchar_t buffer[20];

@@ -37,16 +37,18 @@ std::string SamplePpd() {
 
 // A copy of the sample setup folder as UTF-8 text with LF line ends, to plant a fault in; it is
 // written back in the sample's encodings (the driver INFs with LF line ends, which the reader takes
-// as well). An empty text leaves its file out. `more` holds further files, written as they are: a
-// sound PPD with an upper-case extension and a file that is no PPD in the 24-pin folder, none in
-// the 9-pin one, which must bring no finding.
+// as well). An empty text leaves its file out. `more` holds further files, written as they are:
+// each family's catalog, a sound PPD with an upper-case extension and a file that is no PPD in the
+// 24-pin folder, none in the 9-pin one, which must bring no finding.
 struct SetupCopy {
     std::string info = WithoutCr(
         EncodeUtf8(DecodeUtf16(ReadSource("sample-setup/PrinterInfor.Inf").substr(2), false)));
     std::string inf24 = WithoutCr(ReadSource("sample-setup/PrinterDriver/24pin/OEMPRINT.INF"));
     std::string inf9 = WithoutCr(ReadSource("sample-setup/PrinterDriver/9pin/OEMPRINT.INF"));
     bool infoMark = true;
-    std::map<std::string, std::string> more = {{"PrinterDriver/24pin/Korvel.PPD", SamplePpd()},
+    std::map<std::string, std::string> more = {{"PrinterDriver/24pin/oemprint.cat", ""},
+                                               {"PrinterDriver/9pin/oemprint.cat", ""},
+                                               {"PrinterDriver/24pin/Korvel.PPD", SamplePpd()},
                                                {"PrinterDriver/24pin/notes.txt", "x"}};
 
     void WriteTo(const CTempFolder& folder) const {
@@ -171,22 +173,22 @@ TEST(SetupFolderCheckTest, EachPlantedFaultIsFoundWhereItIs) {
         {"name beyond 8 bits", Replace(&SetupCopy::info, "Korvel RV-90", "Korvel 打印机", true),
          kInfo, 22, L"8-bit"},
         {"no 9-pin INF", [](SetupCopy& c) { c.inf9.clear(); }, kInf9, 0, L"missing"},
-        {"no 64-bit models", Replace(&SetupCopy::inf24, ",NTamd64", ""), kInf24, 9, L"NTamd64"},
-        {"no model line", Replace(&SetupCopy::inf9, rv95Line, ""), kInf9, 12, L"no model line"},
+        {"no 64-bit models", Replace(&SetupCopy::inf24, ",NTamd64", ""), kInf24, 10, L"NTamd64"},
+        {"no model line", Replace(&SetupCopy::inf9, rv95Line, ""), kInf9, 13, L"no model line"},
         {"maker not upper-cased", Replace(&SetupCopy::inf9, "\"KORVEL RV-95\"", "\"Korvel RV-95\""),
-         kInf9, 12, L"no model line"},
+         kInf9, 13, L"no model line"},
         {"model line elsewhere",
          [&](SetupCopy& c) {
              Replace(&SetupCopy::inf9, rv95Line, "")(c);
              c.inf9 += rv95Line;
          },
-         kInf9, 39, L"outside"},
+         kInf9, 40, L"outside"},
         {"identifier not USB",
-         Replace(&SetupCopy::inf9, "USBPRINT\\KORVELRV-957F66", "LPTENUM\\RV95,USB"), kInf9, 14,
+         Replace(&SetupCopy::inf9, "USBPRINT\\KORVELRV-957F66", "LPTENUM\\RV95,USB"), kInf9, 15,
          L"not a USB one"},
         {"device not supported",
          Replace(&SetupCopy::inf9, "USBPRINT\\KORVELRV-957F66", "USB\\VID_FFF0&PID_0024"), kInf9,
-         14, L"VID and PID"},
+         15, L"VID and PID"},
         {"two PPDs", AddFile("PrinterDriver/24pin/a.ppd", SamplePpd()), L"PrinterDriver\\24pin", 0,
          L"2 PPD files"},
         {"PPD not a PPD", AddFile("PrinterDriver/9pin/k.ppd", " " + SamplePpd()), kPpd9, 1,
@@ -218,10 +220,49 @@ TEST(SetupFolderCheckTest, EachPlantedFaultIsFoundWhereItIs) {
     }
 }
 
+// Windows stages only signed driver packages: [Version] must name a catalog (for 64-bit Windows)
+// that lies beside the INF, found as Windows finds files, whatever the case of its letters.
+TEST(SetupFolderCheckTest, ADriverPackageWithoutItsCatalogIsAFinding) {
+    const std::string catalog = "CatalogFile=oemprint.cat\n";
+    const struct {
+        const char* package;
+        Plant plant;
+        uint32_t line;  // of the one finding in the 9-pin INF; 0 for none
+    } cases[] = {
+        {"no catalog line", Replace(&SetupCopy::inf9, catalog, ""), 2},
+        {"a catalog line without a name", Replace(&SetupCopy::inf9, catalog, "CatalogFile= ;\n"),
+         2},
+        {"no catalog beside the INF",
+         [](SetupCopy& c) { c.more.erase("PrinterDriver/9pin/oemprint.cat"); }, 8},
+        {"the catalog of 64-bit Windows missing",
+         Replace(&SetupCopy::inf9, catalog, catalog + "CatalogFile.NTamd64=korvel9.cat\n"), 9},
+        {"the name in other letter case",
+         Replace(&SetupCopy::inf9, catalog, "catalogfile = \"OEMPrint.CAT\" ; signed\n"), 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.package);
+        SetupCopy copy;
+        c.plant(copy);
+        const CTempFolder folder;
+        copy.WriteTo(folder);
+        const std::vector<SetupFinding> findings = CheckSetupFolder(folder.WindowsPath());
+        if (c.line == 0) {
+            EXPECT_TRUE(findings.empty()) << Describe(findings);
+            continue;
+        }
+        ASSERT_EQ(findings.size(), 1u) << Describe(findings);
+        EXPECT_EQ(findings[0].file, kInf9);
+        EXPECT_EQ(findings[0].line, c.line);
+        EXPECT_NE(findings[0].problem.find(L"only signed driver packages"), std::wstring::npos);
+    }
+}
+
 // 100 series of 100 models each, half of them with a USB VID/PID identifier.
 TEST(SetupFolderCheckTest, AHundredSeriesOfAHundredModelsAreCheckedWithinASecond) {
     std::string info = "[PRINTER_SERIES]\n", names = "[PRINTER_NAME]\n", types = "[PRINTER_TYPE]\n";
-    std::string models, inf24 = "[Manufacturer]\n%K%=KORVEL,NTamd64\n[KORVEL.NTamd64]\n";
+    std::string models, inf24 =
+                            "[Version]\nCatalogFile=k.cat\n[Manufacturer]\n%K%=KORVEL,NTamd64\n"
+                            "[KORVEL.NTamd64]\n";
     std::string inf9 = inf24;
     for (int s = 0; s < 100; ++s) {
         const std::string series = s == 0 ? "RV系列" : "S" + std::to_string(s) + "系列";
@@ -242,6 +283,8 @@ TEST(SetupFolderCheckTest, AHundredSeriesOfAHundredModelsAreCheckedWithinASecond
     folder.Write("PrinterInfor.Inf", Utf16LeFile(info + models + names + types));
     folder.Write("PrinterDriver/24pin/OEMPRINT.INF", inf24);
     folder.Write("PrinterDriver/9pin/OEMPRINT.INF", inf9);
+    folder.Write("PrinterDriver/24pin/k.cat", "");
+    folder.Write("PrinterDriver/9pin/k.cat", "");
 
     const auto start = std::chrono::steady_clock::now();
     const std::vector<SetupFinding> findings = CheckSetupFolder(folder.WindowsPath());

@@ -1,0 +1,165 @@
+#!/usr/bin/env bash
+# Makes the release of a setup folder (default: sample-setup/) in dist/ (or $KORVEL_DIST_DIR):
+#   KorvelSetup-<version>-win64.zip   one folder KorvelSetup-<version>/ with PavonisSetup.exe and
+#                                     pavonis.exe beside the setup folder's files, as the wizard
+#                                     expects them
+#   korvel-setup_<version>_<arch>.deb pavonis built with libcups, the setup folder in
+#                                     /usr/share/korvel-setup, its manual page, bash completion,
+#                                     copyright, changelog and the tmpfiles.d entry of its lock
+#   SHA256SUMS                        of the two
+# The version is the project's (CMakeLists.txt). A setup folder that `pavonis validate` finds
+# faults in is refused, with the findings, before anything is packed.
+#
+# Signing: when KORVEL_SIGN_CERT and KORVEL_SIGN_KEY name a PEM certificate (with its chain) and
+# its unencrypted PEM key, both Windows programs are signed with osslsigncode (SHA-256) before
+# they are zipped; KORVEL_SIGN_TIMESTAMP_URL may name an RFC 3161 timestamp server, so that the
+# signatures stay valid after the certificate expires.
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+
+die() {
+  echo "release: $*" >&2
+  exit 1
+}
+
+# Both named against the caller's folder, before the script moves to the source tree.
+setup=$(realpath -e "${1:-$root/sample-setup}") || die "no setup folder ${1:-}"
+dist=$(realpath -m "${KORVEL_DIST_DIR:-$root/dist}")
+cd "$root"
+
+# A half-given signing set would make an unsigned release that was meant to be signed.
+sign_cert=${KORVEL_SIGN_CERT:-}
+sign_key=${KORVEL_SIGN_KEY:-}
+if [ -n "$sign_cert" ] || [ -n "$sign_key" ]; then
+  if [ -z "$sign_cert" ] || [ -z "$sign_key" ]; then
+    die "KORVEL_SIGN_CERT and KORVEL_SIGN_KEY are set together or not at all"
+  fi
+  [ -r "$sign_cert" ] || die "cannot read the certificate $sign_cert"
+  [ -r "$sign_key" ] || die "cannot read the key $sign_key"
+fi
+
+# Who answers for the Debian package.
+maintainer="Korvel Printer Setup <printer-setup@korvel.example>"
+
+scripts/install-deps.sh
+
+echo "== Linux release build"
+# Debian's own compiler and linker flags with all of its hardening (fortified functions, stack
+# protector, read-only relocations bound at start), as Debian builds its packages.
+export DEB_BUILD_MAINT_OPTIONS=hardening=+all
+cmake --preset release \
+  -DCMAKE_CXX_FLAGS="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)" \
+  -DCMAKE_EXE_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)" >/dev/null
+cmake --build --preset release -j "$(nproc)" --target pavonis
+pavonis=$root/build/release/console/pavonis
+version=$(sed -n 's/^#define KORVEL_VERSION "\(.*\)"$/\1/p' build/release/generated/korvel_version.h)
+[ -n "$version" ] || die "no version in build/release/generated/korvel_version.h"
+
+echo "== validate $setup"
+if ! findings=$("$pavonis" validate "$setup" 2>&1); then
+  echo "$findings" >&2
+  die "the setup folder has findings; mend them, then run the release again"
+fi
+
+echo "== Windows build"
+cmake --preset win64 >/dev/null
+cmake --build --preset win64 -j "$(nproc)" --target PavonisSetup pavonis
+
+# Every file gets the time of the last commit, so that the same sources make the same zip and
+# package (Debian's reproducible builds use the same variable).
+export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct 2>/dev/null || date +%s)}
+export TZ=UTC
+stage=$root/build/release-stage
+rm -rf "$stage"
+mkdir -p "$stage" "$dist"
+zip_name=KorvelSetup-$version-win64.zip
+arch=$(dpkg --print-architecture)
+deb_name=korvel-setup_${version}_$arch.deb
+rm -f "$dist/$zip_name" "$dist/$deb_name" "$dist/SHA256SUMS"
+
+echo "== $zip_name"
+top=KorvelSetup-$version
+mkdir -p "$stage/zip/$top"
+cp -R "$setup/." "$stage/zip/$top/"
+for exe in build/win64/app/PavonisSetup.exe build/win64/console/pavonis.exe; do
+  out=$stage/zip/$top/$(basename "$exe")
+  if [ -n "$sign_cert" ]; then
+    osslsigncode sign -certs "$sign_cert" -key "$sign_key" -h sha256 \
+      -n "Korvel Printer Driver Setup" \
+      ${KORVEL_SIGN_TIMESTAMP_URL:+-ts "$KORVEL_SIGN_TIMESTAMP_URL"} \
+      -in "$exe" -out "$out" >/dev/null
+  else
+    cp "$exe" "$out"
+  fi
+done
+if [ -n "$sign_cert" ]; then
+  echo "Signed PavonisSetup.exe and pavonis.exe with $sign_cert."
+else
+  echo "The Windows programs are unsigned: KORVEL_SIGN_CERT and KORVEL_SIGN_KEY are not set."
+fi
+find "$stage/zip" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
+# Entries in a fixed order, without the packing machine's owners and extra attributes.
+(cd "$stage/zip" && find "$top" | LC_ALL=C sort | zip -q -X -@ "$dist/$zip_name")
+
+echo "== $deb_name"
+# dpkg-shlibdeps reads the source package's debian/control and expects the files in
+# debian/<package>/, so the package is laid out in a scratch source tree of that shape.
+source_tree=$stage/source
+pkg=$source_tree/debian/korvel-setup
+install -d -m 0755 "$pkg/DEBIAN" "$pkg/usr/bin" "$pkg/usr/share/korvel-setup" \
+  "$pkg/usr/share/man/man1" "$pkg/usr/share/bash-completion/completions" \
+  "$pkg/usr/share/doc/korvel-setup" "$pkg/usr/lib/tmpfiles.d"
+printf 'Source: korvel-setup\n\nPackage: korvel-setup\nArchitecture: any\n' \
+  >"$source_tree/debian/control"
+install -m 0755 "$pavonis" "$pkg/usr/bin/pavonis"
+# As Debian's dh_strip strips a program: no symbols, no compiler notes.
+strip --remove-section=.comment --remove-section=.note "$pkg/usr/bin/pavonis"
+cp -R "$setup/." "$pkg/usr/share/korvel-setup/"
+find "$pkg/usr/share/korvel-setup" -type d -exec chmod 0755 {} +
+find "$pkg/usr/share/korvel-setup" -type f -exec chmod 0644 {} +
+gzip -9n <packaging/pavonis.1 >"$pkg/usr/share/man/man1/pavonis.1.gz"
+install -m 0644 packaging/bash-completion/pavonis "$pkg/usr/share/bash-completion/completions/"
+install -m 0644 packaging/debian/copyright "$pkg/usr/share/doc/korvel-setup/"
+install -m 0644 packaging/tmpfiles.d/korvel-setup.conf "$pkg/usr/lib/tmpfiles.d/"
+install -m 0755 packaging/debian/postinst "$pkg/DEBIAN/"
+cat >"$stage/changelog" <<EOF
+korvel-setup ($version) stable; urgency=medium
+
+  * Korvel printer setup $version: pavonis, which installs Korvel printers in
+    CUPS, with the setup folder of the release.
+
+ -- $maintainer  $(date -R -d "@$SOURCE_DATE_EPOCH")
+EOF
+gzip -9n <"$stage/changelog" >"$pkg/usr/share/doc/korvel-setup/changelog.gz"
+find "$pkg" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
+
+depends=$(cd "$source_tree" && dpkg-shlibdeps -O "$pkg/usr/bin/pavonis" |
+  sed -n 's/^shlibs:Depends=//p')
+[ -n "$depends" ] || die "dpkg-shlibdeps found no dependencies of pavonis"
+cat >"$pkg/DEBIAN/control" <<EOF
+Package: korvel-setup
+Version: $version
+Architecture: $arch
+Maintainer: $maintainer
+Installed-Size: $(du -sk --exclude=DEBIAN "$pkg" | cut -f1)
+Depends: $depends
+Section: admin
+Priority: optional
+Description: setup of Korvel dot-matrix printers in CUPS
+ pavonis installs the print queue of a Korvel 24-pin or 9-pin dot-matrix
+ printer through CUPS without a window, for configuration management and
+ scripts: it detects the connected printer, replaces the printer's queue
+ (saved first, and put back when the install fails) with the driver of its
+ family, and makes it the default. It also lists the supported models and
+ checks setup folders.
+ .
+ The package holds the program and the setup folder it reads, in
+ /usr/share/korvel-setup.
+EOF
+(cd "$pkg" && find usr -type f | LC_ALL=C sort | xargs md5sum) >"$pkg/DEBIAN/md5sums"
+chmod 0644 "$pkg/DEBIAN/control" "$pkg/DEBIAN/md5sums"
+dpkg-deb --root-owner-group -Zxz --build "$pkg" "$dist/$deb_name" >/dev/null
+
+(cd "$dist" && sha256sum "$zip_name" "$deb_name" >SHA256SUMS)
+echo "== release $version in $dist"
+(cd "$dist" && stat -c '%n: %s bytes' "$zip_name" "$deb_name" SHA256SUMS)

@@ -1,0 +1,90 @@
+#!/usr/bin/env bash
+# The release of sample-setup/ as scripts/release.sh makes it, signed with a throwaway
+# self-signed code-signing certificate, checked as the people who receive it meet it: the
+# checksums, the zip's one folder with both programs beside the setup folder's files, both
+# programs' signatures and version resources, lintian's verdict on the Debian package, and the
+# package unpacked into a scratch root, whose pavonis finds its setup folder at the packaged place.
+# Then a setup folder with a finding must be refused. Writes below build/release-test/ only, so a
+# developer's dist/ is left alone. Ends non-zero on the first fault.
+set -euo pipefail
+cd "$(dirname "${BASH_SOURCE[0]}")/../.."
+root=$PWD
+
+fail() {
+  echo "FAILED: $*" >&2
+  exit 1
+}
+
+# The version as the project sets it, read here from CMakeLists.txt itself, so that what the
+# release made of it is held against its one source.
+version=$(sed -n 's/^project(KorvelSetup VERSION \([0-9.]*\) .*/\1/p' CMakeLists.txt)
+[ -n "$version" ] || fail "no version in project() of CMakeLists.txt"
+IFS=. read -r major minor patch tweak <<<"$version"
+numbers="$major, $minor, $patch, ${tweak:-0}"
+
+work=$root/build/release-test
+rm -rf "$work"
+mkdir -p "$work"
+dist=$work/dist
+zip=KorvelSetup-$version-win64.zip
+deb=korvel-setup_${version}_$(dpkg --print-architecture).deb
+
+echo "== the release, signed with a throwaway certificate"
+openssl req -x509 -newkey rsa:3072 -nodes -sha256 -days 2 -subj "/CN=Korvel release test" \
+  -addext "extendedKeyUsage=codeSigning" -addext "keyUsage=critical,digitalSignature" \
+  -keyout "$work/key.pem" -out "$work/cert.pem" 2>/dev/null
+KORVEL_SIGN_CERT=$work/cert.pem KORVEL_SIGN_KEY=$work/key.pem KORVEL_DIST_DIR=$dist \
+  scripts/release.sh
+(cd "$dist" && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS does not match"
+[ "$(cut -d' ' -f3 "$dist/SHA256SUMS" | sort | tr '\n' ' ')" = "$zip $deb " ] ||
+  fail "SHA256SUMS lists $(cut -d' ' -f3 "$dist/SHA256SUMS" | tr '\n' ' ')"
+
+echo "== the zip"
+unzip -q "$dist/$zip" -d "$work/unzipped"
+tops=$(cd "$work/unzipped" && find . -mindepth 1 -maxdepth 1 | tr '\n' ' ')
+[ "$tops" = "./KorvelSetup-$version " ] || fail "the zip's top level holds $tops"
+top=$work/unzipped/KorvelSetup-$version
+diff -r -x PavonisSetup.exe -x pavonis.exe sample-setup "$top" ||
+  fail "the zip's setup files are not those of sample-setup/"
+for exe in PavonisSetup.exe pavonis.exe; do
+  if ! osslsigncode verify -CAfile "$work/cert.pem" -in "$top/$exe" >"$work/verify.log" 2>&1; then
+    cat "$work/verify.log" >&2
+    fail "the signature of $exe"
+  fi
+  resources=$(x86_64-w64-mingw32-windres -i "$top/$exe" -O rc)
+  for line in "FILEVERSION $numbers" "PRODUCTVERSION $numbers" \
+    "VALUE \"FileVersion\", \"$version\"" "VALUE \"ProductVersion\", \"$version\"" \
+    "VALUE \"CompanyName\", \"Korvel\"" "VALUE \"OriginalFilename\", \"$exe\""; do
+    grep -qF "$line" <<<"$resources" || fail "$exe: no $line in its version resource"
+  done
+  echo "ok: $exe is signed and says version $version"
+done
+
+echo "== lintian"
+if ! lintian --fail-on error "$dist/$deb" >"$work/lintian.log" 2>&1; then
+  cat "$work/lintian.log" >&2
+  fail "lintian found errors"
+fi
+grep -v 'running with root privileges' "$work/lintian.log" || true
+echo "ok: no errors"
+
+echo "== the package unpacked into a scratch root"
+dpkg -x "$dist/$deb" "$work/root"
+said=$("$work/root/usr/bin/pavonis" --version)
+[ "$said" = "pavonis $version" ] || fail "pavonis --version says $said"
+models=$("$work/root/usr/bin/pavonis" models) || fail "pavonis models ended with $?"
+grep -qF "RV-90" <<<"$models" || fail "pavonis models lists no RV-90: $models"
+grep -qF "$work/root/usr/share/korvel-setup/PrinterDriver/9pin/OEMPRINT.INF" <<<"$models" ||
+  fail "pavonis models did not read the packaged setup folder: $models"
+echo "ok: $said, and its models from $work/root/usr/share/korvel-setup"
+
+echo "== a setup folder with a finding"
+cp -R sample-setup "$work/faulty-setup"
+rm "$work/faulty-setup/PrinterDriver/9pin/oemprint.cat"
+if KORVEL_DIST_DIR=$work/refused scripts/release.sh "$work/faulty-setup" >"$work/refused.log" 2>&1
+then
+  fail "the release packed a setup folder with a finding"
+fi
+grep -qF "oemprint.cat" "$work/refused.log" || fail "the refusal names no finding"
+[ ! -e "$work/refused" ] || fail "the refused release wrote into $work/refused"
+echo "ok: refused, with the finding"
