@@ -9,7 +9,7 @@ packages=(
   g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
   wine64 xvfb xauth imagemagick fonts-wqy-microhei
   cups cups-daemon cups-client cups-filters libcups2-dev
-  ansible-core
+  ansible-core yamllint
 )
 
 missing=()
