@@ -1,0 +1,91 @@
+#!/usr/bin/env bash
+# Runs the role deploy/ansible/roles/korvel_printer with ansible-core against this machine and a
+# private CUPS scheduler, six times: install, install again, --check after the queue's device URI
+# was changed by hand, the real run that mends it, removal, removal again. Each run's PLAY RECAP
+# must show the changed count that run should have and no failure, and lpstat must show the
+# queue the role should have left. Needs root and cupsd, like the other CUPS tests; the argument
+# is the pavonis to run (default: the native build's).
+set -euo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+source_folder=$(cd "$here/../.." && pwd)
+pavonis=$(realpath "${1:-$source_folder/build/native/console/pavonis}")
+if ! command -v ansible-playbook >/dev/null; then
+  echo "ansible-playbook is missing (scripts/install-deps.sh installs ansible-core)" >&2
+  exit 1
+fi
+
+# ansible-core refuses to start without a UTF-8 locale.
+export LC_ALL=C.UTF-8
+# The role under test, and no colour in the output that the recap is read from.
+export ANSIBLE_ROLES_PATH=$source_folder/deploy/ansible/roles
+export ANSIBLE_NOCOLOR=1 ANSIBLE_LOCALHOST_WARNING=0 ANSIBLE_INVENTORY_UNPARSED_WARNING=0
+
+# Root's own folder for the scheduler, the backups and the logs: pavonis as root uses
+# STATE_DIRECTORY and LOGS_DIRECTORY only where no other account may write. The scheduler's
+# filters run as lp and must be able to pass through it.
+work=$(mktemp -d /tmp/korvel-ansible.XXXXXX)
+chmod 755 "$work"
+mkdir -m 700 "$work/state" "$work/logs"
+mkdir "$work/cups"
+stop() {
+  "$source_folder/tests/cups/stop-scheduler.sh" "$work/cups" || true
+  rm -rf "$work"
+}
+trap stop EXIT
+server=$("$source_folder/tests/cups/start-scheduler.sh" "$work/cups")
+# For lpadmin and lpstat here; the playbook passes it to the role through the play's environment.
+cups() { CUPS_SERVER=$server "$@"; }
+
+queue=Korvel_RV-90
+settings=$(printf '{"cups_server":"%s","work_folder":"%s","pavonis":"%s","source_folder":"%s"}' \
+  "$server" "$work" "$pavonis" "$source_folder")
+runs=0
+# play CHANGED [ARGUMENTS...]: one run of the playbook, whose PLAY RECAP must say changed=CHANGED
+# and failed=0.
+play() {
+  local changed=$1
+  shift
+  runs=$((runs + 1))
+  local log=$work/run-$runs.log
+  local status=0
+  ansible-playbook "$here/playbook.yml" -e "$settings" "$@" >"$log" 2>&1 || status=$?
+  local recap
+  recap=$(sed -n '/^PLAY RECAP/{n;p}' "$log")
+  echo "run $runs ($*): $recap"
+  if [ "$status" -ne 0 ] || [[ ! $recap =~ \ changed=$changed\  ]] ||
+    [[ ! $recap =~ \ failed=0\  ]]; then
+    echo "run $runs should have ended with changed=$changed failed=0 (exit code $status):" >&2
+    cat "$log" >&2
+    exit 1
+  fi
+}
+# expect_uri URI: the queue's device URI as the scheduler shows it.
+expect_uri() {
+  local shown
+  shown=$(cups lpstat -v "$queue" 2>&1) || true
+  [ "$shown" = "device for $queue: $1" ] ||
+    { echo "after run $runs the queue should print to $1; lpstat says: $shown" >&2; exit 1; }
+}
+
+play 1
+expect_uri socket://127.0.0.1:9
+default=$(cups lpstat -d)
+[ "$default" = "system default destination: $queue" ] ||
+  { echo "after run $runs $queue should be the default; lpstat says: $default" >&2; exit 1; }
+play 0
+cups lpadmin -p "$queue" -v socket://127.0.0.1:10
+play 1 --check
+expect_uri socket://127.0.0.1:10
+play 1
+expect_uri socket://127.0.0.1:9
+play 1 -e korvel_state=absent
+if cups lpstat -v "$queue" >/dev/null 2>&1; then
+  echo "after run $runs the queue $queue should be gone" >&2
+  exit 1
+fi
+# The play's environment reached pavonis: the removed queue was saved in its STATE_DIRECTORY, not
+# in the machine's /var/lib/korvel-setup.
+compgen -G "$work/state/Backup-*.txt" >/dev/null ||
+  { echo "after run $runs no backup lies in $work/state" >&2; exit 1; }
+play 0 -e korvel_state=absent
+echo "6 passed, 0 failed"
