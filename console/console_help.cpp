@@ -95,7 +95,8 @@ script) to make the printer the user's default.
 
 Exit codes: 0 success; 1 a reading command failed, or validate found faults; 2 setup folder or file
 missing; 5 not run as administrator; 87 bad arguments; 1602 cancelled; 1603 install, removal or
-restore failed; 1618 another setup of Korvel printers is running.
+restore failed; 1618 another setup of Korvel printers is running; 3010 installed, the computer must
+restart before the printer can be used.
 Logs: %ProgramData%\Korvel Setup\Logs. Backups of replaced queues: %ProgramData%\Korvel Setup\Backups.)";
 
 }  // namespace

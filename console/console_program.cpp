@@ -232,7 +232,8 @@ bool CConsoleRun::BeginRun(CFinishRun& run, CFinishRun::Needs needs, Outcome& ex
                                   ? run.LockProblem()
                                   : L"The setup lock could not be had: " + run.LockProblem()) +
                                  L" Nothing was touched.");
-            exit = Report(L"", {false, L"failed"}, Outcome::kInstallFailed);
+            exit = Report(L"", {false, run.FailureWasRefusal() ? L"refused" : L"failed"},
+                          Failed(run, Outcome::kInstallFailed));
         }
         run.End(false, L"not begun");
         return false;

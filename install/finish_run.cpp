@@ -143,8 +143,10 @@ bool CFinishRun::TakeLock() {
             break;
     }
     // Not logged: without the lock no log may be written; the front end says why.
-    if (const std::optional<PlatformFailure> failure = TakePlatformFailure())
+    if (const std::optional<PlatformFailure> failure = TakePlatformFailure()) {
         m_lockProblem = failure->text.empty() ? failure->call : failure->text;
+        m_refused = failure->refused;
+    }
     return false;
 }
 

@@ -26,7 +26,11 @@ constexpr int kOpenLock = O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
 
 // Records the failure in words a person can act on: the front end shows the text as it is.
 CPosixFd Refuse(const wchar_t* call, int error, const std::string& text) {
-    RecordPlatformFailure(call, static_cast<uint32_t>(error), DecodeUtf8(text));
+    // An account outside lpadmin may not open the lock's folder: that is a want of rights, which
+    // the front end tells apart from other failures.
+    const bool rights = error == EACCES || error == EPERM;
+    (rights ? RecordPlatformRefusal : RecordPlatformFailure)(call, static_cast<uint32_t>(error),
+                                                             DecodeUtf8(text));
     return CPosixFd(-1);
 }
 
