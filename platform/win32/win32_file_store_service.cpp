@@ -87,15 +87,10 @@ bool TrustedFolder(const std::wstring& path, const CTrustedAccounts& accounts) {
 // Makes the folder with access for the system and administrators only, or checks the one that
 // is there already.
 bool MakeFolder(const std::wstring& path, const CTrustedAccounts& accounts) {
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kFolderSecurity, SDDL_REVISION_1,
-                                                              &descriptor, nullptr)) {
-        RecordWin32Failure(L"ConvertStringSecurityDescriptorToSecurityDescriptorW", GetLastError());
+    CSddlSecurity security(kFolderSecurity);
+    if (security.Get() == nullptr)
         return false;
-    }
-    const UniqueLocal<void> owned(descriptor);
-    SECURITY_ATTRIBUTES security{sizeof(security), descriptor, FALSE};
-    if (CreateDirectoryW(path.c_str(), &security))
+    if (CreateDirectoryW(path.c_str(), security.Get()))
         return true;
     const DWORD error = GetLastError();
     if (error != ERROR_ALREADY_EXISTS) {

@@ -1,36 +1,18 @@
 #include <windows.h>
 
 #include <aclapi.h>
-#include <sddl.h>
 
 #include <string>
 
 #include "platform/log_copy.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/win32_failure.h"
+#include "platform/win32/win32_program_folder.h"
 
 namespace {
 
 // A new copy gets the rights of the program's own folder: the system and the administrators.
 constexpr wchar_t kNewFileSecurity[] = L"D:P(A;;FA;;;SY)(A;;FA;;;BA)";
-
-// Whether `owner` is the running account, the system or the administrators.
-bool OwnedByUsOrTheSystem(PSID owner) {
-    if (IsWellKnownSid(owner, WinLocalSystemSid) ||
-        IsWellKnownSid(owner, WinBuiltinAdministratorsSid))
-        return true;
-    HANDLE raw = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw))
-        return false;
-    const UniqueHandle token(raw);
-    union {
-        TOKEN_USER user;
-        BYTE bytes[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
-    } buffer{};
-    DWORD size = 0;
-    return GetTokenInformation(token.get(), TokenUser, &buffer, sizeof buffer, &size) &&
-           EqualSid(buffer.user.User.Sid, owner);
-}
 
 // Why an open handle is no file to append the copy to; empty when it is one.
 std::wstring WhyNotAFileOfOurs(HANDLE file) {
@@ -47,7 +29,11 @@ std::wstring WhyNotAFileOfOurs(HANDLE file) {
                         nullptr, &descriptor) != ERROR_SUCCESS)
         return L"its owner could not be read.";
     const UniqueLocal<void> ownedDescriptor(descriptor);
-    return OwnedByUsOrTheSystem(owner) ? L"" : L"it belongs to another account.";
+    // The running account's own file is fine too: the copy is for whoever asked for it.
+    CTrustedAccounts accounts;
+    if (!accounts.Load())
+        return L"the running account could not be read.";
+    return accounts.MayOwn(owner) ? L"" : L"it belongs to another account.";
 }
 
 // Opens the file as it is, a link itself rather than what it points to.
@@ -80,16 +66,11 @@ bool CheckLogCopyFile(const std::wstring& path, std::wstring& why) {
 }
 
 bool AppendToLogCopy(const std::wstring& path, const std::string& bytes) {
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kNewFileSecurity, SDDL_REVISION_1,
-                                                              &descriptor, nullptr)) {
-        RecordWin32Failure(L"ConvertStringSecurityDescriptorToSecurityDescriptorW", GetLastError());
+    CSddlSecurity security(kNewFileSecurity);
+    if (security.Get() == nullptr)
         return false;
-    }
-    const UniqueLocal<void> ownedDescriptor(descriptor);
-    SECURITY_ATTRIBUTES security{sizeof security, descriptor, FALSE};
     const UniqueHandle file =
-        OpenAsItIs(path, FILE_APPEND_DATA | READ_CONTROL, OPEN_ALWAYS, &security);
+        OpenAsItIs(path, FILE_APPEND_DATA | READ_CONTROL, OPEN_ALWAYS, security.Get());
     if (!file) {
         RecordWin32Failure(L"CreateFileW", GetLastError());
         return false;

@@ -44,6 +44,17 @@ bool ProgramFolderPath(std::wstring& path) {
     return true;
 }
 
+CSddlSecurity::CSddlSecurity(const wchar_t* sddl) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor,
+                                                              nullptr)) {
+        RecordWin32Failure(L"ConvertStringSecurityDescriptorToSecurityDescriptorW", GetLastError());
+        return;
+    }
+    m_descriptor.reset(descriptor);
+    m_attributes = {sizeof(m_attributes), descriptor, FALSE};
+}
+
 bool CTrustedAccounts::Load() {
     HANDLE raw = nullptr;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw)) {

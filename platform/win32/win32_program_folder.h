@@ -36,6 +36,19 @@ class CTrustedAccounts {
     UniqueLocal<void> m_installer;
 };
 
+// Security attributes made from an SDDL text, for an object made with exactly those rights (the
+// program's folder, a new log copy). Get() is null when the text could not be converted; the
+// failure is then recorded.
+class CSddlSecurity {
+  public:
+    explicit CSddlSecurity(const wchar_t* sddl);
+    SECURITY_ATTRIBUTES* Get() { return m_descriptor ? &m_attributes : nullptr; }
+
+  private:
+    UniqueLocal<void> m_descriptor;
+    SECURITY_ATTRIBUTES m_attributes{};
+};
+
 // Whether the owner and the access list of `descriptor` let nobody but trusted accounts change
 // what it guards. Refusals are recorded under the name `check`.
 bool TrustedSecurity(PSECURITY_DESCRIPTOR descriptor, const CTrustedAccounts& accounts,

@@ -7,6 +7,8 @@
 #include <regex>
 #include <string>
 
+#include "platform/log_copy.h"
+#include "platform/native_path.h"
 #include "platform/platform_failure.h"
 #include "platform/win32/win32_file_store_service.h"
 #include "platform/win32/win32_program_folder.h"
@@ -283,3 +285,21 @@ TEST_F(FileStoreWineTest, OnlyPlainNamesAreTaken) {
 }
 
 }  // namespace
+
+// What --log names: a new file or one of ours takes the copy; a folder, or a link to a folder
+// where a file should be, is refused by the check and by the write alike.
+TEST_F(FileStoreWineTest, TheLogCopyGoesOnlyIntoAFileOfOurs) {
+    ASSERT_TRUE(CreateDirectoryW(root.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW(Path(L"folder").c_str(), nullptr));
+    std::wstring why;
+    for (int round = 0; round < 2; ++round) {  // made, then appended to
+        EXPECT_TRUE(CheckLogCopyFile(Path(L"copy.log"), why)) << why;
+        EXPECT_TRUE(AppendToLogCopy(Path(L"copy.log"), "line\n"));
+    }
+    std::string bytes;
+    ASSERT_TRUE(ReadNativeFile(Path(L"copy.log").c_str(), bytes));
+    EXPECT_EQ(bytes, "line\nline\n");
+    EXPECT_FALSE(CheckLogCopyFile(Path(L"folder"), why));
+    EXPECT_NE(why.find(L"it is a folder"), std::wstring::npos) << why;
+    EXPECT_FALSE(AppendToLogCopy(Path(L"folder"), "line\n"));
+}
