@@ -98,7 +98,7 @@ BOOL CStep5::OnWizardFinish() {
     EnableNavigation(FALSE);
     theSetup.SetMakeDefault(1);
     theSetup.SetPrintTestPage(0);
-    m_run = std::make_unique<CFinishRun>(theSetup, L"PavonisSetup", kLockWaitMs);
+    m_run = std::make_unique<CSetupRun>(theSetup, L"PavonisSetup", kLockWaitMs);
     if (!m_run->Begin()) {
         ShowStatus(kFailed);
         ShowResult(-1);
@@ -174,7 +174,7 @@ DWORD WINAPI CStep5::RemovalThreadProc(LPVOID parameter) {
 
 DWORD WINAPI CStep5::InstallThreadProc(LPVOID parameter) {
     auto* page = static_cast<CStep5*>(parameter);
-    CFinishRun& run = *page->m_run;
+    CSetupRun& run = *page->m_run;
     page->ShowStatus(kInstalling);
     int32_t installed = 0;
     try {

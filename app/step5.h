@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "framework/property_page.h"
-#include "install/finish_run.h"
+#include "install/run/setup_run.h"
 
 // WM_USER + 100: the page's texts have changed and are to be shown.
 constexpr UINT WM_INSTALL_STATUS = WM_USER + 100;
@@ -41,7 +41,7 @@ class CStep5 : public CPropertyPage {
     // What the removal worker is given: the event it sets when done, and the run it removes for.
     struct RemovalJob {
         HANDLE done;
-        CFinishRun* run;
+        CSetupRun* run;
     };
 
     void RunRemoval();
@@ -52,5 +52,5 @@ class CStep5 : public CPropertyPage {
     void ShowStatus(const wchar_t* text);
 
     // The Finish under way, from Finish until its result has been shown.
-    std::unique_ptr<CFinishRun> m_run;
+    std::unique_ptr<CSetupRun> m_run;
 };

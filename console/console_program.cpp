@@ -12,13 +12,13 @@
 #include "console/json_text.h"
 #include "detect/discovered_usb_printer.h"
 #include "detect/usb_port.h"
-#include "install/driver_staging.h"
-#include "install/finish_run.h"
-#include "install/installed_queues.h"
-#include "install/queue_install.h"
-#include "install/queue_restore.h"
-#include "install/unfinished_runs.h"
-#include "install/setup_folder_check.h"
+#include "install/windows/driver_staging.h"
+#include "install/run/setup_run.h"
+#include "install/spooler/installed_queues.h"
+#include "install/cups/queue_install.h"
+#include "install/run/queue_restore.h"
+#include "install/run/unfinished_runs.h"
+#include "install/check/setup_folder_check.h"
 #include "platform/clock_service.h"
 #include "platform/file_store_service.h"
 #include "platform/install_record_service.h"
@@ -103,21 +103,21 @@ class CConsoleRun {
     Outcome Report(const std::wstring& text, const Change& change, Outcome exit);
     // Starts the run of a changing command: no stop asked for, the lock taken, the log opened,
     // unfinished runs repaired (said on standard error). False with the exit code.
-    bool BeginRun(CFinishRun& run, CFinishRun::Needs needs, Outcome& exit);
+    bool BeginRun(CSetupRun& run, CSetupRun::Needs needs, Outcome& exit);
     // The outcome of a failed step of `run`: kNotAuthorized, with advice, when the system
     // refused that very step for want of rights; otherwise `failure`.
-    Outcome Failed(const CFinishRun& run, Outcome failure);
+    Outcome Failed(const CSetupRun& run, Outcome failure);
     // Ends a run with the command's result line, copying its log to --log when asked.
-    Outcome EndRun(CFinishRun& run, bool succeeded, const std::wstring& result, Outcome exit);
+    Outcome EndRun(CSetupRun& run, bool succeeded, const std::wstring& result, Outcome exit);
     // Says on standard error what the run noticed since it was last asked (repairs, a folder
     // moved aside, credentials it could not keep).
-    void ShowNotices(const CFinishRun& run);
+    void ShowNotices(const CSetupRun& run);
     // Keeps the install record true to the queue: a record whose queue is gone is deleted.
     void ForgetRecordWithoutQueue();
 
     // Makes the chosen printer the default and confirms it with a look (port: for the report),
     // in `run` when one has begun, in a run of its own for an install.
-    Outcome MakeDefault(const std::wstring& port, CFinishRun* run = nullptr);
+    Outcome MakeDefault(const std::wstring& port, CSetupRun* run = nullptr);
 
     // --dry-run: what the run would do, from looks alone (no lock, no log, no file).
     bool DryRun() const { return m_call.Has(L"--dry-run"); }
@@ -165,7 +165,7 @@ std::wstring CConsoleRun::PrinterName() const {
     return m_queueInstall != nullptr ? m_queueInstall->PrinterName() : m_setup.printerName;
 }
 
-Outcome CConsoleRun::Failed(const CFinishRun& run, Outcome failure) {
+Outcome CConsoleRun::Failed(const CSetupRun& run, Outcome failure) {
     if (!run.FailureWasRefusal())
         return failure;
     m_host.Err(m_cups ? L"The print system refused the change for want of rights: run it as root, "
@@ -199,7 +199,7 @@ Outcome CConsoleRun::Report(const std::wstring& text, const Change& change, Outc
     return exit;
 }
 
-bool CConsoleRun::BeginRun(CFinishRun& run, CFinishRun::Needs needs, Outcome& exit) {
+bool CConsoleRun::BeginRun(CSetupRun& run, CSetupRun::Needs needs, Outcome& exit) {
     m_host.AllowImmediateStop(false);
     // A stop asked for before anything started leaves everything as it is.
     if (m_host.StopRequested()) {
@@ -341,7 +341,7 @@ void CConsoleRun::Print(const std::wstring& text, const JsonText& json) {
     m_host.Out(m_call.json ? json.Text() : text);
 }
 
-Outcome CConsoleRun::EndRun(CFinishRun& run, bool succeeded, const std::wstring& result,
+Outcome CConsoleRun::EndRun(CSetupRun& run, bool succeeded, const std::wstring& result,
                             Outcome exit) {
     ShowNotices(run);
     run.End(succeeded, result);
@@ -351,7 +351,7 @@ Outcome CConsoleRun::EndRun(CFinishRun& run, bool succeeded, const std::wstring&
     return exit;
 }
 
-void CConsoleRun::ShowNotices(const CFinishRun& run) {
+void CConsoleRun::ShowNotices(const CSetupRun& run) {
     for (; m_noticesShown < run.Notices().size(); ++m_noticesShown)
         m_host.Err(run.Notices()[m_noticesShown]);
 }
@@ -525,8 +525,8 @@ Outcome CConsoleRun::Install() {
     if (DryRun())
         return PlanInstall(port);
 
-    CFinishRun run(m_setup, kProgram, 0, m_queueInstall.get());
-    if (!BeginRun(run, CFinishRun::Needs::kPrinterAndPort, exit))
+    CSetupRun run(m_setup, kProgram, 0, m_queueInstall.get());
+    if (!BeginRun(run, CSetupRun::Needs::kPrinterAndPort, exit))
         return exit;
     if (run.CheckExisting())
         run.Remove();
@@ -605,8 +605,8 @@ Outcome CConsoleRun::Stage() {
     if (!Elevated(exit) || !UseSetupFolder(exit) || !ChooseModel(exit, true))
         return exit;
     // A changing run like any other: under the lock, after the repair of a run stopped dead.
-    CFinishRun run(m_setup, kProgram);
-    if (!BeginRun(run, CFinishRun::Needs::kPrinter, exit))
+    CSetupRun run(m_setup, kProgram);
+    if (!BeginRun(run, CSetupRun::Needs::kPrinter, exit))
         return exit;
     if (!StageModelDriver(m_setup)) {
         m_host.Err(std::wstring(L"The driver package ") + m_setup.driverInfPath +
@@ -625,10 +625,10 @@ Outcome CConsoleRun::Default() {
     // is changed under the lock like every change, after the repair of a run stopped dead. On
     // Windows the command sets the running user's own default, in the user's context, which can
     // read no backup and needs no lock.
-    std::unique_ptr<CFinishRun> run;
+    std::unique_ptr<CSetupRun> run;
     if (m_cups && !DryRun()) {
-        run = std::make_unique<CFinishRun>(m_setup, kProgram);
-        if (!BeginRun(*run, CFinishRun::Needs::kPrinter, exit))
+        run = std::make_unique<CSetupRun>(m_setup, kProgram);
+        if (!BeginRun(*run, CSetupRun::Needs::kPrinter, exit))
             return exit;
     }
     const auto end = [&](bool succeeded, const std::wstring& result, Outcome outcome) {
@@ -646,7 +646,7 @@ Outcome CConsoleRun::Default() {
     return MakeDefault(L"", run.get());
 }
 
-Outcome CConsoleRun::MakeDefault(const std::wstring& port, CFinishRun* begun) {
+Outcome CConsoleRun::MakeDefault(const std::wstring& port, CSetupRun* begun) {
     const std::wstring made = std::wstring(m_setup.printerName) + L" the default printer";
     if (DryRun()) {
         if (m_cups || m_call.command == L"install")
@@ -655,12 +655,12 @@ Outcome CConsoleRun::MakeDefault(const std::wstring& port, CFinishRun* begun) {
                       Outcome::kSuccess);
     }
     // An install's default is a change like its queue: under the lock, after the repairs.
-    std::unique_ptr<CFinishRun> own;
-    CFinishRun* run = begun;
+    std::unique_ptr<CSetupRun> own;
+    CSetupRun* run = begun;
     Outcome exit = Outcome::kSuccess;
     if (run == nullptr && m_call.command == L"install") {
-        own = std::make_unique<CFinishRun>(m_setup, kProgram);
-        if (!BeginRun(*own, CFinishRun::Needs::kPrinter, exit))
+        own = std::make_unique<CSetupRun>(m_setup, kProgram);
+        if (!BeginRun(*own, CSetupRun::Needs::kPrinter, exit))
             return exit;
         run = own.get();
     }
@@ -745,14 +745,14 @@ Outcome CConsoleRun::PlanRestore() {
     IFileStoreService* store = Services().fileStore;
     StringList files;
     std::wstring file = m_call.arguments.empty() ? L"" : m_call.arguments[0];
-    if (file.empty() && store != nullptr && store->ListFiles(CFinishRun::kBackupFolder, files)) {
+    if (file.empty() && store != nullptr && store->ListFiles(CSetupRun::kBackupFolder, files)) {
         for (const std::wstring& name : files)
             file = IsBackupFileName(name) ? name : file;
     }
     std::string text;
     CQueueBackup backup;
     if (store == nullptr || file.empty() ||
-        !store->ReadFile(CFinishRun::kBackupFolder, file.c_str(), text) ||
+        !store->ReadFile(CSetupRun::kBackupFolder, file.c_str(), text) ||
         !CQueueBackup::Parse(text, backup)) {
         m_host.Err(L"The backup file " + file + L" could not be read.");
         return Report(L"", {false, L"failed"}, Outcome::kInstallFailed);
@@ -785,7 +785,7 @@ Outcome CConsoleRun::PlanRestore() {
                 break;
         }
     }
-    const std::wstring path = store->PathOf(CFinishRun::kBackupFolder, file.c_str());
+    const std::wstring path = store->PathOf(CSetupRun::kBackupFolder, file.c_str());
     return Report(L"",
                   {changes, whole ? (changes ? L"restored" : L"unchanged") : L"failed", L"", path},
                   whole ? Outcome::kSuccess : Outcome::kInstallFailed);
@@ -797,8 +797,8 @@ Outcome CConsoleRun::Remove() {
         return exit;
     if (DryRun())
         return PlanRemove();
-    CFinishRun run(m_setup, kProgram);
-    if (!BeginRun(run, CFinishRun::Needs::kPrinter, exit))
+    CSetupRun run(m_setup, kProgram);
+    if (!BeginRun(run, CSetupRun::Needs::kPrinter, exit))
         return exit;
     run.Remove();
     if (!run.ConfirmRemoval()) {
@@ -835,14 +835,14 @@ Outcome CConsoleRun::Restore() {
     if (DryRun())
         return PlanRestore();
     // A restore needs no printer of the setup data, only the lock.
-    CFinishRun run(m_setup, kProgram);
-    if (!BeginRun(run, CFinishRun::Needs::kNothing, exit))
+    CSetupRun run(m_setup, kProgram);
+    if (!BeginRun(run, CSetupRun::Needs::kNothing, exit))
         return exit;
     const std::wstring file = m_call.arguments.empty() ? L"" : m_call.arguments[0];
     const bool whole = run.RestoreFile(file, m_call.Has(L"--force"));
-    using Fate = CFinishRun::RestoredQueue::Fate;
+    using Fate = CSetupRun::RestoredQueue::Fate;
     bool changed = false;
-    for (const CFinishRun::RestoredQueue& queue : run.RestoredQueues()) {
+    for (const CSetupRun::RestoredQueue& queue : run.RestoredQueues()) {
         changed = changed || queue.fate == Fate::kMadeAgain || queue.fate == Fate::kReplaced;
         const wchar_t* fate =
             queue.fate == Fate::kMadeAgain  ? L"made again as it was saved."

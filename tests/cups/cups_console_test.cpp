@@ -25,8 +25,8 @@
 #include <vector>
 
 #include "console/console_program.h"
-#include "install/queue_backup.h"
-#include "install/unfinished_runs.h"
+#include "install/run/queue_backup.h"
+#include "install/run/unfinished_runs.h"
 #include "platform/cups/cups_services.h"
 #include "platform/standin/wide_text.h"
 #include "tests/cups/private_scheduler.h"

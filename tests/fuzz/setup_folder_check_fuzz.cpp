@@ -7,8 +7,8 @@
 
 #include <unistd.h>
 
-#include "install/inf_model_line.h"
-#include "install/setup_folder_check.h"
+#include "install/windows/inf_model_line.h"
+#include "install/check/setup_folder_check.h"
 #include "platform/services.h"
 #include "platform/standin/standin_profile_service.h"
 #include "platform/standin/wide_text.h"

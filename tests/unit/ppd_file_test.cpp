@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "install/ppd_file.h"
+#include "install/cups/ppd_file.h"
 #include "platform/native_path.h"
 #include "tests/support/test_files.h"
 

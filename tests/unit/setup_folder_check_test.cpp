@@ -9,7 +9,7 @@
 #include <map>
 #include <string>
 
-#include "install/setup_folder_check.h"
+#include "install/check/setup_folder_check.h"
 #include "platform/standin/wide_text.h"
 #include "tests/support/test_files.h"
 

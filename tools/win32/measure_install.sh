@@ -34,7 +34,7 @@ KORVEL_PRINTUI_LOG=$(windows_path "$work/printui.log")
 # No display: the console program shows no window, and none of Wine's may wait for one.
 unset DISPLAY
 
-# The commands pavonis gives the printer UI (install/print_ui_commands.cpp), with /dl before them
+# The commands pavonis gives the printer UI (install/windows/print_ui_commands.cpp), with /dl before them
 # in place of its own removal through the spooler.
 entry='rundll32 printui.dll,PrintUIEntry'
 inf=$(windows_path "$run/PrinterDriver/9pin/OEMPRINT.INF")

@@ -1,4 +1,4 @@
-#include "install/queue_restore.h"
+#include "install/run/queue_restore.h"
 
 #include <string>
 

@@ -1,4 +1,4 @@
-#include "install/setup_folder_check.h"
+#include "install/check/setup_folder_check.h"
 
 #include <algorithm>
 #include <string>
@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "detect/usb_port.h"
-#include "install/inf_model_line.h"
-#include "install/ppd_file.h"
+#include "install/windows/inf_model_line.h"
+#include "install/cups/ppd_file.h"
 #include "platform/name_case.h"
 #include "platform/native_path.h"
 #include "platform/standin/profile_document.h"

@@ -1,4 +1,4 @@
-#include "install/queue_backup.h"
+#include "install/run/queue_backup.h"
 
 #include <cstdio>
 #include <iterator>

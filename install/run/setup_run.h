@@ -5,33 +5,35 @@
 #include <string>
 #include <vector>
 
-#include "install/install_method.h"
-#include "install/queue_backup.h"
-#include "install/setup_log.h"
+#include "install/run/install_method.h"
+#include "install/run/queue_backup.h"
+#include "install/run/setup_log.h"
 
 struct SetupContext;
 
-// One press of Finish: the existence check, the removal of the chosen printer's old queues with a
-// backup of each, the install, the options after success, and after a failure the restore of
-// every queue the removal deleted. One call per phase, so that the wizard runs each on the thread
-// it belongs to (the GUI thread, the removal worker, the installation worker) while a console
-// front end runs them in a row with Run. The phases are called in that order, one at a time. The
-// run writes the setup log from Begin to End.
+// One setup run, whichever front end or command asks for it (the wizard's Finish, and the
+// console's install, remove, restore, stage and default): the existence check, the removal of the
+// chosen printer's old queues with a backup of each, the install, the options after success, and
+// after a failure the restore of every queue the removal deleted. A command uses the phases it
+// needs. One call per phase, so that the wizard runs each on the thread it belongs to (the GUI
+// thread, the removal worker, the installation worker) while a console front end runs them in a
+// row with Run. The phases are called in that order, one at a time. The run writes the setup log
+// from Begin to End.
 //
 // The backup is the run's journal: it says that the run has begun before the first queue is
 // deleted, each queue's state as it changes, and at End that the run has ended, each write on
 // disk before the next step. A run stopped dead in between (a crash, a kill, a power cut) is
 // repaired by the next run's Begin.
-class CFinishRun {
+class CSetupRun {
   public:
     // `setup` holds the user's choices; `component` names the program in the log; the run waits
     // at most `lockWaitMs` for another setup run to end. It installs with `method`, which must
     // outlive it, or without one with the setup record's own install (Windows).
-    CFinishRun(SetupContext& setup, std::wstring component, uint32_t lockWaitMs = 0,
-               IInstallMethod* method = nullptr);
-    ~CFinishRun();
-    CFinishRun(const CFinishRun&) = delete;
-    CFinishRun& operator=(const CFinishRun&) = delete;
+    CSetupRun(SetupContext& setup, std::wstring component, uint32_t lockWaitMs = 0,
+              IInstallMethod* method = nullptr);
+    ~CSetupRun();
+    CSetupRun(const CSetupRun&) = delete;
+    CSetupRun& operator=(const CSetupRun&) = delete;
 
     // Asked between the steps that change queues: when it answers true, no further queue is
     // removed and nothing is installed (Cancelled), so that the caller can put back what is gone.

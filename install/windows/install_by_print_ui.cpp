@@ -1,7 +1,7 @@
 #include <algorithm>
 #include <string>
 
-#include "install/print_ui_commands.h"
+#include "install/windows/print_ui_commands.h"
 #include "platform/clock_service.h"
 #include "platform/log_sink.h"
 #include "platform/services.h"

@@ -1,4 +1,4 @@
-#include "install/print_ui_commands.h"
+#include "install/windows/print_ui_commands.h"
 
 #include <cwchar>
 

@@ -1,4 +1,4 @@
-#include "install/driver_staging.h"
+#include "install/windows/driver_staging.h"
 
 #include <string>
 

@@ -1,6 +1,6 @@
 #include <string>
 
-#include "install/print_ui_commands.h"
+#include "install/windows/print_ui_commands.h"
 #include "platform/launcher_service.h"
 #include "platform/log_sink.h"
 #include "platform/services.h"

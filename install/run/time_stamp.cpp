@@ -1,4 +1,4 @@
-#include "install/time_stamp.h"
+#include "install/run/time_stamp.h"
 
 #include <cwchar>
 

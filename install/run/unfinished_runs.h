@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "install/queue_backup.h"
+#include "install/run/queue_backup.h"
 
 // A backup file whose run began changing queues and never ended: a crash, a kill or a power cut
 // stopped it, perhaps between deleting a queue and making the new one.

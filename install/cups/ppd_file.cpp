@@ -1,4 +1,4 @@
-#include "install/ppd_file.h"
+#include "install/cups/ppd_file.h"
 
 #include <algorithm>
 #include <string>

@@ -1,6 +1,6 @@
-#include "install/unfinished_runs.h"
+#include "install/run/unfinished_runs.h"
 
-#include "install/finish_run.h"
+#include "install/run/setup_run.h"
 #include "platform/file_store_service.h"
 #include "platform/platform_failure.h"
 #include "platform/services.h"
@@ -19,7 +19,7 @@ bool FindUnfinishedRuns(std::vector<UnfinishedRun>& runs) {
     if (store == nullptr)
         return false;
     StringList files;
-    if (!store->ListFiles(CFinishRun::kBackupFolder, files)) {
+    if (!store->ListFiles(CSetupRun::kBackupFolder, files)) {
         // Nothing was ever saved where there is no folder; that is no failure to report.
         TakePlatformFailure();
         return true;
@@ -28,11 +28,11 @@ bool FindUnfinishedRuns(std::vector<UnfinishedRun>& runs) {
         std::string text;
         CQueueBackup backup;
         if (!IsBackupFileName(file) ||
-            !store->ReadFile(CFinishRun::kBackupFolder, file.c_str(), text) ||
+            !store->ReadFile(CSetupRun::kBackupFolder, file.c_str(), text) ||
             !CQueueBackup::Parse(text, backup) || backup.run != RunState::kBegun) {
             continue;
         }
-        runs.push_back({file, store->PathOf(CFinishRun::kBackupFolder, file.c_str()), backup});
+        runs.push_back({file, store->PathOf(CSetupRun::kBackupFolder, file.c_str()), backup});
     }
     TakePlatformFailure();
     return true;

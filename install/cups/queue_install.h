@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "install/install_method.h"
+#include "install/run/install_method.h"
 #include "platform/queue_record.h"
 
 // The install where the setup makes the printer's queue itself, in one request to the spooler

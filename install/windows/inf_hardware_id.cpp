@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "install/inf_model_line.h"
+#include "install/windows/inf_model_line.h"
 #include "platform/native_path.h"
 #include "setupdata/setup_context.h"
 

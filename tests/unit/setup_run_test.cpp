@@ -6,19 +6,19 @@
 #include <set>
 #include <string>
 
-#include "install/finish_run.h"
-#include "install/time_stamp.h"
-#include "install/queue_backup.h"
+#include "install/run/setup_run.h"
+#include "install/run/time_stamp.h"
+#include "install/run/queue_backup.h"
 #include "korvel_version.h"
 #include "platform/thread_id.h"
 #include "setupdata/setup_context.h"
-#include "tests/unit/finish_machine.h"
+#include "tests/unit/setup_run_machine.h"
 
 namespace {
 
-class FinishRunTest : public ::testing::Test, protected CFinishMachine {
+class SetupRunTest : public ::testing::Test, protected CSetupRunMachine {
   protected:
-    FinishRunTest() {
+    SetupRunTest() {
         setup.Init();
         setup.SetPrinterName(kPrinter);
         setup.SetPortName(L"LPT1:");
@@ -52,11 +52,11 @@ class FinishRunTest : public ::testing::Test, protected CFinishMachine {
     SetupContext setup;
 };
 
-TEST_F(FinishRunTest, OldQueuesAreSavedBeforeTheyGoAndOthersStay) {
+TEST_F(SetupRunTest, OldQueuesAreSavedBeforeTheyGoAndOthersStay) {
     AddUsersQueue(kPrinter);
     spooler.AddQueue(L"Korvel RV-90 (Copy 1)", kPrinter);
     spooler.AddQueue(L"Korvel RV-900", L"Korvel RV-900");
-    CFinishRun run(setup, L"Test");
+    CSetupRun run(setup, L"Test");
     EXPECT_EQ(run.Run(), 1);
 
     const auto saved = SavedQueues(fileStore);
@@ -74,7 +74,7 @@ TEST_F(FinishRunTest, OldQueuesAreSavedBeforeTheyGoAndOthersStay) {
     EXPECT_TRUE(Logged("Result: installed."));
 }
 
-TEST_F(FinishRunTest, AFailedInstallPutsTheOldQueueBackAsItWas) {
+TEST_F(SetupRunTest, AFailedInstallPutsTheOldQueueBackAsItWas) {
     AddUsersQueue(kPrinter);
     const QueueRecord before = [&] {
         QueueRecord record;
@@ -82,7 +82,7 @@ TEST_F(FinishRunTest, AFailedInstallPutsTheOldQueueBackAsItWas) {
         return record;
     }();
     launcher.onRun = nullptr;  // the printer UI installs nothing
-    CFinishRun run(setup, L"Test");
+    CSetupRun run(setup, L"Test");
     EXPECT_EQ(run.Run(), 0);
 
     QueueRecord after;
@@ -95,11 +95,11 @@ TEST_F(FinishRunTest, AFailedInstallPutsTheOldQueueBackAsItWas) {
     EXPECT_TRUE(Logged("Made the queue Korvel RV-90 again."));
 }
 
-TEST_F(FinishRunTest, AQueueThatCannotComeBackStaysInItsBackup) {
+TEST_F(SetupRunTest, AQueueThatCannotComeBackStaysInItsBackup) {
     AddUsersQueue(kPrinter);
     spooler.driverStore.clear();
     launcher.onRun = nullptr;
-    CFinishRun run(setup, L"Test");
+    CSetupRun run(setup, L"Test");
     EXPECT_EQ(run.Run(), 0);
     EXPECT_FALSE(spooler.HasQueue(kPrinter));
     ASSERT_EQ(SavedQueues(fileStore).size(), 1u);
@@ -109,29 +109,29 @@ TEST_F(FinishRunTest, AQueueThatCannotComeBackStaysInItsBackup) {
 
     // Made again by hand once its driver is back, it no longer keeps its file from going.
     spooler.driverStore.insert(SavedQueues(fileStore)[0].record.driverPackage);
-    CFinishRun restore(setup, L"Test");
-    ASSERT_TRUE(restore.Begin(CFinishRun::Needs::kNothing));
+    CSetupRun restore(setup, L"Test");
+    ASSERT_TRUE(restore.Begin(CSetupRun::Needs::kNothing));
     EXPECT_TRUE(restore.RestoreFile(L""));
     restore.End(true, L"restored");
     EXPECT_TRUE(spooler.HasQueue(kPrinter));
     EXPECT_EQ(SavedQueues(fileStore)[0].state, BackupState::kRestored);
 }
 
-TEST_F(FinishRunTest, WithoutABackupNothingIsDeletedOrInstalled) {
+TEST_F(SetupRunTest, WithoutABackupNothingIsDeletedOrInstalled) {
     AddUsersQueue(kPrinter);
-    fileStore.plantedFolders.insert(CFinishRun::kBackupFolder);
-    CFinishRun run(setup, L"Test");
+    fileStore.plantedFolders.insert(CSetupRun::kBackupFolder);
+    CSetupRun run(setup, L"Test");
     EXPECT_EQ(run.Run(), 0);
     EXPECT_TRUE(spooler.HasQueue(kPrinter));
     EXPECT_TRUE(launcher.runs.empty());
 }
 
-TEST_F(FinishRunTest, AnEmptyNameOrPortTouchesNothing) {
+TEST_F(SetupRunTest, AnEmptyNameOrPortTouchesNothing) {
     AddUsersQueue(L"");
     for (const wchar_t* port : {L"", L"LPT1:"}) {
         setup.SetPrinterName(port[0] == L'\0' ? kPrinter : L"");
         setup.SetPortName(port);
-        CFinishRun run(setup, L"Test");
+        CSetupRun run(setup, L"Test");
         EXPECT_EQ(run.Run(), 0);
     }
     EXPECT_TRUE(spooler.calls.empty());
@@ -139,10 +139,10 @@ TEST_F(FinishRunTest, AnEmptyNameOrPortTouchesNothing) {
     EXPECT_TRUE(Logged("No printer name or no port was chosen"));
 }
 
-TEST_F(FinishRunTest, ARunHoldsTheLockThroughoutAndAnotherRunKeepsItOutWritingNoFile) {
+TEST_F(SetupRunTest, ARunHoldsTheLockThroughoutAndAnotherRunKeepsItOutWritingNoFile) {
     AddUsersQueue(kPrinter);
     spooler.onCall = [this](const std::wstring&) { EXPECT_EQ(setupLock.held, 1); };
-    EXPECT_EQ(CFinishRun(setup, L"Test").Run(), 1);
+    EXPECT_EQ(CSetupRun(setup, L"Test").Run(), 1);
     EXPECT_EQ(setupLock.held, 0);
 
     // Runs that wait for the lock must not rotate away the log of the run that holds it.
@@ -150,7 +150,7 @@ TEST_F(FinishRunTest, ARunHoldsTheLockThroughoutAndAnotherRunKeepsItOutWritingNo
     spooler.calls.clear();
     const auto files = fileStore.folders;
     for (int i = 0; i < 12; ++i) {
-        CFinishRun second(setup, L"Test");
+        CSetupRun second(setup, L"Test");
         EXPECT_EQ(second.Run(), 0);
         EXPECT_TRUE(second.LockBusy());
     }
@@ -158,13 +158,13 @@ TEST_F(FinishRunTest, ARunHoldsTheLockThroughoutAndAnotherRunKeepsItOutWritingNo
     EXPECT_EQ(fileStore.folders, files);
 }
 
-TEST_F(FinishRunTest, OldFilesGoButNeverOneThatStillHoldsAQueue) {
+TEST_F(SetupRunTest, OldFilesGoButNeverOneThatStillHoldsAQueue) {
     CQueueBackup pending;
     pending.entries.push_back(
         {QueueRecord{L"Lost", L"D", L"", false, {}, {}, {}}, BackupState::kRemoved});
     CQueueBackup done = pending;
     done.entries[0].state = BackupState::kRestored;
-    auto& backups = fileStore.folders[CFinishRun::kBackupFolder];
+    auto& backups = fileStore.folders[CSetupRun::kBackupFolder];
     for (int i = 10; i < 22; ++i)
         backups[L"Backup-" + std::to_wstring(i) + L".txt"] = done.Format();
     backups[L"Backup-10.txt"] = pending.Format();
@@ -174,7 +174,7 @@ TEST_F(FinishRunTest, OldFilesGoButNeverOneThatStillHoldsAQueue) {
         logs[L"Test-" + std::to_wstring(i) + L".log"] = "old";
 
     AddUsersQueue(kPrinter);
-    CFinishRun run(setup, L"Test");
+    CSetupRun run(setup, L"Test");
     EXPECT_EQ(run.Run(), 1);
     // Ten remain with the new one, the two that had to stay among them.
     EXPECT_EQ(backups.size(), 10u);
@@ -184,10 +184,10 @@ TEST_F(FinishRunTest, OldFilesGoButNeverOneThatStillHoldsAQueue) {
     EXPECT_EQ(logs.begin()->first, L"Test-13.log");
 }
 
-TEST_F(FinishRunTest, TheLogIsCmtraceTextOfEveryStep) {
+TEST_F(SetupRunTest, TheLogIsCmtraceTextOfEveryStep) {
     spooler.AddQueue(kPrinter, kPrinter);
     launcher.timeOut = true;
-    CFinishRun run(setup, L"Test");
+    CSetupRun run(setup, L"Test");
     run.Run();
     const std::string& text = fileStore.folders[CSetupLog::kFolder].begin()->second;
     EXPECT_EQ(text.substr(0, text.find('\n') + 1),

@@ -1,10 +1,10 @@
-#include "install/setup_log.h"
+#include "install/run/setup_log.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <utility>
 
-#include "install/time_stamp.h"
+#include "install/run/time_stamp.h"
 #include "korvel_version.h"
 #include "platform/clock_service.h"
 #include "platform/file_store_service.h"

@@ -1,6 +1,6 @@
 #include <string>
 
-#include "install/inf_model_line.h"
+#include "install/windows/inf_model_line.h"
 #include "platform/log_sink.h"
 #include "platform/pnp_service.h"
 #include "platform/services.h"

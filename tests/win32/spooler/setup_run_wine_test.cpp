@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "install/finish_run.h"
-#include "install/queue_backup.h"
+#include "install/run/setup_run.h"
+#include "install/run/queue_backup.h"
 #include "platform/services.h"
 #include "platform/win32/win32_file_store_service.h"
 #include "platform/win32/win32_profile_service.h"
@@ -21,7 +21,7 @@ namespace {
 
 // A whole Finish over Wine's real spooler and a real file store, with a printer UI that refuses to
 // install: the queue the user had must come back as it was, and be the default again.
-TEST(FinishRunWineTest, ARefusedInstallLeavesTheOldQueueAsItWasAndTheDefault) {
+TEST(SetupRunWineTest, ARefusedInstallLeavesTheOldQueueAsItWasAndTheDefault) {
     CSpoolerFixture fixture;
     const std::wstring name = CSpoolerFixture::UniqueName();
     ASSERT_TRUE(fixture.AddDriver(name));
@@ -54,7 +54,7 @@ TEST(FinishRunWineTest, ARefusedInstallLeavesTheOldQueueAsItWasAndTheDefault) {
     setup.SetPrinterName(name.c_str());
     setup.SetPortName(L"LPT1:");
     setup.SetMakeDefault(1);
-    CFinishRun run(setup, L"Test");
+    CSetupRun run(setup, L"Test");
     EXPECT_EQ(run.Run(), 0);
 
     ASSERT_EQ(printerUi.runs.size(), 1u);  // the queue was gone when the install command ran
@@ -65,9 +65,9 @@ TEST(FinishRunWineTest, ARefusedInstallLeavesTheOldQueueAsItWasAndTheDefault) {
     std::string text;
     CQueueBackup backup;
     StringList files;
-    ASSERT_TRUE(store.ListFiles(CFinishRun::kBackupFolder, files));
+    ASSERT_TRUE(store.ListFiles(CSetupRun::kBackupFolder, files));
     ASSERT_EQ(files.size(), 1u);
-    ASSERT_TRUE(store.ReadFile(CFinishRun::kBackupFolder, files[0].c_str(), text));
+    ASSERT_TRUE(store.ReadFile(CSetupRun::kBackupFolder, files[0].c_str(), text));
     ASSERT_TRUE(CQueueBackup::Parse(text, backup));
     ASSERT_EQ(backup.entries.size(), 1u);
     EXPECT_EQ(backup.entries[0].state, BackupState::kRestored);

@@ -1,11 +1,11 @@
-#include "install/finish_run.h"
+#include "install/run/setup_run.h"
 
 #include <algorithm>
 #include <utility>
 
-#include "install/queue_restore.h"
-#include "install/time_stamp.h"
-#include "install/unfinished_runs.h"
+#include "install/run/queue_restore.h"
+#include "install/run/time_stamp.h"
+#include "install/run/unfinished_runs.h"
 #include "platform/clock_service.h"
 #include "platform/file_store_service.h"
 #include "platform/name_case.h"
@@ -39,26 +39,26 @@ class CStepRefusals {
 
 }  // namespace
 
-CFinishRun::CFinishRun(SetupContext& setup, std::wstring component, uint32_t lockWaitMs,
-                       IInstallMethod* method)
+CSetupRun::CSetupRun(SetupContext& setup, std::wstring component, uint32_t lockWaitMs,
+                     IInstallMethod* method)
     : m_setup(setup), m_method(method), m_log(std::move(component)), m_lockWaitMs(lockWaitMs) {}
 
-CFinishRun::~CFinishRun() {
+CSetupRun::~CSetupRun() {
     ReleaseLock();
     if (m_logInstalled)
         Services().log = m_previousLog;
 }
 
-void CFinishRun::SetStopCheck(std::function<bool()> stopRequested) {
+void CSetupRun::SetStopCheck(std::function<bool()> stopRequested) {
     m_stopRequested = std::move(stopRequested);
 }
 
-void CFinishRun::FailUnexpectedly() {
+void CSetupRun::FailUnexpectedly() {
     m_removalFailed = true;
     LogLine(LogLevel::kError, L"A step ended on an unexpected error; nothing more is changed.");
 }
 
-bool CFinishRun::StopRequested() {
+bool CSetupRun::StopRequested() {
     if (m_cancelled || !m_stopRequested || !m_stopRequested())
         return m_cancelled;
     m_cancelled = true;
@@ -66,7 +66,7 @@ bool CFinishRun::StopRequested() {
     return true;
 }
 
-bool CFinishRun::Begin(Needs needs) {
+bool CSetupRun::Begin(Needs needs) {
     // A failure recorded on this thread before the run began belongs to no step of it.
     TakePlatformFailure();
     // The lock comes first: a run that waits for it or gives up must not rotate away the log of
@@ -113,7 +113,7 @@ bool CFinishRun::Begin(Needs needs) {
     return true;
 }
 
-bool CFinishRun::SecureProgramFolder(std::wstring& movedAside) {
+bool CSetupRun::SecureProgramFolder(std::wstring& movedAside) {
     IFileStoreService* store = Services().fileStore;
     if (store == nullptr || store->SecureProgramFolder(movedAside))
         return true;
@@ -124,7 +124,7 @@ bool CFinishRun::SecureProgramFolder(std::wstring& movedAside) {
     return false;
 }
 
-bool CFinishRun::TakeLock() {
+bool CSetupRun::TakeLock() {
     // Without a lock service on this platform there is no other run to keep out.
     ISetupLockService* lock = Services().setupLock;
     if (lock == nullptr)
@@ -150,7 +150,7 @@ bool CFinishRun::TakeLock() {
     return false;
 }
 
-void CFinishRun::ReleaseLock() {
+void CSetupRun::ReleaseLock() {
     if (!m_lockHeld)
         return;
     m_lockHeld = false;
@@ -158,7 +158,7 @@ void CFinishRun::ReleaseLock() {
         lock->Release();
 }
 
-void CFinishRun::RepairUnfinishedRuns() {
+void CSetupRun::RepairUnfinishedRuns() {
     IFileStoreService* store = Services().fileStore;
     std::vector<UnfinishedRun> runs;
     if (store == nullptr || !FindUnfinishedRuns(runs))
@@ -177,7 +177,7 @@ void CFinishRun::RepairUnfinishedRuns() {
     }
 }
 
-bool CFinishRun::RepairRun(const std::wstring& file, CQueueBackup& backup) {
+bool CSetupRun::RepairRun(const std::wstring& file, CQueueBackup& backup) {
     const std::vector<const CQueueBackup::Entry*> missing = QueuesToRepair(backup);
     for (CQueueBackup::Entry& entry : backup.entries) {
         if (entry.state != BackupState::kSaved && entry.state != BackupState::kRemoved)
@@ -210,7 +210,7 @@ bool CFinishRun::RepairRun(const std::wstring& file, CQueueBackup& backup) {
     return backup.run == RunState::kRepaired;
 }
 
-void CFinishRun::RepairDefault(const QueueRecord& saved) {
+void CSetupRun::RepairDefault(const QueueRecord& saved) {
     ISpoolerService* spooler = Services().spooler;
     std::wstring current;
     if (!saved.isDefault || spooler == nullptr || !spooler->ReadDefaultPrinter(current) ||
@@ -223,7 +223,7 @@ void CFinishRun::RepairDefault(const QueueRecord& saved) {
                    LogLevel::kWarning);
 }
 
-bool CFinishRun::CheckExisting() {
+bool CSetupRun::CheckExisting() {
     m_checkClosed = false;
     ISpoolerService* spooler = Services().spooler;
     PrinterHandle queue = spooler != nullptr ? spooler->OpenPrinter(m_setup.printerName) : nullptr;
@@ -240,7 +240,7 @@ bool CFinishRun::CheckExisting() {
     return true;
 }
 
-void CFinishRun::Remove() {
+void CSetupRun::Remove() {
     const CStepRefusals refusals;
     StringList queues;
     const int32_t count = m_setup.ListPrinters(m_setup.printerName, queues);
@@ -279,7 +279,7 @@ void CFinishRun::Remove() {
     }
 }
 
-bool CFinishRun::SaveQueue(const std::wstring& queue) {
+bool CSetupRun::SaveQueue(const std::wstring& queue) {
     ISpoolerService* spooler = Services().spooler;
     QueueRecord record;
     if (!spooler->ReadQueue(queue.c_str(), record)) {
@@ -299,7 +299,7 @@ bool CFinishRun::SaveQueue(const std::wstring& queue) {
     return true;
 }
 
-bool CFinishRun::MayLoseCredentials(const QueueRecord& record) {
+bool CSetupRun::MayLoseCredentials(const QueueRecord& record) {
     // The schemes whose URIs carry a user name and password for the printer's host.
     static const wchar_t* const kWithCredentials[] = {L"smb",  L"ipp",   L"ipps",
                                                       L"http", L"https", L"lpd"};
@@ -324,7 +324,7 @@ bool CFinishRun::MayLoseCredentials(const QueueRecord& record) {
     return m_force;
 }
 
-bool CFinishRun::WriteBackup() {
+bool CSetupRun::WriteBackup() {
     IFileStoreService* store = Services().fileStore;
     IClockService* clock = Services().clock;
     if (store == nullptr || clock == nullptr)
@@ -342,7 +342,7 @@ bool CFinishRun::WriteBackup() {
     return false;
 }
 
-void CFinishRun::RotateBackups() {
+void CSetupRun::RotateBackups() {
     IFileStoreService* store = Services().fileStore;
     StringList files;
     if (!store->ListFiles(kBackupFolder, files))
@@ -362,7 +362,7 @@ void CFinishRun::RotateBackups() {
     }
 }
 
-int32_t CFinishRun::Install() {
+int32_t CSetupRun::Install() {
     if (m_removalFailed) {
         LogLine(LogLevel::kError, L"Not installed: a queue to replace could not be saved.");
         return 0;
@@ -386,7 +386,7 @@ int32_t CFinishRun::Install() {
     return 1;
 }
 
-void CFinishRun::ApplyOptions() {
+void CSetupRun::ApplyOptions() {
     bool replacedDefault = false;
     for (const CQueueBackup::Entry& entry : m_backup.entries)
         replacedDefault = replacedDefault || entry.record.isDefault;
@@ -410,7 +410,7 @@ void CFinishRun::ApplyOptions() {
                    LogLevel::kWarning);
 }
 
-void CFinishRun::Restore() {
+void CSetupRun::Restore() {
     bool any = false;
     for (CQueueBackup::Entry& entry : m_backup.entries) {
         if (entry.state != BackupState::kRemoved)
@@ -427,7 +427,7 @@ void CFinishRun::Restore() {
         WriteBackup();
 }
 
-void CFinishRun::SetState(BackupState from, BackupState to) {
+void CSetupRun::SetState(BackupState from, BackupState to) {
     bool changed = false;
     for (CQueueBackup::Entry& entry : m_backup.entries) {
         if (entry.state == from) {
@@ -439,7 +439,7 @@ void CFinishRun::SetState(BackupState from, BackupState to) {
         WriteBackup();
 }
 
-bool CFinishRun::ConfirmRemoval() {
+bool CSetupRun::ConfirmRemoval() {
     SetState(BackupState::kRemoved, BackupState::kDeleted);
     if (m_listFailed || m_removalFailed || m_cancelled)
         return false;
@@ -454,7 +454,7 @@ bool CFinishRun::ConfirmRemoval() {
     return false;
 }
 
-bool CFinishRun::RestoreFile(const std::wstring& name, bool force) {
+bool CSetupRun::RestoreFile(const std::wstring& name, bool force) {
     const CStepRefusals refusals;
     IFileStoreService* store = Services().fileStore;
     StringList files;
@@ -501,7 +501,7 @@ bool CFinishRun::RestoreFile(const std::wstring& name, bool force) {
     return whole;
 }
 
-void CFinishRun::ReplaceFromBackup(CQueueBackup::Entry& entry, bool force) {
+void CSetupRun::ReplaceFromBackup(CQueueBackup::Entry& entry, bool force) {
     using Fate = RestoredQueue::Fate;
     const QueueRecord& saved = entry.record;
     QueueRecord installed;
@@ -555,7 +555,7 @@ void CFinishRun::ReplaceFromBackup(CQueueBackup::Entry& entry, bool force) {
     m_restored.push_back({saved.name, fate});
 }
 
-std::string CFinishRun::LogText() const {
+std::string CSetupRun::LogText() const {
     IFileStoreService* store = Services().fileStore;
     std::string text;
     if (store != nullptr && !m_log.Name().empty())
@@ -563,11 +563,11 @@ std::string CFinishRun::LogText() const {
     return text;
 }
 
-void CFinishRun::End(int32_t result) {
+void CSetupRun::End(int32_t result) {
     End(result != 0, result != 0 ? L"installed" : L"not installed");
 }
 
-void CFinishRun::End(bool succeeded, const std::wstring& result) {
+void CSetupRun::End(bool succeeded, const std::wstring& result) {
     if (!m_ended && m_logInstalled)
         LogLine(succeeded ? LogLevel::kInformation : LogLevel::kError, L"Result: " + result + L".");
     // The journal ends only here: what the backup says of each queue is now final.
@@ -583,7 +583,7 @@ void CFinishRun::End(bool succeeded, const std::wstring& result) {
     }
 }
 
-int32_t CFinishRun::Run() {
+int32_t CSetupRun::Run() {
     int32_t result = 0;
     if (Begin()) {
         if (CheckExisting())

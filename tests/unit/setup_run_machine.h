@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "install/finish_run.h"
-#include "install/queue_backup.h"
+#include "install/run/setup_run.h"
+#include "install/run/queue_backup.h"
 #include "tests/fakes/fake_machine.h"
 
 // The printer the user chose in these tests.
@@ -14,7 +14,7 @@ inline constexpr wchar_t kPrinter[] = L"Korvel RV-90";
 // The saved queues of every backup file the machine holds.
 inline std::vector<CQueueBackup::Entry> SavedQueues(CFakeFileStoreService& store) {
     std::vector<CQueueBackup::Entry> saved;
-    for (const auto& [name, text] : store.folders[CFinishRun::kBackupFolder]) {
+    for (const auto& [name, text] : store.folders[CSetupRun::kBackupFolder]) {
         CQueueBackup backup;
         if (CQueueBackup::Parse(text, backup))
             saved.insert(saved.end(), backup.entries.begin(), backup.entries.end());
@@ -30,8 +30,8 @@ inline bool IsSaved(CFakeFileStoreService& store, const std::wstring& queue) {
 
 // A machine with the sample setup folder and a watch on the spooler that notes every queue deleted
 // before a backup file held it.
-struct CFinishMachine : CFakeMachine {
-    CFinishMachine() {
+struct CSetupRunMachine : CFakeMachine {
+    CSetupRunMachine() {
         programPath.path = SourcePath("sample-setup/PavonisSetup.exe");
         RealPrinterUi();
         spooler.onCall = [this](const std::wstring& call) {

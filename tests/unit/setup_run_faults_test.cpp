@@ -6,13 +6,13 @@
 #include <set>
 #include <string>
 
-#include "install/finish_run.h"
-#include "install/queue_install.h"
-#include "install/unfinished_runs.h"
+#include "install/run/setup_run.h"
+#include "install/cups/queue_install.h"
+#include "install/run/unfinished_runs.h"
 #include "platform/name_case.h"
 #include "setupdata/setup_context.h"
 #include "tests/fakes/faulty_services.h"
-#include "tests/unit/finish_machine.h"
+#include "tests/unit/setup_run_machine.h"
 
 namespace {
 
@@ -30,7 +30,7 @@ enum class Path { kPrintUi, kPrintUiFails, kPlugAndPlay, kCups };
 // The user's queue of the printer (the default, on Windows with a copy), a foreign queue, and what
 // the path needs: a connected printer for Plug and Play, a printer UI that does nothing, CUPS's
 // sample driver.
-void Arrange(CFinishMachine& m, Path path, CFakeQueueSetupService& queueSetup) {
+void Arrange(CSetupRunMachine& m, Path path, CFakeQueueSetupService& queueSetup) {
     if (path == Path::kCups) {
         m.spooler.drivers[L"Epson 9-Pin Series"] = L"drv:///sample.drv/epson9.ppd";
         queueSetup.drivers[L"Epson 9-Pin Series"] = L"drv:///sample.drv/epson9.ppd";
@@ -52,8 +52,8 @@ void Arrange(CFinishMachine& m, Path path, CFakeQueueSetupService& queueSetup) {
 // One whole Finish on a fresh machine with the one platform call `failAt` failing. Checks what
 // must hold whatever failed, and returns how many fallible calls the run made.
 int RunWithFault(Path path, int failAt) {
-    auto machine = std::make_unique<CFinishMachine>();
-    CFinishMachine& m = *machine;
+    auto machine = std::make_unique<CSetupRunMachine>();
+    CSetupRunMachine& m = *machine;
     CFakeQueueSetupService queueSetup;
     Arrange(m, path, queueSetup);
     const auto before = m.spooler.queues;
@@ -69,7 +69,7 @@ int RunWithFault(Path path, int failAt) {
         setup.SetPrinterName(kPrinter);
         setup.SetPortName(L"LPT1:");
         setup.SetMakeDefault(1);
-        CFinishRun run(setup, L"Test");
+        CSetupRun run(setup, L"Test");
         result = run.Run();
     }
     const std::string context =
@@ -104,7 +104,7 @@ int RunWithFault(Path path, int failAt) {
     return plan.Calls();
 }
 
-TEST(FinishRunFaultsTest, EveryFallibleCallFailingAloneLosesNothingAndClaimsNothing) {
+TEST(SetupRunFaultsTest, EveryFallibleCallFailingAloneLosesNothingAndClaimsNothing) {
     int runs = 0;
     for (const Path path : {Path::kPrintUi, Path::kPrintUiFails, Path::kPlugAndPlay}) {
         const int calls = RunWithFault(path, -1);
@@ -122,8 +122,8 @@ int RunAfterOneStoppedDead(Path path, int stopAt) {
     const bool cups = path == Path::kCups;
     const std::wstring queue = cups ? L"Korvel_RV-90" : kPrinter;
     const std::wstring port = cups ? L"socket://192.0.2.2" : L"LPT1:";
-    auto machine = std::make_unique<CFinishMachine>();
-    CFinishMachine& m = *machine;
+    auto machine = std::make_unique<CSetupRunMachine>();
+    CSetupRunMachine& m = *machine;
     CFakeQueueSetupService queueSetup;
     Arrange(m, path, queueSetup);
     const auto before = m.spooler.queues;
@@ -138,7 +138,7 @@ int RunAfterOneStoppedDead(Path path, int stopAt) {
                 state.port == port && !state.pendingDeletion) ||
                (path == Path::kPlugAndPlay && !m.pnp.updates.empty());
     };
-    const auto finish = [&](CFinishRun& run, bool begun) {
+    const auto finish = [&](CSetupRun& run, bool begun) {
         if (begun && run.CheckExisting())
             run.Remove();
         const int32_t result = begun ? run.Install() : 0;
@@ -158,7 +158,7 @@ int RunAfterOneStoppedDead(Path path, int stopAt) {
         setup.SetPortName(port.c_str());
         setup.SetMakeDefault(1);
         CQueueInstall cupsInstall(kPrinter);
-        CFinishRun run(setup, L"Test", 0, cups ? &cupsInstall : nullptr);
+        CSetupRun run(setup, L"Test", 0, cups ? &cupsInstall : nullptr);
         const bool begun = run.Begin();
         if (services.spooler == set.spooler) {
             // Before its own work, the next run has put back every queue there was, unless the
@@ -197,7 +197,7 @@ int RunAfterOneStoppedDead(Path path, int stopAt) {
     return plan.Calls();
 }
 
-TEST(FinishRunFaultsTest, ARunStoppedDeadAtAnyCallIsRepairedByTheNext) {
+TEST(SetupRunFaultsTest, ARunStoppedDeadAtAnyCallIsRepairedByTheNext) {
     int runs = 0;
     for (const Path path : {Path::kPrintUi, Path::kPrintUiFails, Path::kPlugAndPlay, Path::kCups}) {
         const int calls = RunAfterOneStoppedDead(path, -1);
@@ -238,14 +238,14 @@ std::wstring Around(std::mt19937& random, const std::wstring& name) {
     return queue;
 }
 
-TEST(FinishRunFaultsTest, RemovalDeletesExactlyTheQueuesOfTheName) {
+TEST(SetupRunFaultsTest, RemovalDeletesExactlyTheQueuesOfTheName) {
     const std::wstring names[] = {
         kPrinter, L"打印机 A", L"Drucker Ä", L"K", std::wstring(150, L'N'), L"A (B"};
     constexpr int kRounds = 3000;
     std::mt19937 random(20261207);
     for (int round = 0; round < kRounds; ++round) {
         const std::wstring& name = names[round % std::size(names)];
-        CFinishMachine m;
+        CSetupRunMachine m;
         // The spooler keeps one queue per name whatever its case.
         std::vector<std::wstring> queues;
         for (unsigned n = 1 + random() % 8; n > 0; --n) {
@@ -261,7 +261,7 @@ TEST(FinishRunFaultsTest, RemovalDeletesExactlyTheQueuesOfTheName) {
         SetupContext setup;
         setup.SetPrinterName(name.c_str());
         setup.SetPortName(L"LPT1:");
-        CFinishRun run(setup, L"Test");
+        CSetupRun run(setup, L"Test");
         ASSERT_TRUE(run.Begin());
         run.CheckExisting();
         run.Remove();

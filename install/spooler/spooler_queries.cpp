@@ -1,6 +1,6 @@
 #include <cwchar>
 
-#include "install/installed_queues.h"
+#include "install/spooler/installed_queues.h"
 #include "platform/log_sink.h"
 #include "platform/name_case.h"
 #include "platform/services.h"

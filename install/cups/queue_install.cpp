@@ -1,9 +1,9 @@
-#include "install/queue_install.h"
+#include "install/cups/queue_install.h"
 
 #include <algorithm>
 #include <utility>
 
-#include "install/ppd_file.h"
+#include "install/cups/ppd_file.h"
 #include "platform/log_sink.h"
 #include "platform/name_case.h"
 #include "platform/native_path.h"

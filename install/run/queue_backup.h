@@ -24,7 +24,7 @@ enum class RunState {
     kRepaired,  // the run never ended; a later run put back what it had deleted
 };
 
-// The queues one Finish saved before it deleted them, as the text of one backup file: UTF-8 a
+// The queues one setup run saved before it deleted them, as the text of one backup file: UTF-8 a
 // person can read, one [queue] section a queue, the same on every system (the backend's settings
 // go in as named entries). Values of any length and content survive the round trip.
 class CQueueBackup {

@@ -1,4 +1,4 @@
-#include "install/inf_model_line.h"
+#include "install/windows/inf_model_line.h"
 
 #include <algorithm>
 #include <cwchar>
