@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
-# Builds and tests everything: the format check, the native tests (run as root, with the CUPS
-# spooler against a private scheduler), the same tests with AddressSanitizer and
-# UndefinedBehaviorSanitizer, the fuzz targets for a fixed number of inputs each, the Windows
-# build's tests under Wine (on a private X display), and the release, signed with a throwaway
-# certificate and checked as it is shipped. Installs what is missing first. Ends non-zero on any
-# failure.
+# Builds and tests everything: the format check, the check that no include reaches a higher layer
+# or goes in a circle, the native tests (run as root, with the CUPS spooler against a private
+# scheduler), the same tests with AddressSanitizer and UndefinedBehaviorSanitizer, the fuzz targets
+# for a fixed number of inputs each, the Windows build's tests under Wine (on a private X display),
+# and the release, signed with a throwaway certificate and checked as it is shipped. Installs what
+# is missing first. Ends non-zero on any failure.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
@@ -12,6 +12,10 @@ scripts/install-deps.sh
 
 echo "== format"
 scripts/check-format.sh
+
+echo "== layers"
+tools/check_layers.py --self-test
+tools/check_layers.py
 
 for preset in native sanitize fuzz; do
   echo "== $preset"
