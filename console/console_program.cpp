@@ -6,9 +6,9 @@
 #include "console/command_table.h"
 #include "console/console_context.h"
 #include "console/exit_codes.h"
+#include "console/password_hiding_host.h"
 #include "platform/log_copy.h"
 #include "platform/standin/wide_text.h"
-#include "platform/uri_passwords.h"
 
 namespace {
 
@@ -33,25 +33,6 @@ Outcome RunCommand(const ConsoleCall& call, IConsoleHost& host) {
     host.AllowImmediateStop(true);
     return command.run(context);
 }
-
-}  // namespace
-
-namespace {
-
-// Every line the program prints, with the passwords of device URIs hidden: standard output and
-// error end up in deployment engines' reports and in terminal logs.
-class CPasswordHidingHost : public IConsoleHost {
-  public:
-    explicit CPasswordHidingHost(IConsoleHost& inner) : m_inner(inner) {}
-    void Out(const std::wstring& line) override { m_inner.Out(WithoutPasswords(line)); }
-    void Err(const std::wstring& line) override { m_inner.Err(WithoutPasswords(line)); }
-    bool StopRequested() const override { return m_inner.StopRequested(); }
-    void AllowImmediateStop(bool allowed) override { m_inner.AllowImmediateStop(allowed); }
-    ConsolePlatform Platform() const override { return m_inner.Platform(); }
-
-  private:
-    IConsoleHost& m_inner;
-};
 
 }  // namespace
 
