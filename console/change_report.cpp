@@ -1,0 +1,29 @@
+#include "console/change_report.h"
+
+#include "console/console_context.h"
+#include "console/json_text.h"
+
+Outcome Report(CConsoleContext& context, const std::wstring& text, const Change& change,
+               Outcome exit) {
+    const ConsoleCall& call = context.Call();
+    if (!call.json) {
+        if (!text.empty())
+            context.Host().Out(text);
+        return exit;
+    }
+    JsonText json;
+    json.Add(L"changed", change.changed);
+    if (context.DryRun())
+        json.Add(L"dryRun", true);
+    if (call.command != L"restore") {
+        json.Add(L"printer", context.PrinterName());
+        json.Add(L"queue", std::wstring(context.Setup().printerName));
+    }
+    json.Add(L"port", change.port);
+    json.Add(L"backup", change.backup);
+    json.Add(L"outcome", change.outcome);
+    if (change.restart)
+        json.Add(L"restartRequired", true);
+    context.Host().Out(json.Text());
+    return exit;
+}

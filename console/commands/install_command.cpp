@@ -1,0 +1,194 @@
+#include "console/commands/install_command.h"
+
+#include <cstdio>
+
+#include "console/change_report.h"
+#include "console/command_prerequisites.h"
+#include "console/console_context.h"
+#include "console/dry_run_plan.h"
+#include "console/make_default.h"
+#include "console/setup_run_steps.h"
+#include "detect/discovered_usb_printer.h"
+#include "detect/usb_port.h"
+#include "install/spooler/installed_queues.h"
+#include "platform/clock_service.h"
+#include "platform/install_record_service.h"
+#include "platform/log_sink.h"
+#include "platform/services.h"
+#include "platform/spooler_service.h"
+#include "setupdata/bounded_text.h"
+
+namespace {
+
+// The port page preselects it when no printer is connected.
+constexpr wchar_t kDefaultPort[] = L"LPT1:";
+
+// The port of an install without --port: on Windows the connected printer's, else LPT1:; on CUPS
+// the connected printer's device URI, else none (false, with the exit code).
+bool DefaultPort(CConsoleContext& context, std::wstring& port, Outcome& exit) {
+    if (!context.Cups()) {
+        // As the port page preselects: the connected printer's port, else LPT1:.
+        CUSBPort detector;
+        CString detected;
+        port = detector.FindPortName(detected) == 1 ? detected : kDefaultPort;
+        return true;
+    }
+    // CUPS has no port a printer could be waiting on, as LPT1: is on Windows.
+    DiscoveredUsbPrinter discovered;
+    if (DiscoverUsbPrinter(context.Setup(), discovered) == Discovery::kFound) {
+        port = discovered.uri;
+        return true;
+    }
+    context.Host().Err(
+        L"No supported USB printer is connected: connect it, or name its device URI with "
+        L"--port (pavonis ports lists them).");
+    context.Host().Err(L"Usage: pavonis install --model M [--port URI]");
+    exit = Outcome::kBadArguments;
+    return false;
+}
+
+// The DriverVer of the chosen driver's INF file, or empty.
+std::wstring DriverVersion(const SetupContext& setup) {
+    wchar_t version[SetupContext::kPathWidth] = {};
+    if (setup.ReadProfileString(L"Version", L"DriverVer", setup.driverInfPath, version,
+                                SetupContext::kPathWidth) == 0) {
+        return std::wstring();
+    }
+    return version;
+}
+
+// A printer installed as asked already: on Windows by its install record and its queue, on CUPS
+// by the queue itself.
+bool InstalledAsAsked(CConsoleContext& context, const std::wstring& port,
+                      const std::wstring& version) {
+    SetupContext& setup = context.Setup();
+    if (context.QueueInstall() != nullptr)
+        return context.QueueInstall()->IsInstalledAsAsked(setup);
+    InstallRecord record;
+    IInstallRecordService* records = Services().installRecords;
+    return records != nullptr && records->Read(setup.printerName, record) && record.port == port &&
+           record.driverVersion == version &&
+           setup.FindPrinter(setup.printerName, port.c_str()) != 0;
+}
+
+// The answer to an install of a printer installed as asked: nothing to do, unless it should be
+// the default and is not.
+Outcome LeaveAsInstalled(CConsoleContext& context, const std::wstring& port) {
+    SetupContext& setup = context.Setup();
+    // As asked includes the default: a printer that should be the default and is not is made
+    // it, and that is a change.
+    if (setup.GetMakeDefault() != 0 &&
+        LookUpDefaultPrinter(setup.printerName) != QueueLookup::kPresent)
+        return MakeDefault(context, port);
+    if (context.DryRun())
+        PlanRepairs(context);
+    return Report(context,
+                  context.PrinterName() + L" is installed on " + port +
+                      L" already; nothing to do (--force installs it again).",
+                  {false, L"unchanged", port}, Outcome::kSuccess);
+}
+
+// Keeps the install record true to the queue: a record whose queue is gone is deleted.
+void ForgetRecordWithoutQueue(const SetupContext& setup) {
+    IInstallRecordService* records = Services().installRecords;
+    QueueState state;
+    if (records != nullptr &&
+        LookUpInstalledQueue(setup.printerName, state) == QueueLookup::kAbsent &&
+        !records->Delete(setup.printerName)) {
+        LogFailure(L"Could not delete the install record of " + std::wstring(setup.printerName));
+    }
+}
+
+// The end of an install that failed or was stopped, in which the run put the replaced queues
+// back.
+Outcome NotInstalled(CConsoleContext& context, CSetupRun& run, const std::wstring& port) {
+    ForgetRecordWithoutQueue(context.Setup());
+    const bool cancelled = run.Cancelled();
+    context.Host().Err(cancelled
+                           ? L"Stopped on request; the replaced queues are back."
+                           : L"The printer " + context.PrinterName() +
+                                 L" was not installed; the log (" + run.LogPath() + L") says why.");
+    const Outcome failure =
+        cancelled ? Outcome::kCancelled : Failed(context, run, Outcome::kInstallFailed);
+    return EndRun(
+        context, run, false, cancelled ? L"cancelled" : L"not installed",
+        Report(context, L"", {false, cancelled ? L"cancelled" : L"failed", port, run.BackupPath()},
+               failure));
+}
+
+// Records what was installed, which the next install compares with what it is asked for.
+void WriteInstallRecord(CConsoleContext& context, const std::wstring& port,
+                        const std::wstring& version) {
+    IClockService* clock = Services().clock;
+    const LocalTime now = clock != nullptr ? clock->Now() : LocalTime{};
+    wchar_t stamp[32] = {};
+    std::swprintf(stamp, 32, L"%04u-%02u-%02u %02u:%02u:%02u", now.year, now.month, now.day,
+                  now.hour, now.minute, now.second);
+    IInstallRecordService* records = Services().installRecords;
+    if (records != nullptr &&
+        !records->Write(
+            {context.Setup().printerName, context.Call().Value(L"--model"), port, version, stamp}))
+        LogFailure(L"Could not write the install record");
+}
+
+// The install itself, in a setup run: the old queues saved and removed, the printer installed,
+// and after a failure the old queues back.
+Outcome InstallInRun(CConsoleContext& context, const std::wstring& port,
+                     const std::wstring& version) {
+    SetupContext& setup = context.Setup();
+    Outcome exit = Outcome::kSuccess;
+    CSetupRun run(setup, kConsoleProgramName, 0, context.QueueInstall());
+    if (!BeginRun(context, run, CSetupRun::Needs::kPrinterAndPort, exit))
+        return exit;
+    if (run.CheckExisting())
+        run.Remove();
+    const int32_t result = run.Install();
+    if (result != 0)
+        run.ApplyOptions();
+    else
+        run.Restore();
+    if (result == 0)
+        return NotInstalled(context, run, port);
+    WriteInstallRecord(context, port, version);
+    // Nothing of ours restarts the computer: the deployment engine decides, told by the code.
+    const bool restart = run.RestartRequired();
+    return EndRun(
+        context, run, true, restart ? L"installed; a restart is needed" : L"installed",
+        Report(context,
+               L"Installed " + context.PrinterName() + L" on " + port +
+                   (context.Cups() ? std::wstring(L" as the queue ") + setup.printerName : L"") +
+                   L"." +
+                   (restart ? L" The computer must restart before the printer can be used." : L""),
+               {true, L"installed", port, run.BackupPath(), restart},
+               restart ? Outcome::kRestartRequired : Outcome::kSuccess));
+}
+
+}  // namespace
+
+Outcome RunInstallCommand(CConsoleContext& context) {
+    const ConsoleCall& call = context.Call();
+    Outcome exit = Outcome::kSuccess;
+    if (!Elevated(context, exit) || !UseSetupFolder(context, exit) ||
+        !ChooseModel(context, exit, true))
+        return exit;
+    SetupContext& setup = context.Setup();
+    std::wstring port = call.Value(L"--port");
+    if (port.empty() && !DefaultPort(context, port, exit))
+        return exit;
+    if (!CopyText(setup.portName, SetupContext::kNameWidth, port.c_str())) {
+        context.Host().Err(L"The port name is too long: " + port);
+        return Outcome::kBadArguments;
+    }
+    setup.SetMakeDefault(call.Has(L"--no-default") ? 0 : 1);
+    setup.SetPrintTestPage(call.Has(L"--test-page") ? 1 : 0);
+    setup.queueCheck = QueueCheck::kPoll;
+
+    // Start-up scripts and configuration management run it again and again: a printer installed
+    // as asked is left alone.
+    const std::wstring version = DriverVersion(setup);
+    if (!call.Has(L"--force") && InstalledAsAsked(context, port, version))
+        return LeaveAsInstalled(context, port);
+    if (context.DryRun())
+        return PlanInstall(context, port);
+    return InstallInRun(context, port, version);
+}

@@ -1,0 +1,57 @@
+#include "console/commands/restore_command.h"
+
+#include "console/change_report.h"
+#include "console/command_prerequisites.h"
+#include "console/console_context.h"
+#include "console/dry_run_plan.h"
+#include "console/setup_run_steps.h"
+
+namespace {
+
+// What became of a queue of the backup, after its name.
+const wchar_t* FateText(CSetupRun::RestoredQueue::Fate fate) {
+    using Fate = CSetupRun::RestoredQueue::Fate;
+    return fate == Fate::kMadeAgain  ? L"made again as it was saved."
+           : fate == Fate::kAsSaved  ? L"installed as it was saved already."
+           : fate == Fate::kReplaced ? L"replaced the queue of its name, which was saved."
+           : fate == Fate::kDiffers
+               ? L"a queue of this name with other settings is installed; kept (--force "
+                 L"replaces it, saved first)."
+               : L"not made again; the log says why.";
+}
+
+}  // namespace
+
+Outcome RunRestoreCommand(CConsoleContext& context) {
+    const ConsoleCall& call = context.Call();
+    Outcome exit = Outcome::kSuccess;
+    if (!Elevated(context, exit))
+        return exit;
+    if (context.DryRun())
+        return PlanRestore(context);
+    // A restore needs no printer of the setup data, only the lock.
+    CSetupRun run(context.Setup(), kConsoleProgramName);
+    if (!BeginRun(context, run, CSetupRun::Needs::kNothing, exit))
+        return exit;
+    const std::wstring file = call.arguments.empty() ? L"" : call.arguments[0];
+    const bool whole = run.RestoreFile(file, call.Has(L"--force"));
+    using Fate = CSetupRun::RestoredQueue::Fate;
+    bool changed = false;
+    for (const CSetupRun::RestoredQueue& queue : run.RestoredQueues()) {
+        changed = changed || queue.fate == Fate::kMadeAgain || queue.fate == Fate::kReplaced;
+        if (!call.json)
+            context.Host().Out(queue.name + L": " + FateText(queue.fate));
+    }
+    if (!whole) {
+        context.Host().Err(
+            L"Not every queue of the backup is installed as it was saved; the log (" +
+            run.LogPath() + L") says why.");
+        return EndRun(context, run, false, L"not restored",
+                      Report(context, L"", {changed, L"failed", L"", run.BackupPath()},
+                             Failed(context, run, Outcome::kInstallFailed)));
+    }
+    return EndRun(
+        context, run, true, L"restored",
+        Report(context, L"", {changed, changed ? L"restored" : L"unchanged", L"", run.BackupPath()},
+               Outcome::kSuccess));
+}

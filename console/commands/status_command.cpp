@@ -1,0 +1,65 @@
+#include "console/commands/status_command.h"
+
+#include <vector>
+
+#include "console/command_prerequisites.h"
+#include "console/console_context.h"
+#include "console/json_text.h"
+#include "install/run/unfinished_runs.h"
+#include "install/spooler/installed_queues.h"
+#include "platform/spooler_service.h"
+
+namespace {
+
+// Says on standard error that a run was stopped dead and waits for its repair.
+void MentionUnfinishedRuns(CConsoleContext& context) {
+    std::vector<UnfinishedRun> runs;
+    FindUnfinishedRuns(runs);
+    for (const UnfinishedRun& run : runs) {
+        context.Host().Err(L"An earlier setup run was stopped before it ended (" + run.path +
+                           L"); the next install, remove or restore repairs it.");
+    }
+}
+
+// The line and JSON of an installed printer, which on CUPS name its queue too.
+void PrintInstalled(CConsoleContext& context, const QueueState& state) {
+    const SetupContext& setup = context.Setup();
+    const bool cups = context.Cups();
+    context.Print(context.PrinterName() + L" is installed on " + state.port +
+                      (cups ? std::wstring(L" as the queue ") + setup.printerName : L"") + L".",
+                  cups ? JsonText()
+                             .Add(L"installed", true)
+                             .Add(L"printer", context.PrinterName())
+                             .Add(L"queue", setup.printerName)
+                             .Add(L"port", state.port)
+                       : JsonText()
+                             .Add(L"installed", true)
+                             .Add(L"printer", setup.printerName)
+                             .Add(L"port", state.port));
+}
+
+}  // namespace
+
+Outcome RunStatusCommand(CConsoleContext& context) {
+    Outcome exit = Outcome::kSuccess;
+    if (!UseSetupFolder(context, exit) || !ChooseModel(context, exit))
+        return exit;
+    // Detection scripts read "installed" from a line on standard output and "not installed"
+    // from none, both with exit code 0; any other code means the look itself failed.
+    // Backups are only readable with the rights that wrote them: without, nothing is said.
+    MentionUnfinishedRuns(context);
+    QueueState state;
+    switch (LookUpInstalledQueue(context.Setup().printerName, state)) {
+        case QueueLookup::kPresent:
+            PrintInstalled(context, state);
+            return Outcome::kSuccess;
+        case QueueLookup::kAbsent:
+            if (context.Call().json)
+                context.Host().Out(JsonText().Add(L"installed", false).Text());
+            return Outcome::kSuccess;
+        case QueueLookup::kUnknown:
+            break;
+    }
+    context.Host().Err(L"The spooler could not be asked.");
+    return Outcome::kFailed;
+}

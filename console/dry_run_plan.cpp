@@ -1,0 +1,140 @@
+#include "console/dry_run_plan.h"
+
+#include <vector>
+
+#include "console/change_report.h"
+#include "console/console_context.h"
+#include "install/run/queue_backup.h"
+#include "install/run/queue_restore.h"
+#include "install/run/setup_run.h"
+#include "install/run/unfinished_runs.h"
+#include "install/spooler/installed_queues.h"
+#include "platform/file_store_service.h"
+#include "platform/services.h"
+
+void Say(CConsoleContext& context, const std::wstring& line) {
+    // With --json, standard output holds the one line of JSON.
+    if (context.Call().json)
+        context.Host().Err(line);
+    else
+        context.Host().Out(line);
+}
+
+void PlanRepairs(CConsoleContext& context) {
+    std::vector<UnfinishedRun> runs;
+    FindUnfinishedRuns(runs);
+    for (const UnfinishedRun& run : runs) {
+        for (const CQueueBackup::Entry* entry : QueuesToRepair(run.backup)) {
+            Say(context, L"Would first make the queue " + entry->record.name +
+                             L" again, removed by a run that was stopped before it ended (" +
+                             run.path + L").");
+        }
+    }
+}
+
+Outcome PlanInstall(CConsoleContext& context, const std::wstring& port) {
+    SetupContext& setup = context.Setup();
+    PlanRepairs(context);
+    StringList queues;
+    if (setup.ListPrinters(setup.printerName, queues) < 0) {
+        context.Host().Err(L"The spooler's queues could not be listed.");
+        return Report(context, L"", {false, L"failed", port}, Outcome::kInstallFailed);
+    }
+    bool replacesDefault = false;
+    for (const std::wstring& queue : queues) {
+        Say(context, L"Would save and replace the queue " + queue + L".");
+        replacesDefault =
+            replacesDefault || LookUpDefaultPrinter(queue.c_str()) == QueueLookup::kPresent;
+    }
+    CQueueInstall* queueInstall = context.QueueInstall();
+    const std::wstring driver = queueInstall != nullptr ? queueInstall->DriverFor(setup)
+                                                        : std::wstring(setup.driverInfPath);
+    Say(context, L"Would install " + context.PrinterName() + L" on " + port + L" with the driver " +
+                     driver + L".");
+    if (setup.GetMakeDefault() != 0 || replacesDefault)
+        Say(context, L"Would make it the default printer.");
+    if (setup.GetPrintTestPage() != 0)
+        Say(context, L"Would print a test page.");
+    return Report(context, L"", {true, L"installed", port}, Outcome::kSuccess);
+}
+
+Outcome PlanRemove(CConsoleContext& context) {
+    SetupContext& setup = context.Setup();
+    PlanRepairs(context);
+    StringList queues;
+    const int32_t count = setup.ListPrinters(setup.printerName, queues);
+    if (count < 0) {
+        context.Host().Err(L"The spooler's queues could not be listed.");
+        return Report(context, L"", {false, L"failed"}, Outcome::kInstallFailed);
+    }
+    for (const std::wstring& queue : queues)
+        Say(context, L"Would save and remove the queue " + queue + L".");
+    return Report(context,
+                  count == 0 ? L"No queue of " + std::wstring(setup.printerName) +
+                                   L" is installed; nothing to do."
+                             : L"",
+                  {count > 0, count > 0 ? L"removed" : L"unchanged"}, Outcome::kSuccess);
+}
+
+namespace {
+
+// The backup a restore would read: the one named, else the newest. Empty when there is none.
+std::wstring BackupToRestore(const ConsoleCall& call, IFileStoreService* store) {
+    StringList files;
+    std::wstring file = call.arguments.empty() ? L"" : call.arguments[0];
+    if (file.empty() && store != nullptr && store->ListFiles(CSetupRun::kBackupFolder, files)) {
+        for (const std::wstring& name : files)
+            file = IsBackupFileName(name) ? name : file;
+    }
+    return file;
+}
+
+}  // namespace
+
+Outcome PlanRestore(CConsoleContext& context) {
+    const ConsoleCall& call = context.Call();
+    PlanRepairs(context);
+    IFileStoreService* store = Services().fileStore;
+    const std::wstring file = BackupToRestore(call, store);
+    std::string text;
+    CQueueBackup backup;
+    if (store == nullptr || file.empty() ||
+        !store->ReadFile(CSetupRun::kBackupFolder, file.c_str(), text) ||
+        !CQueueBackup::Parse(text, backup)) {
+        context.Host().Err(L"The backup file " + file + L" could not be read.");
+        return Report(context, L"", {false, L"failed"}, Outcome::kInstallFailed);
+    }
+    bool changes = false;
+    bool whole = true;
+    for (const CQueueBackup::Entry& entry : backup.entries) {
+        QueueRecord installed;
+        const std::wstring& name = entry.record.name;
+        switch (MatchSavedQueue(entry.record, installed)) {
+            case SavedQueueMatch::kAsSaved:
+                Say(context, name + L": installed as it was saved already.");
+                break;
+            case SavedQueueMatch::kGone:
+                Say(context, L"Would make the queue " + name + L" again.");
+                changes = true;
+                break;
+            case SavedQueueMatch::kDiffers:
+                whole = whole && call.Has(L"--force");
+                changes = changes || call.Has(L"--force");
+                Say(context,
+                    call.Has(L"--force")
+                        ? L"Would save the queue " + name + L" installed now and replace it."
+                        : name +
+                              L": a queue of this name with other settings is "
+                              L"installed; it would be kept (--force replaces it).");
+                break;
+            case SavedQueueMatch::kUnknown:
+                whole = false;
+                Say(context, name + L": could not be looked at.");
+                break;
+        }
+    }
+    const std::wstring path = store->PathOf(CSetupRun::kBackupFolder, file.c_str());
+    return Report(context, L"",
+                  {changes, whole ? (changes ? L"restored" : L"unchanged") : L"failed", L"", path},
+                  whole ? Outcome::kSuccess : Outcome::kInstallFailed);
+}
