@@ -12,7 +12,7 @@ Outcome Report(CConsoleContext& context, const std::wstring& text, const Change&
         return exit;
     }
     JsonText json;
-    json.Add(L"changed", change.changed);
+    json.Add(L"changed", change.changed || context.RepairChanged());
     if (context.DryRun())
         json.Add(L"dryRun", true);
     if (call.command != L"restore") {
@@ -24,6 +24,12 @@ Outcome Report(CConsoleContext& context, const std::wstring& text, const Change&
     json.Add(L"outcome", change.outcome);
     if (change.restart)
         json.Add(L"restartRequired", true);
+    if (!context.Repaired().empty()) {
+        JsonArray repaired;
+        for (const std::wstring& queue : context.Repaired())
+            repaired.Add(queue);
+        json.Add(L"repaired", repaired);
+    }
     context.Host().Out(json.Text());
     return exit;
 }

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "console/command_line.h"
 #include "console/console_program.h"
@@ -39,6 +40,15 @@ class CConsoleContext {
     // How many notices of the call's setup run were said already, so that each is said once.
     size_t& NoticesShown() { return m_noticesShown; }
 
+    // What the repair of runs stopped dead did before the command's own work (or, in a dry run,
+    // would do): every repair is a change, which the command's report includes.
+    void NoteRepairs(const std::vector<std::wstring>& queues, bool movedDefault) {
+        m_repaired.insert(m_repaired.end(), queues.begin(), queues.end());
+        m_repairMovedDefault = m_repairMovedDefault || movedDefault;
+    }
+    const std::vector<std::wstring>& Repaired() const { return m_repaired; }
+    bool RepairChanged() const { return !m_repaired.empty() || m_repairMovedDefault; }
+
     // --dry-run: what the run would do, from looks alone (no lock, no log, no file).
     bool DryRun() const { return m_call.Has(L"--dry-run"); }
     // The printer's name as the user knows it (on CUPS the queue's description).
@@ -53,4 +63,6 @@ class CConsoleContext {
     SetupContext m_setup;
     std::unique_ptr<CQueueInstall> m_queueInstall;
     size_t m_noticesShown = 0;
+    std::vector<std::wstring> m_repaired;
+    bool m_repairMovedDefault = false;
 };

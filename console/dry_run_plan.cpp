@@ -4,6 +4,7 @@
 
 #include "console/change_report.h"
 #include "console/console_context.h"
+#include "install/run/journal_repair.h"
 #include "install/run/queue_backup.h"
 #include "install/run/queue_restore.h"
 #include "install/run/setup_run.h"
@@ -11,6 +12,7 @@
 #include "install/spooler/installed_queues.h"
 #include "platform/file_store_service.h"
 #include "platform/services.h"
+#include "platform/session_service.h"
 
 void Say(CConsoleContext& context, const std::wstring& line) {
     // With --json, standard output holds the one line of JSON.
@@ -20,21 +22,55 @@ void Say(CConsoleContext& context, const std::wstring& line) {
         context.Host().Out(line);
 }
 
-void PlanRepairs(CConsoleContext& context) {
-    std::vector<UnfinishedRun> runs;
-    FindUnfinishedRuns(runs);
-    for (const UnfinishedRun& run : runs) {
-        for (const CQueueBackup::Entry* entry : QueuesToRepair(run.backup)) {
-            Say(context, L"Would first make the queue " + entry->record.name +
-                             L" again, removed by a run that was stopped before it ended (" +
-                             run.path + L").");
+bool PlanRepairs(CConsoleContext& context) {
+    ISessionService* session = Services().session;
+    CJournalRepair repair(session != nullptr ? session->AccountName() : std::wstring());
+    using Action = CJournalRepair::Action;
+    std::vector<std::wstring> planned;
+    for (const CJournalRepair::Step& step : repair.Plan()) {
+        const Journal& journal = repair.Journals()[step.journal];
+        if (step.entry == CJournalRepair::kInstallRecord)
+            continue;
+        const CQueueBackup::Entry& entry = journal.backup.entries[step.entry];
+        const std::wstring& name = entry.record.name;
+        const std::wstring where = L" (" + journal.path + L").";
+        switch (step.action) {
+            case Action::kMakeAgain:
+            case Action::kFinish:
+                planned.push_back(name);
+                Say(context, L"Would first make the queue " + name +
+                                 L" again, removed by a run that was stopped before it ended" +
+                                 where);
+                break;
+            case Action::kAcceptNew:
+                Say(context, L"Would keep the queue " + entry.making.name +
+                                 L" that a run stopped before it ended had installed" + where);
+                break;
+            case Action::kSupersede:
+                Say(context, L"Would leave the queue " + name +
+                                 L" as it is: another queue took the place of the one a stopped "
+                                 L"run had removed" +
+                                 where);
+                break;
+            case Action::kWait:
+                context.Host().Err(
+                    L"A run was stopped before it ended" + where.substr(0, where.size() - 1) +
+                    L", and the print system could not be asked whether the queue " + name +
+                    L" is back: the run would change nothing and wait for it.");
+                break;
+            case Action::kCloseKept:
+            case Action::kCloseDeleted:
+                break;
         }
     }
+    context.NoteRepairs(planned, false);
+    return !repair.LookFailed();
 }
 
 Outcome PlanInstall(CConsoleContext& context, const std::wstring& port) {
     SetupContext& setup = context.Setup();
-    PlanRepairs(context);
+    if (!PlanRepairs(context))
+        return Report(context, L"", {false, L"busy", port}, Outcome::kAnotherInstall);
     StringList queues;
     if (setup.ListPrinters(setup.printerName, queues) < 0) {
         context.Host().Err(L"The spooler's queues could not be listed.");
@@ -60,7 +96,8 @@ Outcome PlanInstall(CConsoleContext& context, const std::wstring& port) {
 
 Outcome PlanRemove(CConsoleContext& context) {
     SetupContext& setup = context.Setup();
-    PlanRepairs(context);
+    if (!PlanRepairs(context))
+        return Report(context, L"", {false, L"busy"}, Outcome::kAnotherInstall);
     StringList queues;
     const int32_t count = setup.ListPrinters(setup.printerName, queues);
     if (count < 0) {
@@ -93,7 +130,8 @@ std::wstring BackupToRestore(const ConsoleCall& call, IFileStoreService* store) 
 
 Outcome PlanRestore(CConsoleContext& context) {
     const ConsoleCall& call = context.Call();
-    PlanRepairs(context);
+    if (!PlanRepairs(context))
+        return Report(context, L"", {false, L"busy"}, Outcome::kAnotherInstall);
     IFileStoreService* store = Services().fileStore;
     const std::wstring file = BackupToRestore(call, store);
     std::string text;

@@ -13,8 +13,9 @@ class CConsoleContext;
 // A line of the plan: on standard output, or beside the JSON on standard error.
 void Say(CConsoleContext& context, const std::wstring& line);
 
-// The queues that runs stopped before they ended would have made again first.
-void PlanRepairs(CConsoleContext& context);
+// What the repair of runs stopped before they ended would do first. False when it would have to
+// wait for a look the print system did not give, as the run then would (said on standard error).
+bool PlanRepairs(CConsoleContext& context);
 
 // The plans of install (on `port`), remove and restore, each with the command's report.
 Outcome PlanInstall(CConsoleContext& context, const std::wstring& port);

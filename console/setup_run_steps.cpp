@@ -18,6 +18,11 @@ Outcome NotBegun(CConsoleContext& context, const CSetupRun& run) {
             L"or ask the administrator who set it by policy. Nothing was touched.");
         return Report(context, L"", {false, L"failed"}, Outcome::kInstallFailed);
     }
+    if (run.RepairWaits()) {
+        // The notices say why: a run stopped dead waits for a look the print system did not give.
+        ShowNotices(context, run);
+        return Report(context, L"", {false, L"busy"}, Outcome::kAnotherInstall);
+    }
     if (run.LockBusy()) {
         host.Err(run.LockProblem().empty()
                      ? L"Another setup of Korvel printers is running; try again when it has "
@@ -52,11 +57,13 @@ bool BeginRun(CConsoleContext& context, CSetupRun& run, CSetupRun::Needs needs, 
     IConsoleHost* stopHost = &host;
     run.SetStopCheck([stopHost] { return stopHost->StopRequested(); });
     run.SetForce(context.Call().Has(L"--force"));
+    run.SetCommand(context.Call().command);
     if (!run.Begin(needs)) {
         exit = NotBegun(context, run);
         run.End(false, L"not begun");
         return false;
     }
+    context.NoteRepairs(run.Repaired(), run.RepairMovedDefault());
     ShowNotices(context, run);
     return true;
 }

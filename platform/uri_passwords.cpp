@@ -1,5 +1,7 @@
 #include "platform/uri_passwords.h"
 
+#include <algorithm>
+
 namespace {
 
 // Where a URI's authority ends: at its path, query or fragment, or where the text around it goes
@@ -29,4 +31,16 @@ std::wstring WithoutPasswords(const std::wstring& text) {
         out.replace(colon + 1, sign - colon - 1, L"***");
     }
     return out;
+}
+
+std::wstring UriWithoutUserInfo(const std::wstring& uri) {
+    const size_t slashes = uri.find(L"://");
+    if (slashes == std::wstring::npos)
+        return uri;
+    const size_t start = slashes + 3;
+    const size_t end = std::min(uri.find_first_of(L"/?#", start), uri.size());
+    const size_t sign = uri.rfind(L'@', end == start ? start : end - 1);
+    if (sign == std::wstring::npos || sign < start)
+        return uri;
+    return uri.substr(0, start) + uri.substr(sign + 1);
 }

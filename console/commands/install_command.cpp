@@ -1,6 +1,7 @@
 #include "console/commands/install_command.h"
 
 #include <cstdio>
+#include <vector>
 
 #include "console/change_report.h"
 #include "console/command_prerequisites.h"
@@ -10,6 +11,7 @@
 #include "console/setup_run_steps.h"
 #include "detect/discovered_usb_printer.h"
 #include "detect/usb_port.h"
+#include "install/run/unfinished_runs.h"
 #include "install/spooler/installed_queues.h"
 #include "platform/clock_service.h"
 #include "platform/install_record_service.h"
@@ -72,20 +74,21 @@ bool InstalledAsAsked(CConsoleContext& context, const std::wstring& port,
 }
 
 // The answer to an install of a printer installed as asked: nothing to do, unless it should be
-// the default and is not.
-Outcome LeaveAsInstalled(CConsoleContext& context, const std::wstring& port) {
+// the default and is not; in `run` when one has begun to repair runs stopped dead.
+Outcome LeaveAsInstalled(CConsoleContext& context, const std::wstring& port, CSetupRun* run) {
     SetupContext& setup = context.Setup();
     // As asked includes the default: a printer that should be the default and is not is made
     // it, and that is a change.
     if (setup.GetMakeDefault() != 0 &&
         LookUpDefaultPrinter(setup.printerName) != QueueLookup::kPresent)
-        return MakeDefault(context, port);
-    if (context.DryRun())
-        PlanRepairs(context);
-    return Report(context,
-                  context.PrinterName() + L" is installed on " + port +
-                      L" already; nothing to do (--force installs it again).",
-                  {false, L"unchanged", port}, Outcome::kSuccess);
+        return MakeDefault(context, port, run);
+    if (context.DryRun() && !PlanRepairs(context))
+        return Report(context, L"", {false, L"busy", port}, Outcome::kAnotherInstall);
+    const Outcome exit = Report(context,
+                                context.PrinterName() + L" is installed on " + port +
+                                    L" already; nothing to do (--force installs it again).",
+                                {false, L"unchanged", port}, Outcome::kSuccess);
+    return run != nullptr ? EndRun(context, *run, true, L"unchanged", exit) : exit;
 }
 
 // Keeps the install record true to the queue: a record whose queue is gone is deleted.
@@ -131,15 +134,19 @@ void WriteInstallRecord(CConsoleContext& context, const std::wstring& port,
         LogFailure(L"Could not write the install record");
 }
 
-// The install itself, in a setup run: the old queues saved and removed, the printer installed,
-// and after a failure the old queues back.
+// The install itself, in a setup run: the runs stopped dead repaired, the old queues saved and
+// removed, the printer installed, and after a failure the old queues back. `asAsked`: the printer
+// was installed as asked before the repair.
 Outcome InstallInRun(CConsoleContext& context, const std::wstring& port,
-                     const std::wstring& version) {
+                     const std::wstring& version, bool asAsked) {
     SetupContext& setup = context.Setup();
     Outcome exit = Outcome::kSuccess;
     CSetupRun run(setup, kConsoleProgramName, 0, context.QueueInstall());
     if (!BeginRun(context, run, CSetupRun::Needs::kPrinterAndPort, exit))
         return exit;
+    // The repair may have changed what is installed; otherwise there is nothing more to do.
+    if (asAsked && InstalledAsAsked(context, port, version))
+        return LeaveAsInstalled(context, port, &run);
     if (run.CheckExisting())
         run.Remove();
     const int32_t result = run.Install();
@@ -186,9 +193,16 @@ Outcome RunInstallCommand(CConsoleContext& context) {
     // Start-up scripts and configuration management run it again and again: a printer installed
     // as asked is left alone.
     const std::wstring version = DriverVersion(setup);
-    if (!call.Has(L"--force") && InstalledAsAsked(context, port, version))
-        return LeaveAsInstalled(context, port);
+    const bool asAsked = !call.Has(L"--force") && InstalledAsAsked(context, port, version);
+    if (asAsked) {
+        // Such a printer takes the lock and writes a log only when a run stopped dead waits for
+        // its repair: an install that changes nothing must not rotate away the logs of changes.
+        std::vector<UnfinishedRun> unfinished;
+        FindUnfinishedRuns(unfinished);
+        if (unfinished.empty() || context.DryRun())
+            return LeaveAsInstalled(context, port, nullptr);
+    }
     if (context.DryRun())
         return PlanInstall(context, port);
-    return InstallInRun(context, port, version);
+    return InstallInRun(context, port, version, asAsked);
 }

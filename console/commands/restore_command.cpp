@@ -38,7 +38,8 @@ Outcome RunRestoreCommand(CConsoleContext& context) {
     using Fate = CSetupRun::RestoredQueue::Fate;
     bool changed = false;
     for (const CSetupRun::RestoredQueue& queue : run.RestoredQueues()) {
-        changed = changed || queue.fate == Fate::kMadeAgain || queue.fate == Fate::kReplaced;
+        changed = changed || queue.fate == Fate::kMadeAgain || queue.fate == Fate::kReplaced ||
+                  queue.madeDefault;
         if (!call.json)
             context.Host().Out(queue.name + L": " + FateText(queue.fate));
     }

@@ -11,11 +11,16 @@
 
 namespace {
 
-// Says on standard error that a run was stopped dead and waits for its repair.
+// Says on standard error that a run was stopped dead and waits for its repair, and which saved
+// queues a repair left to be restored by hand.
 void MentionUnfinishedRuns(CConsoleContext& context) {
-    std::vector<UnfinishedRun> runs;
-    FindUnfinishedRuns(runs);
-    for (const UnfinishedRun& run : runs) {
+    std::vector<Journal> journals;
+    ReadJournals(journals);
+    for (const std::wstring& line : SupersededRecords(journals))
+        context.Host().Err(line);
+    for (const Journal& run : journals) {
+        if (run.backup.run != RunState::kBegun)
+            continue;
         context.Host().Err(L"An earlier setup run was stopped before it ended (" + run.path +
                            L"); the next install, remove or restore repairs it.");
     }

@@ -13,12 +13,15 @@ constexpr char kHeader[] =
     "; Print queues saved by the Korvel printer setup before it replaced them.\r\n"
     "; state: saved (not yet deleted), removed (deleted; made again if the install fails),\r\n"
     "; kept (still installed), replaced (the new install succeeded), restored (made again),\r\n"
-    "; deleted (removed on request).\r\n"
+    "; deleted (removed on request), superseded (another queue took its place after the run\r\n"
+    "; stopped; restore this file with --force to bring it back), making (a queue was being\r\n"
+    "; made in its place).\r\n"
     "; run: begun (still changing queues, or stopped dead), ended, repaired (a later run put "
     "back\r\n"
     "; what it had deleted).\r\n";
 
-const char* const kStateNames[] = {"saved", "removed", "kept", "replaced", "restored", "deleted"};
+const char* const kStateNames[] = {"saved",    "removed", "kept",       "replaced",
+                                   "restored", "deleted", "superseded", "making"};
 const char* const kRunStateNames[] = {"begun", "ended", "repaired"};
 
 template <typename State, size_t N>
@@ -139,6 +142,18 @@ bool ApplyLine(const std::string& key, const std::string& raw, CQueueBackup::Ent
         if (value != "yes" && value != "no")
             return false;
         record.isDefault = value == "yes";
+    } else if (key == "default-after") {
+        entry.defaultAfter = wide;
+    } else if (key == "making") {
+        if (value != "new" && value != "again")
+            return false;
+        entry.making.newQueue = value == "new";
+    } else if (key == "making-name") {
+        entry.making.name = wide;
+    } else if (key == "making-device") {
+        entry.making.device = wide;
+    } else if (key == "making-driver") {
+        entry.making.driver = wide;
     } else if (key == "driver") {
         record.driver = wide;
     } else if (key == "driver-package") {
@@ -175,18 +190,52 @@ bool ApplyLine(const std::string& key, const std::string& raw, CQueueBackup::Ent
     return true;
 }
 
+// Applies one key=value line of the [run] section. False for a line that no backup has.
+bool ApplyRunLine(const std::string& key, const std::string& raw, CQueueBackup& backup) {
+    std::string value;
+    if (!Unescape(raw, value))
+        return false;
+    if (key == "state")
+        return StateOf(value, kRunStateNames, backup.run);
+    const std::wstring wide = DecodeUtf8(value);
+    if (key == "command")
+        backup.command = wide;
+    else if (key == "printer")
+        backup.printer = wide;
+    else if (key == "account")
+        backup.account = wide;
+    else if (key == "default-at-start")
+        backup.defaultAtStart = wide;
+    else
+        return false;
+    return true;
+}
+
 }  // namespace
 
 std::string CQueueBackup::Format() const {
     std::string out = kHeader;
     out += "\r\n[run]\r\n";
     Line(out, "state", kRunStateNames[static_cast<size_t>(run)]);
+    Text(out, "command", command);
+    Text(out, "printer", printer);
+    Text(out, "account", account);
+    if (defaultAtStart)
+        Text(out, "default-at-start", *defaultAtStart);
     for (const Entry& entry : entries) {
         const QueueRecord& record = entry.record;
         out += "\r\n[queue]\r\n";
         Text(out, "name", record.name);
         Line(out, "state", kStateNames[static_cast<size_t>(entry.state)]);
         Line(out, "default", record.isDefault ? "yes" : "no");
+        if (entry.defaultAfter)
+            Text(out, "default-after", *entry.defaultAfter);
+        if (entry.state == BackupState::kMaking) {
+            Line(out, "making", entry.making.newQueue ? "new" : "again");
+            Text(out, "making-name", entry.making.name);
+            Text(out, "making-device", entry.making.device);
+            Text(out, "making-driver", entry.making.driver);
+        }
         Text(out, "driver", record.driver);
         Text(out, "driver-package", record.driverPackage);
         for (const auto& [key, value] : record.settings)
@@ -226,8 +275,9 @@ bool CQueueBackup::Parse(const std::string& text, CQueueBackup& backup) {
             continue;
         }
         const size_t equals = line.find('=');
-        if (inRun && equals != std::string::npos && line.substr(0, equals) == "state") {
-            if (!StateOf(line.substr(equals + 1), kRunStateNames, read.run))
+        if (inRun) {
+            if (equals == std::string::npos ||
+                !ApplyRunLine(line.substr(0, equals), line.substr(equals + 1), read))
                 return false;
             continue;
         }
@@ -244,10 +294,19 @@ bool CQueueBackup::Parse(const std::string& text, CQueueBackup& backup) {
     return true;
 }
 
-bool CQueueBackup::HoldsUnrestoredQueue() const {
+bool CQueueBackup::HoldsPendingQueue() const {
     for (const Entry& entry : entries) {
-        if (entry.state == BackupState::kSaved || entry.state == BackupState::kRemoved)
+        if (entry.state == BackupState::kSaved || entry.state == BackupState::kRemoved ||
+            entry.state == BackupState::kMaking)
             return true;
     }
     return false;
+}
+
+bool CQueueBackup::HoldsUnrestoredQueue() const {
+    for (const Entry& entry : entries) {
+        if (entry.state == BackupState::kSuperseded)
+            return true;
+    }
+    return HoldsPendingQueue();
 }

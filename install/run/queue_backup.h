@@ -1,18 +1,36 @@
 #pragma once
 
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/queue_record.h"
 
 // What became of a saved queue.
 enum class BackupState {
-    kSaved,     // saved, not yet deleted
-    kRemoved,   // deleted for the new install; to be made again if that install fails
-    kKept,      // still installed after the removal: nothing to make again
-    kReplaced,  // deleted, and the new install succeeded
-    kRestored,  // made again after the new install failed
-    kDeleted,   // deleted on request, with no install after it
+    kSaved,       // saved, not yet deleted
+    kRemoved,     // deleted for the new install; to be made again if that install fails
+    kKept,        // still installed after the removal: nothing to make again
+    kReplaced,    // deleted, and the new install succeeded
+    kRestored,    // made again after the new install failed
+    kDeleted,     // deleted on request, with no install after it
+    kSuperseded,  // the run stopped dead, and another queue of its name took the place since:
+                  // nothing was changed; the record stays to be restored by hand (--force)
+    kMaking,      // a queue is being made in its place (Making says which); set before each
+                  // queue is made or installed, so that a run stopped halfway through making it
+                  // knows it as its own
+};
+
+// The queue a run is making in the place of a saved one: the saved queue again (a restore or a
+// repair), or the new queue of an install. Enough to know it again in the spooler: its name,
+// compared as the spooler compares names, its device (the Windows port or the CUPS device URI)
+// and, where known, its driver.
+struct MakingMark {
+    bool newQueue = false;
+    std::wstring name;
+    std::wstring device;
+    std::wstring driver;
 };
 
 // Where the run that wrote a backup had got to: the backup is its journal, so that the next run
@@ -30,18 +48,42 @@ enum class RunState {
 class CQueueBackup {
   public:
     struct Entry {
+        Entry() = default;
+        Entry(QueueRecord record_, BackupState state_)
+            : record(std::move(record_)), state(state_) {}
+
         QueueRecord record;
         BackupState state = BackupState::kSaved;
+        // The default printer seen right after this queue was deleted, written with kRemoved;
+        // absent when it could not be read, or in a file of a version that did not keep it.
+        std::optional<std::wstring> defaultAfter;
+        // Set with kMaking.
+        MakingMark making;
     };
 
     // A file without a run state was written before runs kept one, by a run that is long over.
     RunState run = RunState::kEnded;
+    // The command whose run wrote it ("install", "finish" for the wizard, "remove",
+    // "restore"); empty in a file of a version that did not keep it, which only installs wrote.
+    std::wstring command;
+    // The printer the run was for, the account it ran as (the default printer is each account's
+    // own on Windows), and the default printer when it saved its first queue.
+    std::wstring printer;
+    std::wstring account;
+    std::optional<std::wstring> defaultAtStart;
     std::vector<Entry> entries;
 
     std::string Format() const;
     // False for a text that is no backup, or a damaged one; `backup` is then untouched.
     static bool Parse(const std::string& text, CQueueBackup& backup);
 
-    // Whether a queue of it may still have to be made again: a file with such a queue is kept.
+    // Whether the run's goal is the removal of its queues (a remove), so that a repair finishes
+    // it forward, rather than an install, restore or wizard run that a repair rolls back.
+    bool RemovalWasTheGoal() const { return command == L"remove"; }
+
+    // Whether a queue of it waits for a repair: saved, removed, or being made.
+    bool HoldsPendingQueue() const;
+    // Whether a queue of it may still have to be made again, by a repair or by hand (superseded):
+    // a file with such a queue is kept.
     bool HoldsUnrestoredQueue() const;
 };

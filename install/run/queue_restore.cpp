@@ -3,6 +3,8 @@
 #include <string>
 
 #include "platform/log_sink.h"
+#include "platform/name_case.h"
+#include "platform/uri_passwords.h"
 #include "platform/services.h"
 
 namespace {
@@ -30,10 +32,51 @@ bool MakeQueueAgain(const QueueRecord& record) {
         return false;
     }
     Info(L"Made the queue " + record.name + L" again.");
-    if (record.isDefault && !spooler->SetDefaultPrinter(record.name.c_str()))
-        LogFailure(L"Could not make " + record.name + L" the default printer again",
-                   LogLevel::kWarning);
     return true;
+}
+
+bool DeleteQueue(const std::wstring& name) {
+    ISpoolerService* spooler = Services().spooler;
+    PrinterHandle queue = spooler != nullptr ? spooler->OpenPrinter(name.c_str()) : nullptr;
+    if (queue == nullptr) {
+        LogFailure(L"Could not open the queue " + name + L" to delete it");
+        return false;
+    }
+    const bool deleted = spooler->DeletePrinter(queue);
+    if (!deleted)
+        LogFailure(L"Could not delete the queue " + name);
+    if (!spooler->ClosePrinter(queue))
+        LogFailure(L"Could not close the queue " + name, LogLevel::kWarning);
+    return deleted;
+}
+
+bool MakeDefaultAgain(const std::wstring& name) {
+    ISpoolerService* spooler = Services().spooler;
+    if (spooler != nullptr && spooler->SetDefaultPrinter(name.c_str())) {
+        Info(L"Made " + name + L" the default printer again.");
+        return true;
+    }
+    LogFailure(L"Could not make " + name + L" the default printer again", LogLevel::kWarning);
+    return false;
+}
+
+std::wstring DeviceOf(const QueueRecord& record) {
+    const std::wstring* device = record.Setting(L"port");
+    if (device == nullptr)
+        device = record.Setting(L"device-uri");
+    return device != nullptr ? *device : std::wstring();
+}
+
+MakingMark MarkOf(const QueueRecord& record) {
+    return {false, record.name, DeviceOf(record), record.driver};
+}
+
+bool MatchesMark(const QueueRecord& installed, const MakingMark& mark) {
+    // CUPS shows a device URI without its user info to all but root, so the device is compared
+    // as the scheduler shows it.
+    return SameNameIgnoringCase(installed.name, mark.name) &&
+           UriWithoutUserInfo(DeviceOf(installed)) == UriWithoutUserInfo(mark.device) &&
+           (mark.driver.empty() || SameNameIgnoringCase(installed.driver, mark.driver));
 }
 
 SavedQueueMatch MatchSavedQueue(const QueueRecord& saved, QueueRecord& installed) {

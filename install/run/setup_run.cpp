@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "install/run/journal_repair.h"
 #include "install/run/queue_restore.h"
 #include "install/run/time_stamp.h"
 #include "install/run/unfinished_runs.h"
@@ -97,7 +98,8 @@ bool CSetupRun::Begin(Needs needs) {
         LogLine(LogLevel::kError, L"No printer name or no port was chosen; nothing was touched.");
         return false;
     }
-    RepairUnfinishedRuns();
+    if (!RepairUnfinishedRuns())
+        return false;
     // An install would remove the old queues and then be refused its driver.
     ISessionService* session = Services().session;
     if (needs == Needs::kPrinterAndPort && session != nullptr && session->IsProtectedPrintOn()) {
@@ -158,69 +160,37 @@ void CSetupRun::ReleaseLock() {
         lock->Release();
 }
 
-void CSetupRun::RepairUnfinishedRuns() {
-    IFileStoreService* store = Services().fileStore;
-    std::vector<UnfinishedRun> runs;
-    if (store == nullptr || !FindUnfinishedRuns(runs))
-        return;
-    for (UnfinishedRun& run : runs) {
-        LogLine(LogLevel::kWarning, L"An earlier run was stopped before it ended: " + run.path +
-                                        L". Putting back what it had removed.");
-        if (RepairRun(run.file, run.backup)) {
-            Info(L"Repaired " + run.path + L".");
-        } else {
-            m_notices.push_back(
-                L"An earlier run was stopped before it ended, and not every queue "
-                L"it had removed could be made again; they stay saved in " +
-                run.path + L".");
-        }
-    }
+bool CSetupRun::RepairUnfinishedRuns() {
+    CJournalRepair repair(AccountName());
+    repair.Run();
+    m_notices.insert(m_notices.end(), repair.Notices().begin(), repair.Notices().end());
+    m_repaired = repair.Repaired();
+    m_repairMovedDefault = repair.DefaultMoved();
+    if (!repair.LookFailed())
+        return true;
+    m_repairWaits = true;
+    m_notices.push_back(
+        L"An earlier run was stopped before it ended, and the print system could not be asked "
+        L"whether its queues are back. Nothing of it was marked, and nothing was changed: try "
+        L"again when the print system answers.");
+    LogLine(LogLevel::kError, m_notices.back());
+    return false;
 }
 
-bool CSetupRun::RepairRun(const std::wstring& file, CQueueBackup& backup) {
-    const std::vector<const CQueueBackup::Entry*> missing = QueuesToRepair(backup);
-    for (CQueueBackup::Entry& entry : backup.entries) {
-        if (entry.state != BackupState::kSaved && entry.state != BackupState::kRemoved)
-            continue;
-        bool gone = false;
-        for (const CQueueBackup::Entry* m : missing)
-            gone = gone || m == &entry;
-        if (!gone) {
-            // Never deleted, made again, or replaced by the new queue of the name before the run
-            // stopped: whichever it is, it takes the place of the saved one as the default, as
-            // long as nobody chose another default since (the spooler forgets one whose queue
-            // goes, so an empty default was nobody's choice).
-            entry.state =
-                entry.state == BackupState::kSaved ? BackupState::kKept : BackupState::kReplaced;
-            RepairDefault(entry.record);
-            continue;
-        }
-        if (MakeQueueAgain(entry.record)) {
-            entry.state = BackupState::kRestored;
-            m_notices.push_back(L"An earlier run was stopped before it ended; the queue " +
-                                entry.record.name + L" it had removed was made again.");
-        }
-    }
-    // A queue whose presence could not be told stays to be repaired by a later run.
-    if (!backup.HoldsUnrestoredQueue())
-        backup.run = RunState::kRepaired;
-    IFileStoreService* store = Services().fileStore;
-    if (!store->WriteFile(kBackupFolder, file.c_str(), backup.Format()))
-        LogFailure(L"Could not mark the backup " + file + L" repaired", LogLevel::kWarning);
-    return backup.run == RunState::kRepaired;
-}
-
-void CSetupRun::RepairDefault(const QueueRecord& saved) {
+void CSetupRun::GiveDefaultBack(const QueueRecord& saved) {
     ISpoolerService* spooler = Services().spooler;
     std::wstring current;
-    if (!saved.isDefault || spooler == nullptr || !spooler->ReadDefaultPrinter(current) ||
-        !current.empty())
+    if (!saved.isDefault || spooler == nullptr)
         return;
-    if (spooler->SetDefaultPrinter(saved.name.c_str()))
-        Info(L"Made " + saved.name + L" the default printer again.");
-    else
-        LogFailure(L"Could not make " + saved.name + L" the default printer again",
+    if (!spooler->ReadDefaultPrinter(current)) {
+        LogFailure(L"Could not ask for the default printer; " + saved.name +
+                       L" is not made the default again",
                    LogLevel::kWarning);
+        return;
+    }
+    if (!SameNameIgnoringCase(current, saved.name) &&
+        CJournalRepair::DefaultUnmoved(m_backup, current))
+        MakeDefaultAgain(saved.name);
 }
 
 bool CSetupRun::CheckExisting() {
@@ -268,6 +238,10 @@ void CSetupRun::Remove() {
         const bool kept = spooler->LookUpQueue(queue.c_str(), state) == QueueLookup::kPresent &&
                           !state.pendingDeletion;
         m_backup.entries.back().state = kept ? BackupState::kKept : BackupState::kRemoved;
+        // Windows picks a new default itself when the default queue goes: what it picked is
+        // what a later repair must find still in place before it gives the default back.
+        if (!kept)
+            m_backup.entries.back().defaultAfter = DefaultNow();
         if (kept) {
             LogLine(LogLevel::kWarning, L"The queue " + queue + L" is still installed.");
             m_removalFailed = true;
@@ -288,7 +262,7 @@ bool CSetupRun::SaveQueue(const std::wstring& queue) {
     }
     if (!MayLoseCredentials(record))
         return false;
-    m_backup.run = RunState::kBegun;
+    OpenJournal();
     m_backup.entries.push_back({std::move(record), BackupState::kSaved});
     if (!WriteBackup()) {
         m_backup.entries.pop_back();
@@ -297,6 +271,32 @@ bool CSetupRun::SaveQueue(const std::wstring& queue) {
     }
     Info(L"Saved the queue " + queue + L" to " + m_backupPath + L".");
     return true;
+}
+
+void CSetupRun::OpenJournal() {
+    if (m_backup.run == RunState::kBegun)
+        return;
+    m_backup.run = RunState::kBegun;
+    m_backup.command = m_command;
+    m_backup.printer = m_setup.printerName;
+    m_backup.account = AccountName();
+    m_backup.defaultAtStart = DefaultNow();
+}
+
+std::optional<std::wstring> CSetupRun::DefaultNow() {
+    ISpoolerService* spooler = Services().spooler;
+    std::wstring current;
+    if (spooler != nullptr && spooler->ReadDefaultPrinter(current))
+        return current;
+    // Not knowing it only keeps a later repair from giving a default back.
+    TakePlatformFailure();
+    return std::nullopt;
+}
+
+void CSetupRun::MarkMaking(CQueueBackup::Entry& entry, MakingMark mark) {
+    entry.state = BackupState::kMaking;
+    entry.making = std::move(mark);
+    WriteBackup();
 }
 
 bool CSetupRun::MayLoseCredentials(const QueueRecord& record) {
@@ -370,6 +370,7 @@ int32_t CSetupRun::Install() {
     if (StopRequested())
         return 0;
     Info(L"Installing.");
+    MarkNewQueue();
     const CStepRefusals refusals;
     const bool installed =
         m_method != nullptr ? m_method->Install(m_setup) : m_setup.Install() != 0;
@@ -378,12 +379,24 @@ int32_t CSetupRun::Install() {
         return 0;
     }
     SetState(BackupState::kRemoved, BackupState::kReplaced);
+    SetState(BackupState::kMaking, BackupState::kReplaced);
     IPnpService* pnp = Services().pnp;
     m_restartRequired = pnp != nullptr && pnp->RestartRequired();
     if (m_restartRequired)
         LogLine(LogLevel::kWarning,
                 L"The driver is in use only after the computer restarts; it was not restarted.");
     return 1;
+}
+
+void CSetupRun::MarkNewQueue() {
+    // The new queue takes the place of the removed queue of its own name, in any case.
+    for (CQueueBackup::Entry& entry : m_backup.entries) {
+        if (entry.state == BackupState::kRemoved &&
+            SameNameIgnoringCase(entry.record.name, m_setup.printerName)) {
+            MarkMaking(entry, {true, m_setup.printerName, m_setup.portName, L""});
+            return;
+        }
+    }
 }
 
 void CSetupRun::ApplyOptions() {
@@ -411,20 +424,35 @@ void CSetupRun::ApplyOptions() {
 }
 
 void CSetupRun::Restore() {
-    bool any = false;
     for (CQueueBackup::Entry& entry : m_backup.entries) {
-        if (entry.state != BackupState::kRemoved)
+        if (entry.state != BackupState::kRemoved && entry.state != BackupState::kMaking)
             continue;
-        any = true;
-        if (MakeQueueAgain(entry.record))
-            entry.state = BackupState::kRestored;
-        else
+        if (!MakeSavedQueueAgain(entry))
             LogLine(LogLevel::kError, L"The queue " + entry.record.name +
                                           L" was not made again; it stays saved in " +
                                           m_backupPath + L".");
     }
-    if (any)
-        WriteBackup();
+}
+
+bool CSetupRun::MakeSavedQueueAgain(CQueueBackup::Entry& entry) {
+    MarkMaking(entry, MarkOf(entry.record));
+    MakeQueueAgain(entry.record);
+    // Only a last look tells that it came back as it was saved.
+    QueueRecord installed;
+    const SavedQueueMatch match = MatchSavedQueue(entry.record, installed);
+    if (match != SavedQueueMatch::kAsSaved) {
+        // Nothing made is nothing half made: the mark goes, and the queue waits as removed.
+        if (match == SavedQueueMatch::kGone) {
+            entry.state = BackupState::kRemoved;
+            WriteBackup();
+        }
+        return false;
+    }
+    // The default before the mark: a run stopped in between leaves the queue to be finished.
+    GiveDefaultBack(entry.record);
+    entry.state = BackupState::kRestored;
+    WriteBackup();
+    return true;
 }
 
 void CSetupRun::SetState(BackupState from, BackupState to) {
@@ -507,19 +535,19 @@ void CSetupRun::ReplaceFromBackup(CQueueBackup::Entry& entry, bool force) {
     QueueRecord installed;
     Fate fate = Fate::kNotMadeAgain;
     switch (MatchSavedQueue(saved, installed)) {
-        case SavedQueueMatch::kAsSaved: {
+        case SavedQueueMatch::kAsSaved:
             fate = Fate::kAsSaved;
-            ISpoolerService* spooler = Services().spooler;
-            if (saved.isDefault && !installed.isDefault &&
-                !spooler->SetDefaultPrinter(saved.name.c_str()))
-                LogFailure(L"Could not make " + saved.name + L" the default printer again",
-                           LogLevel::kWarning);
             Info(L"The queue " + saved.name + L" is installed as saved.");
             break;
-        }
-        case SavedQueueMatch::kGone:
+        case SavedQueueMatch::kGone: {
+            // The restore journals what it makes, so that a restore stopped halfway through
+            // making a queue is finished by the next run.
+            OpenJournal();
+            m_backup.entries.push_back({saved, BackupState::kSaved});
+            MarkMaking(m_backup.entries.back(), MarkOf(saved));
             fate = MakeQueueAgain(saved) ? Fate::kMadeAgain : Fate::kNotMadeAgain;
             break;
+        }
         case SavedQueueMatch::kDiffers:
             if (!force) {
                 fate = Fate::kDiffers;
@@ -533,11 +561,12 @@ void CSetupRun::ReplaceFromBackup(CQueueBackup::Entry& entry, bool force) {
                 break;
             }
             m_setup.DeletePrinterAndDriver(installed.name.c_str());
+            m_backup.entries.back().defaultAfter = DefaultNow();
+            MarkMaking(m_backup.entries.back(), {true, saved.name, DeviceOf(saved), saved.driver});
             if (MakeQueueAgain(saved)) {
                 fate = Fate::kReplaced;
                 m_backup.entries.back().state = BackupState::kReplaced;
             } else {
-                m_backup.entries.back().state = BackupState::kRemoved;
                 Restore();
             }
             WriteBackup();
@@ -546,13 +575,28 @@ void CSetupRun::ReplaceFromBackup(CQueueBackup::Entry& entry, bool force) {
             break;
     }
     // Only a last look tells that a queue made again came back as it was saved.
-    if ((fate == Fate::kMadeAgain || fate == Fate::kReplaced) &&
-        MatchSavedQueue(saved, installed) != SavedQueueMatch::kAsSaved) {
+    const bool made = fate == Fate::kMadeAgain || fate == Fate::kReplaced;
+    if (made && MatchSavedQueue(saved, installed) != SavedQueueMatch::kAsSaved) {
         LogLine(LogLevel::kError,
                 L"The queue " + saved.name + L" was made again, but not as it was saved.");
         fate = Fate::kNotMadeAgain;
     }
-    m_restored.push_back({saved.name, fate});
+    if (fate == Fate::kMadeAgain) {
+        m_backup.entries.back().state = BackupState::kRestored;
+        WriteBackup();
+    }
+    // A restore asked for by name gives the saved default back whoever holds it now: that is
+    // what it was asked to do.
+    bool madeDefault = false;
+    if ((made || fate == Fate::kAsSaved) && fate != Fate::kNotMadeAgain && saved.isDefault &&
+        !installed.isDefault)
+        madeDefault = MakeDefaultAgain(saved.name);
+    m_restored.push_back({saved.name, fate, madeDefault});
+}
+
+std::wstring CSetupRun::AccountName() {
+    ISessionService* session = Services().session;
+    return session != nullptr ? session->AccountName() : std::wstring();
 }
 
 std::string CSetupRun::LogText() const {

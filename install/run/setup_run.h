@@ -2,6 +2,8 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -39,6 +41,11 @@ class CSetupRun {
     // removed and nothing is installed (Cancelled), so that the caller can put back what is gone.
     void SetStopCheck(std::function<bool()> stopRequested);
 
+    // The command this run serves ("install", "remove", "restore", "stage", "default"), as its
+    // journal names it; "finish" (the wizard's) unless set before Begin. A repair finishes an
+    // interrupted removal forward and rolls back every other run.
+    void SetCommand(std::wstring command) { m_command = std::move(command); }
+
     // Replaces or removes even a queue whose device URI this run cannot read whole (CUPS shows
     // its user name and password to root alone) and whose scheme may carry them: they are then
     // lost. Without it such a queue is kept, and the run fails and says why.
@@ -56,6 +63,15 @@ class CSetupRun {
     // Why the lock could not be had, in the system's words (its holder, or what is wrong with
     // it); empty when that is only that another run holds it.
     const std::wstring& LockProblem() const { return m_lockProblem; }
+
+    // Whether Begin gave up because an unfinished run's queues could not be looked at (the
+    // spooler did not answer): nothing of it was marked, and this run changed nothing either, so
+    // that a later repair cannot undo its change. Try again when the spooler answers.
+    bool RepairWaits() const { return m_repairWaits; }
+    // The queues Begin's repair made again or finished, and whether it moved the default printer:
+    // a repair is a change, and the front end reports it as one.
+    const std::vector<std::wstring>& Repaired() const { return m_repaired; }
+    bool RepairMovedDefault() const { return m_repairMovedDefault; }
 
     // What Begin put back of runs stopped dead, one line each for the user, who would otherwise
     // not know that a printer of theirs had been gone.
@@ -102,6 +118,7 @@ class CSetupRun {
             kDiffers,       // a queue of its name with other settings is installed; kept as it is
             kNotMadeAgain,  // it could not be made again (the log says why)
         } fate;
+        bool madeDefault = false;  // it was made the default printer again
     };
     // Makes the queues of a backup file in the backup folder again (the newest file when `name`
     // is empty). A queue of a backup name that is installed now with other settings is replaced
@@ -149,9 +166,14 @@ class CSetupRun {
     bool TakeLock();
     void ReleaseLock();
     bool StopRequested();
-    void RepairUnfinishedRuns();
-    bool RepairRun(const std::wstring& file, CQueueBackup& backup);
-    void RepairDefault(const QueueRecord& saved);
+    bool RepairUnfinishedRuns();
+    static std::wstring AccountName();
+    static std::optional<std::wstring> DefaultNow();
+    void OpenJournal();
+    void MarkMaking(CQueueBackup::Entry& entry, MakingMark mark);
+    void GiveDefaultBack(const QueueRecord& saved);
+    bool MakeSavedQueueAgain(CQueueBackup::Entry& entry);
+    void MarkNewQueue();
     bool SaveQueue(const std::wstring& queue);
     bool MayLoseCredentials(const QueueRecord& record);
     bool WriteBackup();
@@ -177,6 +199,10 @@ class CSetupRun {
     bool m_protectedPrintOn = false;
     bool m_restartRequired = false;
     bool m_ended = false;
+    bool m_repairWaits = false;
+    bool m_repairMovedDefault = false;
+    std::wstring m_command = L"finish";
+    std::vector<std::wstring> m_repaired;
     std::wstring m_lockProblem;
     std::vector<std::wstring> m_notices;
     std::vector<RestoredQueue> m_restored;

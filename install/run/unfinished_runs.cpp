@@ -1,10 +1,11 @@
 #include "install/run/unfinished_runs.h"
 
+#include <algorithm>
+
 #include "install/run/setup_run.h"
 #include "platform/file_store_service.h"
 #include "platform/platform_failure.h"
 #include "platform/services.h"
-#include "platform/spooler_service.h"
 
 bool IsBackupFileName(const std::wstring& file) {
     static const std::wstring kStart = L"Backup-";
@@ -14,7 +15,7 @@ bool IsBackupFileName(const std::wstring& file) {
            file.compare(file.size() - kEnd.size(), kEnd.size(), kEnd) == 0;
 }
 
-bool FindUnfinishedRuns(std::vector<UnfinishedRun>& runs) {
+bool ReadJournals(std::vector<Journal>& journals) {
     IFileStoreService* store = Services().fileStore;
     if (store == nullptr)
         return false;
@@ -24,32 +25,41 @@ bool FindUnfinishedRuns(std::vector<UnfinishedRun>& runs) {
         TakePlatformFailure();
         return true;
     }
+    std::sort(files.begin(), files.end());
     for (const std::wstring& file : files) {
         std::string text;
         CQueueBackup backup;
         if (!IsBackupFileName(file) ||
             !store->ReadFile(CSetupRun::kBackupFolder, file.c_str(), text) ||
-            !CQueueBackup::Parse(text, backup) || backup.run != RunState::kBegun) {
+            !CQueueBackup::Parse(text, backup)) {
             continue;
         }
-        runs.push_back({file, store->PathOf(CSetupRun::kBackupFolder, file.c_str()), backup});
+        journals.push_back({file, store->PathOf(CSetupRun::kBackupFolder, file.c_str()), backup});
     }
     TakePlatformFailure();
     return true;
 }
 
-std::vector<const CQueueBackup::Entry*> QueuesToRepair(const CQueueBackup& backup) {
-    std::vector<const CQueueBackup::Entry*> missing;
-    ISpoolerService* spooler = Services().spooler;
-    if (spooler == nullptr)
-        return missing;
-    for (const CQueueBackup::Entry& entry : backup.entries) {
-        if (entry.state != BackupState::kSaved && entry.state != BackupState::kRemoved)
-            continue;
-        QueueState state;
-        if (spooler->LookUpQueue(entry.record.name.c_str(), state) == QueueLookup::kAbsent)
-            missing.push_back(&entry);
+bool FindUnfinishedRuns(std::vector<UnfinishedRun>& runs) {
+    std::vector<Journal> journals;
+    if (!ReadJournals(journals))
+        return false;
+    for (Journal& journal : journals) {
+        if (journal.backup.run == RunState::kBegun)
+            runs.push_back(std::move(journal));
     }
-    TakePlatformFailure();
-    return missing;
+    return true;
+}
+
+std::vector<std::wstring> SupersededRecords(const std::vector<Journal>& journals) {
+    std::vector<std::wstring> lines;
+    for (const Journal& journal : journals) {
+        for (const CQueueBackup::Entry& entry : journal.backup.entries) {
+            if (entry.state == BackupState::kSuperseded)
+                lines.push_back(L"The saved queue " + entry.record.name + L" in " + journal.path +
+                                L" was not put back, since another queue of its name took its "
+                                L"place; restore the file with --force to bring it back.");
+        }
+    }
+    return lines;
 }

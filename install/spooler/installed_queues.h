@@ -10,3 +10,7 @@ QueueLookup LookUpInstalledQueue(const wchar_t* name, QueueState& state);
 // as the spooler compares them: kPresent when it is, kAbsent when another or none is, kUnknown
 // when the spooler could not be asked.
 QueueLookup LookUpDefaultPrinter(const wchar_t* name);
+
+// Whether any queue belongs to the printer of this name (the name in any case, or a spooler's
+// copy of it, as the removal finds them): kUnknown when the queues could not be listed.
+QueueLookup LookUpQueuesOf(const wchar_t* printer);

@@ -99,3 +99,15 @@ QueueLookup LookUpDefaultPrinter(const wchar_t* name) {
     return !current.empty() && SameNameIgnoringCase(current, name) ? QueueLookup::kPresent
                                                                    : QueueLookup::kAbsent;
 }
+
+QueueLookup LookUpQueuesOf(const wchar_t* printer) {
+    ISpoolerService* spooler = Services().spooler;
+    StringList queues;
+    if (spooler == nullptr || printer == nullptr || !spooler->ListLocalPrinters(queues))
+        return QueueLookup::kUnknown;
+    for (const std::wstring& queue : queues) {
+        if (BelongsTo(queue, printer))
+            return QueueLookup::kPresent;
+    }
+    return QueueLookup::kAbsent;
+}

@@ -90,6 +90,17 @@ bool CTrustedAccounts::MayChange(PSID sid) const {
            EqualSid(sid, reinterpret_cast<const TOKEN_USER*>(m_user.data())->User.Sid);
 }
 
+std::wstring CTrustedAccounts::UserSid() const {
+    wchar_t* text = nullptr;
+    if (!ConvertSidToStringSidW(reinterpret_cast<const TOKEN_USER*>(m_user.data())->User.Sid,
+                                &text)) {
+        RecordWin32Failure(L"ConvertSidToStringSidW", GetLastError());
+        return std::wstring();
+    }
+    const UniqueLocal<wchar_t> owned(text);
+    return owned.get();
+}
+
 bool CTrustedAccounts::MayOwn(PSID sid) const {
     return MayChange(sid) || EqualSid(sid, m_installer.get());
 }

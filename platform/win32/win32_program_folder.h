@@ -30,6 +30,9 @@ class CTrustedAccounts {
 
     bool MayChange(PSID sid) const;
     bool MayOwn(PSID sid) const;
+    // The running account's security identifier as text ("S-1-5-18"); empty when it cannot be
+    // converted (the failure is then recorded).
+    std::wstring UserSid() const;
 
   private:
     std::vector<BYTE> m_user;  // a TOKEN_USER

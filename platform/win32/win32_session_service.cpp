@@ -6,6 +6,7 @@
 #include <iterator>
 
 #include "platform/win32/unique_handle.h"
+#include "platform/win32/win32_program_folder.h"
 #include "platform/win32/win32_failure.h"
 
 namespace {
@@ -82,6 +83,11 @@ bool CWin32SessionService::IsProtectedPrintOn() {
         CoUninitialize();
     runtime.deleteString(name);
     return enabled != 0;
+}
+
+std::wstring CWin32SessionService::AccountName() {
+    CTrustedAccounts accounts;
+    return accounts.Load() ? accounts.UserSid() : std::wstring();
 }
 
 bool CWin32SessionService::IsElevated() {

@@ -9,4 +9,6 @@ class CWin32SessionService : public ISessionService {
     // Asks the Windows Runtime class that reports the mode (Windows 11 24H2 and later); where it
     // is not registered (older Windows, Wine), the mode does not exist and is off.
     bool IsProtectedPrintOn() override;
+    // The security identifier of the process token's user.
+    std::wstring AccountName() override;
 };

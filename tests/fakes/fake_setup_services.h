@@ -17,6 +17,8 @@ class CFakeSessionService : public ISessionService {
     bool protectedPrint = false;
     bool IsElevated() override { return elevated; }
     bool IsProtectedPrintOn() override { return protectedPrint; }
+    std::wstring account = L"S-1-5-21-1000";
+    std::wstring AccountName() override { return account; }
 };
 
 // A lock that another run holds while `heldElsewhere` is set; counts what this process holds.

@@ -216,26 +216,42 @@ TEST(QueueBackupTest, AnyTextSurvivesTheRoundTripAndDamageIsRefused) {
     };
     for (int round = 0; round < 500; ++round) {
         CQueueBackup backup;
+        backup.run = static_cast<RunState>(random() % 3);
+        backup.command = text(8);
+        backup.printer = text(20);
+        backup.account = text(20);
+        if (random() % 2 == 0)
+            backup.defaultAtStart = text(20);
         for (int i = 0; i < 3; ++i) {
             QueueRecord record{L"Q" + text(40), text(20), text(20), random() % 2 == 0, {}, {}, {}};
             record.settings = {{text(8), text(60)}, {L"port", text(10)}};
             record.deviceMode.assign(random() % 300, static_cast<uint8_t>(random()));
             record.data = {{text(10), text(10), static_cast<uint32_t>(random()), {1, 255}}};
-            backup.entries.push_back({record, static_cast<BackupState>(random() % 6)});
+            backup.entries.push_back({record, static_cast<BackupState>(random() % 8)});
+            if (random() % 2 == 0)
+                backup.entries.back().defaultAfter = text(20);
+            if (backup.entries.back().state == BackupState::kMaking)
+                backup.entries.back().making = {random() % 2 == 0, text(20), text(20), text(20)};
         }
         CQueueBackup read;
         ASSERT_TRUE(CQueueBackup::Parse(backup.Format(), read));
+        ASSERT_EQ(read.Format(), backup.Format());
         ASSERT_EQ(read.entries.size(), backup.entries.size());
+        EXPECT_EQ(read.command, backup.command);
+        EXPECT_EQ(read.defaultAtStart, backup.defaultAtStart);
         for (size_t i = 0; i < read.entries.size(); ++i) {
             EXPECT_EQ(read.entries[i].record, backup.entries[i].record);
             EXPECT_EQ(read.entries[i].state, backup.entries[i].state);
+            EXPECT_EQ(read.entries[i].defaultAfter, backup.entries[i].defaultAfter);
+            EXPECT_EQ(read.entries[i].making.name, backup.entries[i].making.name);
         }
     }
     for (const char* damaged :
          {"name=x", "[queue]\r\nstate=gone\r\nname=x", "[queue]\r\nname=x\r\ndevice-mode=abc",
           "[queue]\r\nname=x\r\nbad line", "[queue]\r\nname=a\\q", "[queue]\r\ndefault=yes",
           "[queue]\r\nname=x\r\ndata.type=1",
-          "[queue]\r\nname=x\r\ndata.key=k\r\ndata.type=4294967296"}) {
+          "[queue]\r\nname=x\r\ndata.key=k\r\ndata.type=4294967296", "[run]\r\nowner=x",
+          "[queue]\r\nname=x\r\nmaking=maybe"}) {
         CQueueBackup read;
         EXPECT_FALSE(CQueueBackup::Parse(damaged, read)) << damaged;
     }
