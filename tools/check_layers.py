@@ -15,7 +15,8 @@ tests/ or tools/; their own includes are not checked.
 Why: a part that includes one above or beside it can no longer be built, tested or ported without
 it: the portable core would pull in Windows code, the console the wizard. A circle of files, or of
 folders (say install/run -> install/cups -> install/run), is one part spread over several places,
-none of which can be read, changed or moved alone: so a circle of folders fails the check too.
+none of which can be read, changed or moved alone: so a circle of folders fails the check too. A
+folder and its own subfolders are one room (console/ and console/commands/), and may use each other.
 
 Includes are written from the repository root; a path relative to the including file (as in
 app/res/app.rc) is tried first, as the compiler does. Run with --self-test to see it catch faults.
@@ -123,7 +124,12 @@ def check(root, known=KNOWN):
                     continue
                 files_graph[f].append((no, target))
                 folder, to_folder = os.path.dirname(f), os.path.dirname(target)
-                if folder != to_folder:  # the first include between two folders stands for all
+                # A folder's subfolders are parts of it (console/commands/ of console/, as git's
+                # builtin/ is of git): the commands use the console's helpers and its table names
+                # the commands, which is no circle between rooms.
+                nested = (folder + "/").startswith(to_folder + "/") or (to_folder + "/").startswith(
+                    folder + "/")
+                if folder != to_folder and not nested:  # the first include stands for all
                     folders.setdefault(folder, {}).setdefault(to_folder, f"{f}:{no}")
                 to = part_of(target)
                 if to == part or to in REACH[part]:
