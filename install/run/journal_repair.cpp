@@ -215,9 +215,18 @@ bool CJournalRepair::MakeAgain(Journal& journal, CQueueBackup::Entry& entry, boo
     entry.making = MarkOf(record);
     if (!Write(journal))
         return false;
+    // The half-made queue may have been made the default since; it stays the default when it is
+    // made again whole.
+    std::wstring defaultNow;
+    ISpoolerService* spooler = Services().spooler;
+    const bool wasDefault = deleteFirst && spooler != nullptr &&
+                            spooler->ReadDefaultPrinter(defaultNow) &&
+                            SameNameIgnoringCase(defaultNow, record.name);
     if (deleteFirst && !DeleteQueue(record.name))
         return false;
     MakeQueueAgain(record);
+    if (wasDefault)
+        MakeDefaultAgain(record.name);
     QueueRecord installed;
     const SavedQueueMatch match = MatchSavedQueue(record, installed);
     if (match != SavedQueueMatch::kAsSaved) {
