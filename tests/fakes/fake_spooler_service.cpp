@@ -58,6 +58,8 @@ void CFakeSpoolerService::Record(const std::wstring& call) {
 }
 
 bool CFakeSpoolerService::ListLocalPrinters(StringList& names) {
+    if (down)
+        return Refuse<bool>(L"ListLocalPrinters", 1722, false);
     if (failList)
         return Refuse(L"EnumPrintersW", 1722, false);
     for (const Queue& queue : queues)
@@ -66,6 +68,8 @@ bool CFakeSpoolerService::ListLocalPrinters(StringList& names) {
 }
 
 bool CFakeSpoolerService::ListPorts(StringList& names) {
+    if (down)
+        return Refuse<bool>(L"ListPorts", 1722, false);
     if (failPorts)
         return Refuse(L"EnumPortsW", 1722, false);
     names.insert(names.end(), ports.begin(), ports.end());
@@ -73,6 +77,8 @@ bool CFakeSpoolerService::ListPorts(StringList& names) {
 }
 
 PrinterHandle CFakeSpoolerService::OpenPrinter(const wchar_t* name) {
+    if (down)
+        return Refuse<PrinterHandle>(L"OpenPrinter", 1722, nullptr);
     Record(std::wstring(L"open ") + name);
     Queue* queue = Match(name);
     if (queue == nullptr)
@@ -84,6 +90,8 @@ PrinterHandle CFakeSpoolerService::OpenPrinter(const wchar_t* name) {
 }
 
 bool CFakeSpoolerService::PurgePrinter(PrinterHandle printer) {
+    if (down)
+        return Refuse<bool>(L"PurgePrinter", 1722, false);
     Record(L"purge");
     if (m_open.count(printer) == 0)
         return Refuse(L"SetPrinterW", kInvalidHandle, false);
@@ -91,6 +99,8 @@ bool CFakeSpoolerService::PurgePrinter(PrinterHandle printer) {
 }
 
 bool CFakeSpoolerService::DeletePrinter(PrinterHandle printer) {
+    if (down)
+        return Refuse<bool>(L"DeletePrinter", 1722, false);
     Record(L"delete");
     const auto open = m_open.find(printer);
     if (open == m_open.end())
@@ -127,6 +137,8 @@ bool CFakeSpoolerService::ClosePrinter(PrinterHandle printer) {
 }
 
 bool CFakeSpoolerService::DeletePrinterDriver(const wchar_t* name) {
+    if (down)
+        return Refuse<bool>(L"DeletePrinterDriver", 1722, false);
     Record(std::wstring(L"delete driver ") + name);
     const bool inUse = std::any_of(queues.begin(), queues.end(), [&](const Queue& q) {
         return SameNameIgnoringCase(q.record.driver, name);
@@ -139,6 +151,8 @@ bool CFakeSpoolerService::DeletePrinterDriver(const wchar_t* name) {
 }
 
 QueueLookup CFakeSpoolerService::LookUpQueue(const wchar_t* name, QueueState& state) {
+    if (down)
+        return Refuse<QueueLookup>(L"LookUpQueue", 1722, QueueLookup::kUnknown);
     Record(std::wstring(L"look up ") + name);
     if (failList)
         return Refuse(L"OpenPrinterW", 1722, QueueLookup::kUnknown);
@@ -157,6 +171,8 @@ QueueLookup CFakeSpoolerService::LookUpQueue(const wchar_t* name, QueueState& st
 }
 
 bool CFakeSpoolerService::ReadQueue(const wchar_t* name, QueueRecord& record) {
+    if (down)
+        return Refuse<bool>(L"ReadQueue", 1722, false);
     Record(std::wstring(L"read ") + name);
     Queue* queue = Match(name);
     if (queue == nullptr)
@@ -167,12 +183,16 @@ bool CFakeSpoolerService::ReadQueue(const wchar_t* name, QueueRecord& record) {
 }
 
 bool CFakeSpoolerService::IsDriverInstalled(const wchar_t* name) {
+    if (down)
+        return Refuse<bool>(L"IsDriverInstalled", 1722, false);
     return std::any_of(drivers.begin(), drivers.end(), [&](const auto& driver) {
         return SameNameIgnoringCase(driver.first, name);
     });
 }
 
 bool CFakeSpoolerService::InstallDriverFromPackage(const QueueRecord& record) {
+    if (down)
+        return Refuse<bool>(L"InstallDriverFromPackage", 1722, false);
     Record(L"install driver " + record.driver);
     if (driverStore.count(record.driverPackage) == 0)
         return Refuse(L"InstallPrinterDriverFromPackageW", 2, false);
@@ -181,6 +201,8 @@ bool CFakeSpoolerService::InstallDriverFromPackage(const QueueRecord& record) {
 }
 
 bool CFakeSpoolerService::AddQueue(const QueueRecord& record) {
+    if (down)
+        return Refuse<bool>(L"AddQueue", 1722, false);
     Record(L"add " + record.name);
     if (std::any_of(queues.begin(), queues.end(), [&](const Queue& q) {
             return SameNameIgnoringCase(q.record.name, record.name);
@@ -197,6 +219,8 @@ bool CFakeSpoolerService::AddQueue(const QueueRecord& record) {
 }
 
 bool CFakeSpoolerService::SetDefaultPrinter(const wchar_t* name) {
+    if (down)
+        return Refuse<bool>(L"SetDefaultPrinter", 1722, false);
     Record(std::wstring(L"default ") + name);
     Queue* queue = Match(name);
     if (queue == nullptr)
@@ -206,12 +230,16 @@ bool CFakeSpoolerService::SetDefaultPrinter(const wchar_t* name) {
 }
 
 bool CFakeSpoolerService::ReadDefaultPrinter(std::wstring& name) {
+    if (down)
+        return Refuse<bool>(L"ReadDefaultPrinter", 1722, false);
     Record(L"read default");
     name = FindQueue(defaultPrinter) != nullptr ? defaultPrinter : L"";
     return true;
 }
 
 bool CFakeSpoolerService::StageDriverPackage(const wchar_t* infPath) {
+    if (down)
+        return Refuse<bool>(L"StageDriverPackage", 1722, false);
     Record(std::wstring(L"stage ") + infPath);
     stagedPackages.push_back(infPath);
     return true;

@@ -30,6 +30,9 @@ class CFakeSpoolerService : public ISpoolerService {
     StringList stagedPackages;
     StringList ports{L"LPT1:", L"COM1:", L"USB001"};
 
+    // The spooler does not answer (a scheduler not started yet): every call fails, as when the
+    // spooler cannot be reached (RPC_S_SERVER_UNAVAILABLE).
+    bool down = false;
     bool failList = false;
     bool failPorts = false;
     bool failPurge = false;

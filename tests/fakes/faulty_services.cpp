@@ -1,5 +1,6 @@
 #include "tests/fakes/faulty_services.h"
 
+#include <algorithm>
 #include <memory>
 #include <type_traits>
 
@@ -14,6 +15,19 @@ class CFaulty : public Service {
     Service& m_inner;
     CFaultPlan& m_plan;
 };
+
+namespace {
+
+bool IsStateSetting(const std::pair<std::wstring, std::wstring>& setting) {
+    return (setting.first == L"printer-state" && setting.second == L"stopped") ||
+           (setting.first == L"printer-is-accepting-jobs" && setting.second == L"false");
+}
+
+bool MadeInTwoRequests(const QueueRecord& record) {
+    return std::any_of(record.settings.begin(), record.settings.end(), IsStateSetting);
+}
+
+}  // namespace
 
 class CFaultyServices::Spooler : public CFaulty<ISpoolerService> {
   public:
@@ -51,8 +65,23 @@ class CFaultyServices::Spooler : public CFaulty<ISpoolerService> {
     bool InstallDriverFromPackage(const QueueRecord& r) override {
         return !Fails(L"InstallPrinterDriverFromPackageW") && m_inner.InstallDriverFromPackage(r);
     }
+    // A queue that is to be stopped or to reject jobs is made in two requests, as the CUPS
+    // backend makes it: a run stopped dead between them leaves a queue made in part.
     bool AddQueue(const QueueRecord& r) override {
-        return !Fails(L"AddPrinterW") && m_inner.AddQueue(r);
+        if (Fails(L"AddPrinterW"))
+            return false;
+        if (!MadeInTwoRequests(r))
+            return m_inner.AddQueue(r);
+        if (!Fails(L"Pause-Printer"))
+            return m_inner.AddQueue(r);
+        if (m_plan.StopsDead()) {
+            QueueRecord part = r;
+            part.settings.erase(std::remove_if(part.settings.begin(), part.settings.end(),
+                                               [](const auto& s) { return IsStateSetting(s); }),
+                                part.settings.end());
+            m_inner.AddQueue(part);
+        }
+        return false;
     }
     bool SetDefaultPrinter(const wchar_t* n) override {
         return !Fails(L"SetDefaultPrinterW") && m_inner.SetDefaultPrinter(n);

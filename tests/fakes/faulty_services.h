@@ -36,6 +36,7 @@ class CFaultPlan {
         return true;
     }
     int Calls() const { return m_calls; }
+    bool StopsDead() const { return m_kind == Kind::kStopsDead; }
 
     std::wstring failedCall;
 
