@@ -143,6 +143,21 @@ TEST_F(ConsoleProgramTest, ValidateEndsWithOneOnFindings) {
     EXPECT_EQ(out[0].rfind(L"{\"findings\":[{\"file\":\"PrinterInfor.Inf\"", 0), 0u) << out[0];
 }
 
+// A finding quotes the setup file, which may hold any character: --json escapes the quote, the
+// backslash and every control character, so that the line stays one JSON value.
+TEST_F(ConsoleProgramTest, JsonEscapesQuotesBackslashesAndControlCharacters) {
+    CTempFolder folder;
+    folder.Write("PrinterInfor.Inf",
+                 Utf16LeFile("[PRINTER_SERIES]\nC:\\ProgramData\\\"RV\"\t\x01\x1fx\n"));
+    EXPECT_EQ(Run({L"validate", folder.WindowsPath(), L"--json"}), 1);
+    ASSERT_EQ(out.size(), 1u);
+    EXPECT_NE(
+        out[0].find(
+            LR"("problem":"Series C:\\ProgramData\\\"RV\"\u0009\u0001\u001fx has no section [)"),
+        std::wstring::npos)
+        << out[0];
+}
+
 // On Linux the same outcomes end with the sysexits values; this fixture's print system has no
 // USB printer.
 class CupsConsoleProgramTest : public ConsoleProgramTest {
