@@ -117,6 +117,31 @@ TEST_F(CupsSpoolerTest, QueueIsMadeReadMadeDefaultDeletedAndMadeAgainFromItsReco
     EXPECT_EQ(restored, read);
 }
 
+// A queue stopped but accepting jobs, or rejecting jobs but idle, is made again so from its
+// record, with the reason its administrator gave.
+TEST_F(CupsSpoolerTest, AQueuesStateAndItsReasonComeBackFromItsRecord) {
+    const struct {
+        const wchar_t* name;
+        const wchar_t* state;
+        const wchar_t* accepting;
+    } cases[] = {{L"Korvel_Rejecting", L"idle", L"false"},
+                 {L"Korvel_Stopped", L"stopped", L"true"}};
+    for (const auto& c : cases) {
+        QueueRecord made = NewQueue(c.name, L"socket://127.0.0.1:9100");
+        made.settings.insert(made.settings.end(),
+                             {{L"printer-state", c.state},
+                              {L"printer-is-accepting-jobs", c.accepting},
+                              {L"printer-state-message", L"Moving to floor 3"}});
+        ASSERT_TRUE(cups.AddQueue(made)) << Failure();
+        QueueRecord read;
+        ASSERT_TRUE(cups.ReadQueue(c.name, read)) << Failure();
+        for (const wchar_t* key :
+             {L"printer-state", L"printer-is-accepting-jobs", L"printer-state-message"})
+            EXPECT_EQ(Values(read, key), Values(made, key))
+                << EncodeUtf8(c.name) << " " << EncodeUtf8(key);
+    }
+}
+
 // The settings of the queue's own options.
 std::vector<std::pair<std::wstring, std::wstring>> OwnOptions(const QueueRecord& record) {
     std::vector<std::pair<std::wstring, std::wstring>> options;

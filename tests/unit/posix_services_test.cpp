@@ -162,6 +162,8 @@ TEST_F(PosixLockTest, ALockOrFolderThatAnotherAccountCouldHavePlantedIsRefused) 
          "folder " + folder.string() + " belongs to the account nobody, not to root."},
         {"a folder others may write", [&] { return chmod(folder.c_str(), 01777); },
          "may be written by accounts other than root."},
+        {"a folder its group may write", [&] { return chmod(folder.c_str(), 0770); },
+         "may be written by accounts other than root."},
         {"a folder that is a link",
          [&] { return rmdir(folder.c_str()) == 0 ? symlink(root.c_str(), folder.c_str()) : -1; },
          "is a symbolic link or another kind of file, not a folder."},
@@ -270,7 +272,8 @@ TEST_F(PosixServicesTest, UsbIdsComeFromTheOneDeviceThatAnswers) {
 }  // namespace
 
 // What --log names is written only when it is a regular file of ours or a new name: a link, a
-// FIFO or a file that another account planted there is refused before the run starts.
+// FIFO or a file that another account planted there is refused before the run starts, and so is,
+// for root, any name in a folder that another account may write.
 TEST_F(PosixServicesTest, TheLogCopyGoesOnlyIntoAFileOfOursMadeForUsAlone) {
     if (geteuid() != 0)
         GTEST_SKIP() << "planting files as another account needs root";
@@ -285,18 +288,23 @@ TEST_F(PosixServicesTest, TheLogCopyGoesOnlyIntoAFileOfOursMadeForUsAlone) {
     std::ofstream(root / "theirs") << "";
     ASSERT_EQ(chown((root / "theirs").c_str(), nobody, nobody), 0);
     fs::create_directory(root / "folder");
+    // Another account could put a link there between the check and the write.
+    fs::create_directory(root / "shared");
+    fs::permissions(root / "shared", fs::perms::all, fs::perm_options::replace);
     const struct {
         const char* name;
         bool usable;
-    } cases[] = {
-        {"link", false}, {"fifo", false}, {"theirs", false}, {"folder", false}, {"new.log", true}};
+        bool written;  // by the write alone, unchecked
+    } cases[] = {{"link", false, false},   {"fifo", false, false},
+                 {"theirs", false, false}, {"folder", false, false},
+                 {"new.log", true, true},  {"shared/new.log", false, true}};
     for (const auto& c : cases) {
         std::wstring why;
         const std::wstring path = DecodeUtf8((root / c.name).string());
         EXPECT_EQ(CheckLogCopyFile(path, why), c.usable) << c.name;
         EXPECT_EQ(why.empty(), c.usable) << c.name;
         // Even unchecked, the write itself never goes through a link nor into another's file.
-        EXPECT_EQ(AppendToLogCopy(path, "line\n"), c.usable) << c.name;
+        EXPECT_EQ(AppendToLogCopy(path, "line\n"), c.written) << c.name;
     }
     EXPECT_EQ(fs::status(root / "new.log").permissions(),
               fs::perms::owner_read | fs::perms::owner_write);

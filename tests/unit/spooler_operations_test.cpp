@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "platform/name_case.h"
 #include "platform/services.h"
 #include "setupdata/setup_context.h"
 #include "tests/fakes/fake_spooler_service.h"
@@ -33,6 +34,28 @@ TEST_F(SpoolerOperationsTest, AQueueBelongsByItsNameInAnyCaseOrAsACopy) {
     EXPECT_EQ(list.back(), L"ПРИНТЕР Ä (Copy 1)");
     EXPECT_EQ(context.ListPrinters(L"Printer C", list), 0);
     EXPECT_EQ(list.size(), 5u);
+}
+
+// The spooler folds the case of Cyrillic letters of both blocks: А–Я (U+0410–U+042F) and
+// Ѐ–Џ (U+0400–U+040F), whose small letters lie 0x50 above them. A letter with a mark stays
+// another letter.
+TEST(NameCaseTest, NamesDifferingOnlyInCaseAreTheSameName) {
+    const struct {
+        const wchar_t* a;
+        const wchar_t* b;
+        bool same;
+    } cases[] = {
+        {L"Korvel RV-90", L"kORVEL rv-90", true},
+        {L"ПРИНТЕР Ä", L"принтер ä", true},
+        {L"ЀЁЂЃЄЅІЇЈЉЊЋЌЍЎЏ", L"ѐёђѓєѕіїјљњћќѝўџ", true},
+        {L"Ѐ", L"Е", false},
+        {L"÷", L"×", false},
+        {L"Korvel", L"Korvel ", false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(SameNameIgnoringCase(c.a, c.b), c.same) << c.a << L" " << c.b;
+        EXPECT_EQ(SameNameIgnoringCase(c.b, c.a), c.same) << c.b << L" " << c.a;
+    }
 }
 
 TEST_F(SpoolerOperationsTest, FindPrinterWantsThatVeryQueueUnmarkedOnItsPort) {
