@@ -7,9 +7,9 @@ namespace {
 // The commands both systems have alike, and the options, in --help.
 constexpr wchar_t kCommonCommands[] =
     LR"(
-  restore [BACKUP] [--force]  makes the queues of a backup file again (the newest without one);
-                              a queue of a saved name with other settings is replaced only with
-                              --force, saved first
+  restore [BACKUP] [--force]  makes the queues of a backup file again (without one, of the newest
+                              a change wrote); a queue of a saved name with other settings is
+                              replaced only with --force, saved first
   status --model M            one line when the printer is installed, none when it is not
   validate [DIR]              checks a setup folder and lists every finding
 

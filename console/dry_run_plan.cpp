@@ -116,14 +116,12 @@ Outcome PlanRemove(CConsoleContext& context) {
 namespace {
 
 // The backup a restore would read: the one named, else the newest. Empty when there is none.
-std::wstring BackupToRestore(const ConsoleCall& call, IFileStoreService* store) {
-    StringList files;
-    std::wstring file = call.arguments.empty() ? L"" : call.arguments[0];
-    if (file.empty() && store != nullptr && store->ListFiles(CSetupRun::kBackupFolder, files)) {
-        for (const std::wstring& name : files)
-            file = IsBackupFileName(name) ? name : file;
-    }
-    return file;
+std::wstring BackupToRestore(const ConsoleCall& call) {
+    if (!call.arguments.empty())
+        return call.arguments[0];
+    std::vector<Journal> journals;
+    ReadJournals(journals);
+    return NewestBackupToRestore(journals);
 }
 
 }  // namespace
@@ -133,7 +131,7 @@ Outcome PlanRestore(CConsoleContext& context) {
     if (!PlanRepairs(context))
         return Report(context, L"", {false, L"busy"}, Outcome::kAnotherInstall);
     IFileStoreService* store = Services().fileStore;
-    const std::wstring file = BackupToRestore(call, store);
+    const std::wstring file = BackupToRestore(call);
     std::string text;
     CQueueBackup backup;
     if (store == nullptr || file.empty() ||

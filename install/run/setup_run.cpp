@@ -491,10 +491,9 @@ bool CSetupRun::RestoreFile(const std::wstring& name, bool force) {
         LogFailure(L"Could not read the backup folder");
         return false;
     }
-    files.erase(std::remove_if(files.begin(), files.end(),
-                               [](const std::wstring& f) { return !IsBackupFileName(f); }),
-                files.end());
-    const std::wstring file = name.empty() && !files.empty() ? files.back() : name;
+    std::vector<Journal> journals;
+    ReadJournals(journals);
+    const std::wstring file = name.empty() ? NewestBackupToRestore(journals) : name;
     std::string text;
     CQueueBackup backup;
     if (file.empty() || !store->ReadFile(kBackupFolder, file.c_str(), text) ||

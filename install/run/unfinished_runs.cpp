@@ -40,6 +40,14 @@ bool ReadJournals(std::vector<Journal>& journals) {
     return true;
 }
 
+std::wstring NewestBackupToRestore(const std::vector<Journal>& journals) {
+    for (auto journal = journals.rbegin(); journal != journals.rend(); ++journal) {
+        if (journal->backup.command != L"restore")
+            return journal->file;
+    }
+    return journals.empty() ? std::wstring() : journals.back().file;
+}
+
 bool FindUnfinishedRuns(std::vector<UnfinishedRun>& runs) {
     std::vector<Journal> journals;
     if (!ReadJournals(journals))

@@ -23,6 +23,12 @@ bool IsBackupFileName(const std::wstring& file);
 // made yet, or it is not this account's to read) holds none. False only without a file store.
 bool ReadJournals(std::vector<Journal>& journals);
 
+// The backup a restore without a name brings back: the newest one that holds queues a change
+// removed. A restore's own backup holds the queues it was making or replaced, and is passed over
+// unless there is no other: a restore stopped halfway must not make the next one forget the rest
+// of the backup it was restoring. Empty when there is none.
+std::wstring NewestBackupToRestore(const std::vector<Journal>& journals);
+
 // The unfinished runs among them, oldest first.
 bool FindUnfinishedRuns(std::vector<UnfinishedRun>& runs);
 

@@ -208,6 +208,70 @@ TEST(SetupRunFaultsTest, ARunStoppedDeadAtAnyCallIsRepairedByTheNext) {
     RecordProperty("runs", runs);
 }
 
+// A remove, or a restore of the backup that a remove wrote, stopped dead at its call `stopAt`, and
+// then the same command again on the same machine: the removal is finished forward (nothing of the
+// name comes back), the restore brings every saved queue back as it was; a foreign queue is
+// untouched, and no journal stays unfinished. Returns how many fallible calls the dead run made.
+int CommandAfterOneStoppedDead(bool restore, int stopAt) {
+    auto machine = std::make_unique<CSetupRunMachine>();
+    CSetupRunMachine& m = *machine;
+    CFakeQueueSetupService queueSetup;
+    Arrange(m, Path::kPrintUi, queueSetup);
+    m.spooler.FindQueue(kPrinter)->record.settings.emplace_back(L"printer-state", L"stopped");
+    const auto before = m.spooler.queues;
+    const std::string context = std::string(restore ? "restore" : "remove") +
+                                " stopped dead at call " + std::to_string(stopAt);
+    const auto command = [&](const PlatformServices& services, bool restoring) {
+        CScopedServices scope(services);
+        SetupContext setup;
+        setup.SetPrinterName(kPrinter);
+        CSetupRun run(setup, L"Test");
+        run.SetCommand(restoring ? L"restore" : L"remove");
+        if (!run.Begin(restoring ? CSetupRun::Needs::kNothing : CSetupRun::Needs::kPrinter)) {
+            run.End(false, L"not begun");
+        } else if (restoring) {
+            run.End(run.RestoreFile(L""), L"restored");
+        } else {
+            run.Remove();
+            run.End(run.ConfirmRemoval(), L"removed");
+        }
+    };
+    if (restore)
+        command(m.Set(), false);
+    CFaultPlan plan(stopAt, CFaultPlan::Kind::kStopsDead);
+    CFaultyServices faulty(m.Set(), plan);
+    command(faulty.Set(), restore);
+    command(m.Set(), restore);
+    for (const CFakeSpoolerService::Queue& q : before) {
+        const CFakeSpoolerService::Queue* now = m.spooler.FindQueue(q.record.name);
+        if (restore || !Replaced(q.record.name, kPrinter))
+            EXPECT_TRUE(now != nullptr && now->record == q.record) << context;
+        else
+            EXPECT_EQ(now, nullptr) << context;
+    }
+    if (restore) {
+        EXPECT_TRUE(SameNameIgnoringCase(m.spooler.defaultPrinter, kPrinter)) << context;
+    }
+
+    EXPECT_TRUE(m.AllReleased()) << context;
+    std::vector<UnfinishedRun> unfinished;
+    {
+        CScopedServices scope(m.Set());
+        FindUnfinishedRuns(unfinished);
+    }
+    EXPECT_TRUE(unfinished.empty()) << context;
+    return plan.Calls();
+}
+
+TEST(SetupRunFaultsTest, ARemoveOrRestoreStoppedDeadAtAnyCallIsFinishedByTheNext) {
+    for (const bool restore : {false, true}) {
+        const int calls = CommandAfterOneStoppedDead(restore, -1);
+        for (int stopAt = 0; stopAt <= calls; ++stopAt)
+            CommandAfterOneStoppedDead(restore, stopAt);
+        std::printf("stop points of %s: %d\n", restore ? "restore" : "remove", calls + 1);
+    }
+}
+
 // Names around the chosen one: copies, prefixes, extensions, blanks, parentheses, other case
 // (Latin-1 letters too), Chinese, empty and very long names.
 std::wstring Around(std::mt19937& random, const std::wstring& name) {
