@@ -7,6 +7,8 @@
 
 #include "console/console_program.h"
 #include "install/cups/queue_install.h"
+#include "install/run/queue_backup.h"
+#include "install/run/setup_log.h"
 #include "platform/standin/wide_text.h"
 #include "platform/uri_passwords.h"
 #include "setupdata/setup_context.h"
@@ -291,8 +293,6 @@ std::string LastLogLine(CFakeFileStoreService& store) {
     return text.substr(start + 7, text.find("]LOG]", start) - start - 7);
 }
 
-}  // namespace
-
 TEST_F(ConsoleProgramTest, RemoveSucceedsOnlyWhenNoQueueOfTheNameIsLeft) {
     struct {
         const char* what;
@@ -565,3 +565,65 @@ TEST_F(CupsConsoleProgramTest, AQueueWhoseCredentialsCannotBeSavedIsReplacedOnly
     EXPECT_EQ(spooler.FindQueue(L"Korvel_RV-90")->record.Setting(L"device-uri")[0],
               L"smb://printhost/q");
 }
+
+// A journal of a Finish stopped dead after it had removed the queue "Office".
+void PlantStoppedRun(CFakeFileStoreService& store, const wchar_t* file) {
+    CQueueBackup journal;
+    journal.run = RunState::kBegun;
+    journal.command = L"finish";
+    journal.entries.push_back(
+        {QueueRecord{L"Office", L"Office", L"Office.inf", false, {{L"port", L"COM1:"}}, {}, {}},
+         BackupState::kRemoved});
+    store.PrepareFolder(CSetupRun::kBackupFolder);
+    store.folders[CSetupRun::kBackupFolder][file] = journal.Format();
+}
+
+TEST_F(ConsoleProgramTest, ARepairIsAChangeThatEveryChangingCommandReports) {
+    spooler.drivers[L"Office"] = L"Office.inf";
+    ASSERT_EQ(Run({L"install", L"--model", L"RV-90"}), 0);
+    const size_t logs = fileStore.folders[CSetupLog::kFolder].size();
+    // Installed as asked, with nothing to repair: no lock, no log.
+    ASSERT_EQ(Run({L"install", L"--model", L"RV-90", L"--json"}), 0);
+    EXPECT_EQ(fileStore.folders[CSetupLog::kFolder].size(), logs);
+    EXPECT_NE(out.at(0).find(L"\"changed\":false"), std::wstring::npos);
+
+    // With a stopped run waiting, the same install repairs it under the lock, and says so.
+    PlantStoppedRun(fileStore, L"Backup-20261201-080000-000Z.txt");
+    ASSERT_EQ(Run({L"install", L"--model", L"RV-90", L"--json"}), 0);
+    EXPECT_TRUE(spooler.HasQueue(L"Office"));
+    EXPECT_EQ(fileStore.folders[CSetupLog::kFolder].size(), logs + 1);
+    EXPECT_NE(out.at(0).find(L"\"changed\":true"), std::wstring::npos) << out.at(0);
+    EXPECT_NE(out.at(0).find(L"\"repaired\":[\"Office\"]"), std::wstring::npos) << out.at(0);
+    EXPECT_NE(out.at(0).find(L"\"outcome\":\"unchanged\""), std::wstring::npos);
+
+    // A removal of a printer that has no queue is a change when it repaired one first.
+    spooler.queues.erase(spooler.queues.begin() +
+                         (spooler.FindQueue(L"Office") - &spooler.queues[0]));
+    PlantStoppedRun(fileStore, L"Backup-20261201-090000-000Z.txt");
+    ASSERT_EQ(Run({L"remove", L"--model", L"RV-630K", L"--json"}), 0);
+    EXPECT_NE(out.at(0).find(L"\"changed\":true"), std::wstring::npos) << out.at(0);
+
+    // The print system does not answer: the run waits, changes nothing, and says to try again.
+    spooler.queues.erase(spooler.queues.begin() +
+                         (spooler.FindQueue(L"Office") - &spooler.queues[0]));
+    PlantStoppedRun(fileStore, L"Backup-20261201-100000-000Z.txt");
+    spooler.down = true;
+    EXPECT_EQ(Run({L"install", L"--model", L"RV-90", L"--force"}), 1618);
+    EXPECT_FALSE(err.empty());
+    spooler.down = false;
+    EXPECT_FALSE(spooler.HasQueue(L"Office"));
+}
+
+TEST_F(ConsoleProgramTest, ARestoreThatOnlyGivesTheDefaultBackIsAChange) {
+    AddUsersQueue(kPrinter);
+    ASSERT_EQ(Run({L"remove", L"--model", L"RV-90"}), 0);
+    ASSERT_EQ(Run({L"restore"}), 0);
+    spooler.AddQueue(L"Office", L"Office");
+    spooler.defaultPrinter = L"Office";
+    ASSERT_EQ(Run({L"restore", L"--json"}), 0);
+    EXPECT_EQ(spooler.defaultPrinter, kPrinter);
+    EXPECT_NE(out.at(0).find(L"\"changed\":true"), std::wstring::npos) << out.at(0);
+    EXPECT_NE(out.at(0).find(L"\"outcome\":\"restored\""), std::wstring::npos) << out.at(0);
+}
+
+}  // namespace
