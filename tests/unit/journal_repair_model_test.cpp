@@ -433,14 +433,18 @@ std::string Replay(const std::vector<Op>& ops) {
 std::vector<Op> Shrink(std::vector<Op> ops) {
     for (bool smaller = true; smaller;) {
         smaller = false;
-        for (size_t i = 0; i < ops.size(); ++i) {
-            std::vector<Op> without = ops;
-            without.erase(without.begin() + static_cast<long>(i));
-            if (!Replay(without).empty()) {
-                ops = without;
-                smaller = true;
-                --i;
+        for (size_t i = 0; i < ops.size();) {
+            std::vector<Op> without;
+            for (size_t j = 0; j < ops.size(); ++j) {
+                if (j != i)
+                    without.push_back(ops[j]);
             }
+            if (Replay(without).empty()) {
+                ++i;
+                continue;
+            }
+            ops.swap(without);
+            smaller = true;
         }
         for (Op& op : ops) {
             // Each fault taken away in turn, kept away while the sequence still fails.

@@ -245,4 +245,23 @@ TEST_F(JournalRepairTest, ARemovalThatLeavesAQueueOfTheNameListedFails) {
     remove.End(false, L"test");
 }
 
+TEST(QueueBackupStateTest, AFileIsKeptWhileAQueueOfItMayStillHaveToBeMadeAgain) {
+    const struct {
+        BackupState state;
+        bool pending;  // a repair still has to look at it
+        bool kept;     // rotation keeps its file
+    } rows[] = {
+        {BackupState::kSaved, true, true},       {BackupState::kRemoved, true, true},
+        {BackupState::kMaking, true, true},      {BackupState::kSuperseded, false, true},
+        {BackupState::kKept, false, false},      {BackupState::kReplaced, false, false},
+        {BackupState::kRestored, false, false},  {BackupState::kDeleted, false, false},
+    };
+    for (const auto& row : rows) {
+        CQueueBackup backup;
+        backup.entries.push_back({QueueRecord{L"Q", L"D", L"", false, {}, {}, {}}, row.state});
+        EXPECT_EQ(backup.HoldsPendingQueue(), row.pending) << static_cast<int>(row.state);
+        EXPECT_EQ(backup.HoldsUnrestoredQueue(), row.kept) << static_cast<int>(row.state);
+    }
+}
+
 }  // namespace
