@@ -107,8 +107,9 @@ expect_walk "the old queue after the refusal" "LPT1:" "$prefix" queue "$printer"
 
 # A run stopped dead between the removal of the old queue and the install of the new one, as a
 # power cut or a deployment engine's time limit stops it: the printer UI takes a minute, and the
-# whole Wine session is killed as soon as the backup says the old queue is removed (only a run that
-# has not ended leaves a queue "removed" there). The next run puts the queue back first, says so,
+# whole Wine session is killed as soon as the backup says the new queue is being made in the old
+# one's place (only a run that has not ended leaves a queue "making" there; "removed" stands only
+# for a moment before it). The next run puts the queue back first, says so,
 # and then installs.
 backups="$prefix/drive_c/ProgramData/Korvel Setup/Backups"
 KORVEL_PRINTUI_DELAY_MS=60000 env -u DISPLAY WINEPREFIX="$prefix" "$wine64" "$run/pavonis.exe" \
@@ -116,7 +117,7 @@ KORVEL_PRINTUI_DELAY_MS=60000 env -u DISPLAY WINEPREFIX="$prefix" "$wine64" "$ru
 killed=$!
 journal=
 for _ in $(seq 300); do
-  journal=$(grep -l "^state=removed" "$backups"/Backup-*.txt 2>/dev/null) && break
+  journal=$(grep -l "^state=making" "$backups"/Backup-*.txt 2>/dev/null) && break
   kill -0 "$killed" 2>/dev/null || fail "the install to be killed ended first"
   sleep 0.1
 done
