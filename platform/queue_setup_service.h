@@ -30,4 +30,8 @@ class IQueueSetupService {
 
     // Prints the system's own test page on the queue, through the queue's driver.
     virtual bool PrintTestPage(const wchar_t* queue) = 0;
+
+    // Whether the print system has a backend for device URIs of this scheme, known from what is
+    // installed, without starting any backend.
+    virtual bool HasBackend(const std::wstring& scheme) = 0;
 };

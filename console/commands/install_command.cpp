@@ -7,6 +7,7 @@
 #include "console/command_prerequisites.h"
 #include "console/console_context.h"
 #include "console/dry_run_plan.h"
+#include "console/install_checks.h"
 #include "console/make_default.h"
 #include "console/setup_run_steps.h"
 #include "detect/discovered_usb_printer.h"
@@ -180,7 +181,9 @@ Outcome RunInstallCommand(CConsoleContext& context) {
         return exit;
     SetupContext& setup = context.Setup();
     std::wstring port = call.Value(L"--port");
-    if (port.empty() && !DefaultPort(context, port, exit))
+    if (port.empty() && (!CheckConnectedModel(context, exit) || !DefaultPort(context, port, exit)))
+        return exit;
+    if (!CheckInstallPort(context, port, exit))
         return exit;
     if (!CopyText(setup.portName, SetupContext::kNameWidth, port.c_str())) {
         context.Host().Err(L"The port name is too long: " + port);

@@ -2,6 +2,7 @@
 
 #include <cups/cups.h>
 #include <strings.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -776,6 +777,21 @@ bool CCupsSpoolerService::FindSystemDriver(const wchar_t* makeAndModel, std::wst
         return false;
     package = Wide(found.c_str());
     return true;
+}
+
+bool CCupsSpoolerService::HasBackend(const std::wstring& scheme) {
+    if (scheme == L"file")
+        return true;
+    // A scheme is letters, digits, "+", "-" and "." only (RFC 3986): it names no other folder.
+    if (scheme.empty() ||
+        scheme.find_first_not_of(L"abcdefghijklmnopqrstuvwxyz"
+                                 L"ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789+-.") != std::wstring::npos)
+        return false;
+    const char* serverBin = std::getenv("CUPS_SERVERBIN");
+    const std::string backend = std::string(serverBin != nullptr ? serverBin : "/usr/lib/cups") +
+                                "/backend/" + Narrow(scheme);
+    struct stat status {};
+    return stat(backend.c_str(), &status) == 0 && S_ISREG(status.st_mode);
 }
 
 bool CCupsSpoolerService::PrintTestPage(const wchar_t* queue) {

@@ -84,6 +84,10 @@ class CCupsSpoolerService : public ISpoolerService, public IQueueSetupService {
     bool FindSystemDriver(const wchar_t* makeAndModel, std::wstring& package) override;
     // CUPS's own test page (Print-Job), through the queue's filters.
     bool PrintTestPage(const wchar_t* queue) override;
+    // A program of that name in the backends' folder (CUPS_SERVERBIN/backend, by default
+    // /usr/lib/cups/backend), or "file", which the scheduler serves itself. Asking the scheduler
+    // (CUPS-Get-Devices) would start every backend, and the network ones probe for seconds.
+    bool HasBackend(const std::wstring& scheme) override;
 
   private:
     struct Queue {

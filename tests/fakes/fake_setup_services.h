@@ -1,6 +1,7 @@
 #pragma once
 
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -83,4 +84,6 @@ class CFakeQueueSetupService : public IQueueSetupService {
         testPages.push_back(queue);
         return true;
     }
+    std::set<std::wstring> backends{L"usb", L"socket", L"ipp", L"lpd", L"smb", L"file"};
+    bool HasBackend(const std::wstring& scheme) override { return backends.count(scheme) != 0; }
 };

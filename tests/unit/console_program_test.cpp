@@ -9,6 +9,7 @@
 #include "install/cups/queue_install.h"
 #include "install/run/queue_backup.h"
 #include "install/run/setup_log.h"
+#include "platform/device_uri.h"
 #include "platform/standin/wide_text.h"
 #include "platform/uri_passwords.h"
 #include "setupdata/setup_context.h"
@@ -494,6 +495,26 @@ TEST(UriWithoutUserInfoTest, DropsOnlyWhatPrecedesTheAuthoritysLastAt) {
         EXPECT_EQ(UriWithoutUserInfo(c.uri), c.without) << c.uri;
 }
 
+// Only a scheme as RFC 3986 writes it, followed by a place, makes a device URI.
+TEST(UriSchemeTest, IsALetterThenLettersDigitsPlusMinusOrDotBeforeTheColon) {
+    const struct {
+        const wchar_t* uri;
+        const wchar_t* scheme;
+    } cases[] = {
+        {L"socket://192.0.2.1:9100", L"socket"},
+        {L"usb://Korvel/RV-90?serial=1", L"usb"},
+        {L"x-ipp.2+s://h", L"x-ipp.2+s"},
+        {L"not a uri", L""},
+        {L"bad scheme://x", L""},
+        {L"1ipp://h", L""},
+        {L"://h", L""},
+        {L"ipp:", L""},
+        {L"../../bin/sh:x", L""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(UriScheme(c.uri), c.scheme) << c.uri;
+}
+
 #ifndef _WIN32
 // Inside, the engine keeps the setup record's Windows form; what a Linux user reads is in Linux's.
 TEST_F(CupsConsoleProgramTest, PathsAreShownInTheSystemsOwnForm) {
@@ -624,6 +645,59 @@ TEST_F(ConsoleProgramTest, ARestoreThatOnlyGivesTheDefaultBackIsAChange) {
     EXPECT_EQ(spooler.defaultPrinter, kPrinter);
     EXPECT_NE(out.at(0).find(L"\"changed\":true"), std::wstring::npos) << out.at(0);
     EXPECT_NE(out.at(0).find(L"\"outcome\":\"restored\""), std::wstring::npos) << out.at(0);
+}
+
+TEST_F(ConsoleProgramTest, ADryRunSaysYesOnlyWhereTheRunCould) {
+    const struct {
+        std::vector<std::wstring> call;
+        int exit;
+    } cases[] = {
+        {{L"install", L"--model", L"RV-90", L"--port", L"COM9:"}, 87},  // no such port
+        {{L"install", L"--model", L"RV-90", L"--port", L"COM9:", L"--force"}, 0},
+        {{L"install", L"--model", L"RV-630K"}, 87},  // an RV-90 is connected
+        {{L"install", L"--model", L"RV-630K", L"--port", L"USB001"}, 0},
+        {{L"install", L"--model", L"RV-90"}, 0},
+    };
+    usb.interfaces.push_back({L"\\\\?\\usb#vid_fff0&pid_0001#s#{28d78fad}", false, false,
+                              CFakeUsbPrinterService::DeviceIdReply("MDL:RV-90;")});
+    for (const auto& c : cases) {
+        std::vector<std::wstring> dry = c.call;
+        dry.push_back(L"--dry-run");
+        EXPECT_EQ(Run(dry), c.exit) << c.call[2] << c.call.size();
+        EXPECT_TRUE(spooler.queues.empty());
+        if (c.exit != 0) {
+            EXPECT_EQ(Run(c.call), c.exit) << c.call[2] << c.call.size();
+            ASSERT_FALSE(err.empty());
+            EXPECT_TRUE(err[0].find(L"COM9:") != std::wstring::npos ||
+                        (err[0].find(L"RV-90") != std::wstring::npos &&
+                         err[0].find(L"RV-630K") != std::wstring::npos))
+                << err[0];
+        }
+    }
+}
+
+TEST_F(CupsConsoleProgramTest, ADeviceThatNoBackendServesIsRefusedBeforeAnythingIsTouched) {
+    spooler.AddQueue(L"Korvel_RV-90", L"Epson 9-Pin Series", L"socket://192.0.2.1");
+    const struct {
+        const wchar_t* port;
+        const wchar_t* force;
+        int exit;
+    } cases[] = {
+        {L"not a uri", L"--force", 64},
+        {L"bogus://x", L"", 64},
+        {L"socket://192.0.2.2", L"", 0},  // the dry run alone: this machine has no driver
+    };
+    for (const auto& c : cases) {
+        for (const wchar_t* dry : {L"--dry-run", c.exit == 0 ? L"--dry-run" : L""}) {
+            std::vector<std::wstring> call = {L"install", L"--model", L"RV-90", L"--port", c.port};
+            for (const wchar_t* option : {c.force, dry}) {
+                if (option[0] != L'\0')
+                    call.push_back(option);
+            }
+            EXPECT_EQ(Run(call), c.exit) << c.port << dry;
+        }
+        EXPECT_EQ(spooler.HasQueue(L"Korvel_RV-90"), true) << c.port;
+    }
 }
 
 }  // namespace
