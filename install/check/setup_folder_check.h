@@ -4,6 +4,11 @@
 #include <string>
 #include <vector>
 
+// install/check/ owns the check of a setup folder (`pavonis validate`, the release): every
+// finding in its printer information file, its language file and its driver INFs and PPDs. It
+// reads them with the readers of install/windows/ and install/cups/ and the USB identifiers of
+// detect/; nothing in the engine uses it.
+
 // One fault of a setup folder: something that would make the wizard list, name or install a
 // printer wrongly, or not at all.
 struct SetupFinding {

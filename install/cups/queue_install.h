@@ -5,6 +5,10 @@
 #include "install/run/install_method.h"
 #include "platform/queue_record.h"
 
+// install/cups/ owns the queue install on CUPS (this class), where the setup makes the queue itself
+// in one request, and the PPD facts it needs (ppd_file.h). It implements install/run/'s
+// IInstallMethod and otherwise uses the setup record (setupdata/) and the platform seam.
+
 // The install where the setup makes the printer's queue itself, in one request to the spooler
 // with its device and its driver: CUPS. Queue names there cannot hold blanks and applications
 // print to them, so the queue is named after the printer by QueueNameOf and the printer's full

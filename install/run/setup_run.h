@@ -11,6 +11,13 @@
 #include "install/run/queue_backup.h"
 #include "install/run/setup_log.h"
 
+// install/run/ owns the setup run and its journal: the run's phases (this class), the backup file
+// that journals them (queue_backup.h), the repair of runs stopped dead (journal_repair.h), making
+// a saved queue again (queue_restore.h), the setup log and its time stamps. It uses the spooler
+// rules of install/spooler/, the setup record (setupdata/) and the platform seam; it installs
+// through an IInstallMethod (install_method.h) or the setup record's own install, and so never
+// names install/windows/ or install/cups/, which stand beside it.
+
 struct SetupContext;
 
 // One setup run, whichever front end or command asks for it (the wizard's Finish, and the

@@ -2,6 +2,11 @@
 
 #include "platform/spooler_service.h"
 
+// install/spooler/ owns the spooler rules every install path shares: which queues belong to a
+// printer (the name in any case, or the spooler's copies of it), their removal with the driver,
+// and the last look at a queue and at the default printer. It uses the setup record (setupdata/)
+// and the platform seam only.
+
 // Whether the queue of exactly this name (as the spooler compares names) is installed, with its
 // port; kUnknown when the spooler could not be asked. An empty name is never installed.
 QueueLookup LookUpInstalledQueue(const wchar_t* name, QueueState& state);

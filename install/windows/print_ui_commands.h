@@ -3,6 +3,12 @@
 #include <cstdint>
 #include <string>
 
+// install/windows/ owns the two Windows install paths: the printer-UI commands (this file) and
+// their runner, the Plug-and-Play driver update, and the choice between them
+// (SetupContext::Install), with driver staging and the readers of the driver INF. It uses the
+// setup record (setupdata/) and the platform seam only; the run in install/run/ calls it through
+// the setup record.
+
 // The printer-UI commands handed to rundll32, and their limits.
 namespace PrintUiCommands {
 
