@@ -71,11 +71,13 @@ export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct 2>/dev/n
 export TZ=UTC
 stage=$root/build/release-stage
 rm -rf "$stage"
-mkdir -p "$stage" "$dist"
+# Everything is made in out/ and moved into dist/ only when all of it was made, so that a step
+# that fails leaves the last release as it was, not half of a new one.
+out_dir=$stage/out
+mkdir -p "$out_dir"
 zip_name=KorvelSetup-$version-win64.zip
 arch=$(dpkg --print-architecture)
 deb_name=korvel-setup_${version}_$arch.deb
-rm -f "$dist/$zip_name" "$dist/$deb_name" "$dist/SHA256SUMS"
 
 echo "== $zip_name"
 top=KorvelSetup-$version
@@ -99,7 +101,11 @@ else
 fi
 find "$stage/zip" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
 # Entries in a fixed order, without the packing machine's owners and extra attributes.
-(cd "$stage/zip" && find "$top" | LC_ALL=C sort | zip -q -X -@ "$dist/$zip_name")
+# zip -@ takes one name a line: a name with a line break in it is refused, not split.
+if find "$stage/zip" -name $'*\n*' | grep -q .; then
+  die "a file name of the setup folder holds a line break"
+fi
+(cd "$stage/zip" && find "$top" | LC_ALL=C sort | zip -q -X -@ "$out_dir/$zip_name")
 
 echo "== $deb_name"
 # dpkg-shlibdeps reads the source package's debian/control and expects the files in
@@ -156,10 +162,13 @@ Description: setup of Korvel dot-matrix printers in CUPS
  The package holds the program and the setup folder it reads, in
  /usr/share/korvel-setup.
 EOF
-(cd "$pkg" && find usr -type f | LC_ALL=C sort | xargs md5sum) >"$pkg/DEBIAN/md5sums"
+# Names with blanks, such as "Korvel 9pin.ppd", are passed whole.
+(cd "$pkg" && find usr -type f -print0 | LC_ALL=C sort -z | xargs -0 md5sum) >"$pkg/DEBIAN/md5sums"
 chmod 0644 "$pkg/DEBIAN/control" "$pkg/DEBIAN/md5sums"
-dpkg-deb --root-owner-group -Zxz --build "$pkg" "$dist/$deb_name" >/dev/null
+dpkg-deb --root-owner-group -Zxz --build "$pkg" "$out_dir/$deb_name" >/dev/null
 
-(cd "$dist" && sha256sum "$zip_name" "$deb_name" >SHA256SUMS)
+(cd "$out_dir" && sha256sum "$zip_name" "$deb_name" >SHA256SUMS)
+mkdir -p "$dist"
+mv -f "$out_dir/$zip_name" "$out_dir/$deb_name" "$out_dir/SHA256SUMS" "$dist/"
 echo "== release $version in $dist"
 (cd "$dist" && stat -c '%n: %s bytes' "$zip_name" "$deb_name" SHA256SUMS)

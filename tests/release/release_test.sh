@@ -4,7 +4,8 @@
 # checksums, the zip's one folder with both programs beside the setup folder's files, both
 # programs' signatures and version resources, lintian's verdict on the Debian package, and the
 # package unpacked into a scratch root, whose pavonis finds its setup folder at the packaged place.
-# Then a setup folder with a finding must be refused. Writes below build/release-test/ only, so a
+# Then a setup folder whose file names hold blanks must be released whole, and one with a finding
+# must be refused. Writes below build/release-test/ only, so a
 # developer's dist/ is left alone. Ends non-zero on the first fault.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/../.."
@@ -77,6 +78,17 @@ grep -qF "RV-90" <<<"$models" || fail "pavonis models lists no RV-90: $models"
 grep -qF "$work/root/usr/share/korvel-setup/PrinterDriver/9pin/OEMPRINT.INF" <<<"$models" ||
   fail "pavonis models did not read the packaged setup folder: $models"
 echo "ok: $said, and its models from $work/root/usr/share/korvel-setup"
+
+echo "== a setup folder whose file names hold blanks"
+cp -R sample-setup "$work/blank-setup"
+cp tests/data/ppd/korvel.ppd "$work/blank-setup/PrinterDriver/9pin/Korvel 9pin.ppd"
+KORVEL_DIST_DIR=$work/blank scripts/release.sh "$work/blank-setup" >"$work/blank.log" 2>&1 ||
+  { cat "$work/blank.log" >&2; fail "the release of a setup folder with a blank in a name"; }
+unzip -l "$work/blank/$zip" | grep -qF "PrinterDriver/9pin/Korvel 9pin.ppd" ||
+  fail "the zip lacks Korvel 9pin.ppd"
+dpkg-deb -c "$work/blank/$deb" | grep -qF "9pin/Korvel 9pin.ppd" ||
+  fail "the package lacks Korvel 9pin.ppd"
+echo "ok: released whole"
 
 echo "== a setup folder with a finding"
 cp -R sample-setup "$work/faulty-setup"
