@@ -2,6 +2,7 @@
 
 #include "console/console_context.h"
 #include "console/json_text.h"
+#include "platform/uri_passwords.h"
 
 Outcome Report(CConsoleContext& context, const std::wstring& text, const Change& change,
                Outcome exit) {
@@ -19,7 +20,7 @@ Outcome Report(CConsoleContext& context, const std::wstring& text, const Change&
         json.Add(L"printer", context.PrinterName());
         json.Add(L"queue", std::wstring(context.Setup().printerName));
     }
-    json.Add(L"port", change.port);
+    json.Add(L"port", UriWithoutPassword(change.port));
     json.Add(L"backup", change.backup);
     json.Add(L"outcome", change.outcome);
     if (change.restart)

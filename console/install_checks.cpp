@@ -16,7 +16,7 @@ bool CheckInstallPort(CConsoleContext& context, const std::wstring& port, Outcom
     if (context.Cups()) {
         const std::wstring scheme = UriScheme(port);
         if (scheme.empty()) {
-            host.Err(WithoutPasswords(port) +
+            host.Err(UriWithoutPassword(port) +
                      L" is no device URI (scheme:…, such as socket://host:9100); pavonis ports "
                      L"lists the printers' URIs.");
             return false;
@@ -25,7 +25,7 @@ bool CheckInstallPort(CConsoleContext& context, const std::wstring& port, Outcom
         if (force || queueSetup == nullptr || queueSetup->HasBackend(scheme))
             return true;
         host.Err(L"The print system has no backend for " + scheme + L": URIs (" +
-                 WithoutPasswords(port) +
+                 UriWithoutPassword(port) +
                  L"), so no queue could print to it; --force makes the queue all the same.");
         return false;
     }

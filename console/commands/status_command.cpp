@@ -8,6 +8,7 @@
 #include "install/run/unfinished_runs.h"
 #include "install/spooler/installed_queues.h"
 #include "platform/spooler_service.h"
+#include "platform/uri_passwords.h"
 
 namespace {
 
@@ -30,17 +31,18 @@ void MentionUnfinishedRuns(CConsoleContext& context) {
 void PrintInstalled(CConsoleContext& context, const QueueState& state) {
     const SetupContext& setup = context.Setup();
     const bool cups = context.Cups();
-    context.Print(context.PrinterName() + L" is installed on " + state.port +
+    const std::wstring port = UriWithoutPassword(state.port);
+    context.Print(context.PrinterName() + L" is installed on " + port +
                       (cups ? std::wstring(L" as the queue ") + setup.printerName : L"") + L".",
                   cups ? JsonText()
                              .Add(L"installed", true)
                              .Add(L"printer", context.PrinterName())
                              .Add(L"queue", setup.printerName)
-                             .Add(L"port", state.port)
+                             .Add(L"port", port)
                        : JsonText()
                              .Add(L"installed", true)
                              .Add(L"printer", setup.printerName)
-                             .Add(L"port", state.port));
+                             .Add(L"port", port));
 }
 
 }  // namespace
