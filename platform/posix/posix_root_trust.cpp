@@ -43,6 +43,10 @@ std::string WhyNotRootsAlone(const std::vector<PathFolder>& folders) {
         if (OthersMayWrite(folder.mode)) {
             if ((folder.mode & S_ISVTX) == 0 || belowShared)
                 return folder.path + " may be written by accounts other than root";
+            // A sticky folder may stand on the path, but root's files never lie in it: any
+            // account may make their names there first.
+            if (i + 1 == folders.size())
+                return folder.path + " is shared with every account";
             belowShared = true;
         }
     }

@@ -20,7 +20,8 @@ struct PathFolder {
 
 // Why root must not keep its files in the last of `folders`, the folders of an absolute path from
 // "/" down; empty when no other account can write there. A folder others may write in is passed
-// only when it is root's and sticky, as /tmp is, and nothing below it may be such a folder again.
+// only when it is root's and sticky, as /tmp is, and never as the last folder itself; nothing
+// below it may be such a folder again.
 // Only the last folder may be missing (root makes it), and not right below such a sticky folder,
 // where anybody could make it first.
 std::string WhyNotRootsAlone(const std::vector<PathFolder>& folders);

@@ -214,6 +214,7 @@ TEST_F(PosixServicesTest, RootKeepsItsFilesOnlyWhereNoOtherAccountCanWrite) {
         {{top, {true, 0, S_IFDIR | 0757}, top}, "/a may be written by accounts other than root"},
         {{top, tmp, tmp}, "/a/b may be written by accounts other than root"},
         {{top, tmp, {true, 0, S_IFDIR | 0770}}, "/a/b may be written by accounts other than root"},
+        {{top, tmp}, "/a is shared with every account"},  // STATE_DIRECTORY=/tmp, a --log in /tmp
     };
     for (const auto& c : cases) {
         std::vector<PathFolder> folders;
