@@ -344,9 +344,17 @@ bool CSetupRun::WriteBackup() {
 
 void CSetupRun::RotateBackups() {
     IFileStoreService* store = Services().fileStore;
-    StringList files;
-    if (!store->ListFiles(kBackupFolder, files))
+    StringList listed;
+    if (!store->ListFiles(kBackupFolder, listed))
         return;
+    // Only files named as backups count and go: anything else an administrator put in the folder
+    // (an archive, notes) is theirs.
+    StringList files;
+    for (const std::wstring& file : listed) {
+        if (IsBackupFileName(file))
+            files.push_back(file);
+    }
+    std::sort(files.begin(), files.end());
     // The oldest go first, but never a file that still holds a queue to make again, nor one that
     // cannot be read: it may be the only copy of a user's printer.
     size_t left = files.size();

@@ -169,6 +169,9 @@ TEST_F(SetupRunTest, OldFilesGoButNeverOneThatStillHoldsAQueue) {
         backups[L"Backup-" + std::to_wstring(i) + L".txt"] = done.Format();
     backups[L"Backup-10.txt"] = pending.Format();
     backups[L"Backup-11.txt"] = "not a backup";
+    // Files that are no backups by their names, even ones that parse as one, are not ours.
+    backups[L"Archive.txt"] = "; notes\r\n";
+    backups[L"Backup-09.txt.tmp"] = "";
     auto& logs = fileStore.folders[CSetupLog::kFolder];
     for (int i = 10; i < 22; ++i)
         logs[L"Test-" + std::to_wstring(i) + L".log"] = "old";
@@ -176,10 +179,12 @@ TEST_F(SetupRunTest, OldFilesGoButNeverOneThatStillHoldsAQueue) {
     AddUsersQueue(kPrinter);
     CSetupRun run(setup, L"Test");
     EXPECT_EQ(run.Run(), 1);
-    // Ten remain with the new one, the two that had to stay among them.
-    EXPECT_EQ(backups.size(), 10u);
+    // Ten backups remain with the new one, the two that had to stay among them.
+    EXPECT_EQ(backups.size(), 12u);
     EXPECT_EQ(backups.count(L"Backup-10.txt"), 1u);
     EXPECT_EQ(backups.count(L"Backup-11.txt"), 1u);
+    EXPECT_EQ(backups.count(L"Archive.txt"), 1u);
+    EXPECT_EQ(backups.count(L"Backup-09.txt.tmp"), 1u);
     EXPECT_EQ(logs.size(), 10u);
     EXPECT_EQ(logs.begin()->first, L"Test-13.log");
 }
