@@ -18,6 +18,7 @@
 #include "platform/system_clock_service.h"
 #ifdef KORVEL_HAVE_CUPS
 #include "platform/cups/cups_services.h"
+#include "platform/posix/root_environment.h"
 #endif
 
 namespace {
@@ -78,12 +79,16 @@ std::vector<std::wstring> Arguments(int argc, char** argv) {
 // The program on Linux with CUPS: the printer's queue installed, replaced and removed through the
 // scheduler that every CUPS client finds.
 int main(int argc, char** argv) {
+    // Before libcups or the program reads any of it.
+    const std::vector<std::string> environment = VetRootEnvironment();
     const LinuxFolders folders = LinuxFolders::FromEnvironment();
     CCupsServices services(folders);
     CScopedServices scope(services.Set());
     CPosixConsoleHost host(ConsolePlatform::kCups);
     // A folder named for the run that it does not use is told before anything else, so that
     // whoever set it finds why the backups or logs are elsewhere.
+    for (const std::string& notice : environment)
+        host.Err(DecodeUtf8(notice));
     for (const std::string& notice : folders.notices)
         host.Err(DecodeUtf8(notice));
     return RunConsoleProgram(Arguments(argc, argv), host);

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -386,8 +387,20 @@ bool FetchPpd(const std::string& queue, std::string& ppd) {
             LastErrorText());
         return false;
     }
-    std::ifstream in(file.Name(), std::ios::binary);
-    ppd.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    // Read back through the descriptor that made the file, never by its name again: whoever can
+    // write the folder could have put another file under that name since.
+    ppd.clear();
+    if (lseek(file.Fd(), 0, SEEK_SET) != 0)
+        return RecordFailure(L"lseek");
+    char buffer[65536];
+    for (ssize_t got; (got = read(file.Fd(), buffer, sizeof buffer)) != 0;) {
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            return RecordFailure(L"read");
+        }
+        ppd.append(buffer, static_cast<size_t>(got));
+    }
     return true;
 }
 

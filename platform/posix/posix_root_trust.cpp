@@ -22,7 +22,7 @@ std::string AccountName(uid_t uid) {
     return "with the number " + std::to_string(uid);
 }
 
-std::string WhyNotRootsAlone(const std::vector<PathFolder>& folders) {
+std::string WhyNotRootsAlone(const std::vector<PathFolder>& folders, SharedLastFolder shared) {
     bool belowShared = false;  // below a sticky folder that others may write in
     for (size_t i = 0; i < folders.size(); ++i) {
         const PathFolder& folder = folders[i];
@@ -45,7 +45,7 @@ std::string WhyNotRootsAlone(const std::vector<PathFolder>& folders) {
                 return folder.path + " may be written by accounts other than root";
             // A sticky folder may stand on the path, but root's files never lie in it: any
             // account may make their names there first.
-            if (i + 1 == folders.size())
+            if (i + 1 == folders.size() && shared == SharedLastFolder::kRefused)
                 return folder.path + " is shared with every account";
             belowShared = true;
         }
@@ -53,7 +53,7 @@ std::string WhyNotRootsAlone(const std::vector<PathFolder>& folders) {
     return std::string();
 }
 
-std::string WhyNotRootsAlone(const std::string& path) {
+std::string WhyNotRootsAlone(const std::string& path, SharedLastFolder shared) {
     if (path.empty() || path[0] != '/')
         return path + " is not an absolute path";
     std::vector<PathFolder> folders{{"/"}};
@@ -76,5 +76,5 @@ std::string WhyNotRootsAlone(const std::string& path) {
         folder.owner = status.st_uid;
         folder.mode = status.st_mode;
     }
-    return WhyNotRootsAlone(folders);
+    return WhyNotRootsAlone(folders, shared);
 }

@@ -18,13 +18,19 @@ struct PathFolder {
     mode_t mode = 0;  // st_mode: the kind of file and its rights
 };
 
+// Whether the last folder itself may be a shared sticky folder of root's, as /tmp is: only for
+// files made under names nobody can take first and read back through their own descriptors.
+enum class SharedLastFolder { kRefused, kAllowed };
+
 // Why root must not keep its files in the last of `folders`, the folders of an absolute path from
 // "/" down; empty when no other account can write there. A folder others may write in is passed
 // only when it is root's and sticky, as /tmp is, and never as the last folder itself; nothing
 // below it may be such a folder again.
 // Only the last folder may be missing (root makes it), and not right below such a sticky folder,
 // where anybody could make it first.
-std::string WhyNotRootsAlone(const std::vector<PathFolder>& folders);
+std::string WhyNotRootsAlone(const std::vector<PathFolder>& folders,
+                             SharedLastFolder shared = SharedLastFolder::kRefused);
 
 // The same for a path, each of its folders looked at with lstat.
-std::string WhyNotRootsAlone(const std::string& path);
+std::string WhyNotRootsAlone(const std::string& path,
+                             SharedLastFolder shared = SharedLastFolder::kRefused);

@@ -19,6 +19,7 @@
 #include "platform/platform_failure.h"
 #include "platform/posix/posix_file_store_service.h"
 #include "platform/posix/posix_root_trust.h"
+#include "platform/posix/root_environment.h"
 #include "platform/posix/posix_setup_lock_service.h"
 #include "platform/posix/usb_sysfs.h"
 #include "platform/standin/wide_text.h"
@@ -228,6 +229,54 @@ TEST_F(PosixServicesTest, RootKeepsItsFilesOnlyWhereNoOtherAccountCanWrite) {
     EXPECT_EQ(WhyNotRootsAlone((root / "state").string()), "");
     EXPECT_EQ(WhyNotRootsAlone("state"), "state is not an absolute path");
     EXPECT_EQ(WhyNotRootsAlone("/tmp/../x"), "/tmp/../x goes up a folder with ..");
+}
+
+// What root takes from its environment: only what no other account could have put there.
+TEST_F(PosixServicesTest, RootTakesFromItsEnvironmentOnlyWhatNoOtherAccountControls) {
+    if (geteuid() != 0)
+        GTEST_SKIP() << "planting folders as another account needs root";
+    const std::string own = root.string();
+    const std::string theirs = (root / "theirs").string();
+    fs::create_directory(theirs);
+    ASSERT_EQ(chown(theirs.c_str(), 65534, 65534), 0);  // nobody's
+    const struct {
+        const char* variable;
+        std::string value;
+        bool taken;
+    } cases[] = {
+        {"TMPDIR", own, true},
+        {"TMPDIR", "/tmp", true},  // made in under names nobody takes first, read by descriptor
+        {"TMPDIR", theirs, false},
+        {"CUPS_DATADIR", own, true},
+        {"CUPS_DATADIR", theirs, false},
+        {"CUPS_DATADIR", "/tmp", false},
+        {"CUPS_SERVERROOT", theirs, false},
+        {"HOME", theirs + "/home", false},
+        {"CUPS_SERVER", own + "/cups.sock", true},
+        {"CUPS_SERVER", theirs + "/cups.sock", false},
+        {"CUPS_SERVER", "localhost:631", true},
+        {"CUPS_SERVER", "[::1]:631", true},
+        {"CUPS_SERVER", "127.0.0.1", true},
+        {"CUPS_SERVER", "printserver.example:631", false},
+    };
+    for (const auto& c : cases) {
+        const std::string why = WhyNotForRoot(c.variable, c.value);
+        EXPECT_EQ(why.empty(), c.taken) << c.variable << "=" << c.value << ": " << why;
+    }
+    // Each refused one is removed, and said.
+    setenv("CUPS_DATADIR", theirs.c_str(), 1);
+    setenv("TMPDIR", own.c_str(), 1);
+    const std::vector<std::string> notices = VetRootEnvironment();
+    EXPECT_EQ(std::getenv("CUPS_DATADIR"), nullptr);
+    EXPECT_NE(std::getenv("TMPDIR"), nullptr);
+    unsetenv("TMPDIR");
+    const std::string said = "CUPS_DATADIR is not used, as " + theirs + " belongs to";
+    EXPECT_EQ(std::count_if(notices.begin(), notices.end(),
+                            [&](const std::string& n) { return n.rfind(said, 0) == 0; }),
+              1);
+    EXPECT_EQ(std::count_if(notices.begin(), notices.end(),
+                            [&](const std::string& n) { return n.rfind("TMPDIR", 0) == 0; }),
+              0);
 }
 
 // A devices folder as the kernel lays it out: a folder per device and per interface.
