@@ -119,7 +119,23 @@ bool CSetupRun::SecureProgramFolder(std::wstring& movedAside) {
     IFileStoreService* store = Services().fileStore;
     if (store == nullptr || store->SecureProgramFolder(movedAside))
         return true;
-    if (const std::optional<PlatformFailure> failure = TakePlatformFailure())
+    const std::optional<PlatformFailure> failure = TakePlatformFailure();
+    // A folder cannot be moved aside while another run holds the lock file in it open: that run
+    // is under way, and this one is to try again once it has ended, as for any lock held.
+    ISetupLockService* lock = Services().setupLock;
+    const LockResult probe = lock != nullptr ? lock->Acquire(0) : LockResult::kFailed;
+    TakePlatformFailure();
+    if (probe == LockResult::kTaken)
+        lock->Release();
+    if (probe == LockResult::kBusy || probe == LockResult::kBusyOtherAccount) {
+        m_lockBusy = true;
+        m_lockProblem =
+            L"Another setup run holds the setup lock in the program's folder, which accounts that "
+            L"are not administrators could change; it is moved aside once that run has ended: "
+            L"try again then.";
+        return false;
+    }
+    if (failure)
         m_lockProblem = L"the program's folder cannot be made safe: " + failure->call +
                         L" failed with error " + std::to_wstring(failure->code) + L" (" +
                         failure->text + L").";

@@ -21,6 +21,10 @@ std::map<std::wstring, std::string>* CFakeFileStoreService::Prepared(const wchar
 bool CFakeFileStoreService::SecureProgramFolder(std::wstring& movedAsideTo) {
     if (!foreignProgramFolder)
         return true;
+    if (moveAsideFails) {
+        RecordPlatformFailure(L"MoveFileExW", 32, L"in use by another process");
+        return false;
+    }
     movedAside = std::move(folders);
     folders.clear();
     plantedFolders.clear();

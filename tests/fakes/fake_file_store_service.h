@@ -17,6 +17,8 @@ class CFakeFileStoreService : public IFileStoreService {
     // The program's folder was made by a standard user: SecureProgramFolder moves it aside, with
     // every folder in it, to `movedAside`.
     bool foreignProgramFolder = false;
+    // Moving it aside fails, as it does on Windows while a file in it is open (another run's lock).
+    bool moveAsideFails = false;
     std::map<std::wstring, std::map<std::wstring, std::string>> movedAside;
 
     bool SecureProgramFolder(std::wstring& movedAsideTo) override;

@@ -456,6 +456,20 @@ TEST_F(ConsoleProgramTest, AProgramFolderAStandardUserMadeIsMovedAsideAndTheRunG
               std::string::npos);
 }
 
+// While another run holds its lock in such a folder, the folder cannot be moved: that run is under
+// way, so this one is told to try again, not that it failed; without a holder, it fails.
+TEST_F(ConsoleProgramTest, AFolderThatCannotBeMovedAsideWhileAnotherRunHoldsItsLockIsBusy) {
+    fileStore.foreignProgramFolder = true;
+    fileStore.moveAsideFails = true;
+    setupLock.heldElsewhere = true;
+    EXPECT_EQ(Run({L"install", L"--model", L"RV-90", L"--port", L"LPT1:"}), 1618);
+    ASSERT_FALSE(err.empty());
+    EXPECT_NE(err[0].find(L"Another setup run holds the setup lock"), std::wstring::npos) << err[0];
+    setupLock.heldElsewhere = false;
+    EXPECT_EQ(Run({L"install", L"--model", L"RV-90", L"--port", L"LPT1:"}), 1603);
+    EXPECT_EQ(setupLock.held, 0);
+}
+
 // Device URIs may carry credentials: what is printed and logged hides the password, and only the
 // backup, which a restore needs whole, keeps it.
 TEST_F(CupsConsoleProgramTest, PasswordsOfDeviceUrisAreHiddenOutsideTheBackup) {
