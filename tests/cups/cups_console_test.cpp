@@ -22,6 +22,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "console/console_program.h"
@@ -142,7 +143,9 @@ class CupsConsoleTest : public ::testing::Test, protected IConsoleHost {
     void SetUp() override {
         DeleteEveryQueue();
         folder = mkdtemp(folderTemplate);
-        folders = {folder + "/state", folder + "/logs", folder + "/setup.lock", {}};
+        // The setup lock of the test's own, which the real program takes too (StartPavonis):
+        // runs elsewhere on the machine never hold it.
+        folders = {folder + "/state", folder + "/logs", folder + "/lock/setup.lock", {}};
     }
     void TearDown() override {
         DeleteEveryQueue();
@@ -174,10 +177,15 @@ class CupsConsoleTest : public ::testing::Test, protected IConsoleHost {
     }
 
     // Starts the real program as a deployment engine would, with its backups in folder/state,
-    // its logs in folder/logs and its output in files there. Its process, or -1.
-    pid_t StartPavonis(const std::vector<std::string>& arguments) {
+    // its logs in folder/logs, its setup lock in folder/lock and its output in files there, and
+    // the variables `environment` sets (NAME=VALUE, after those). Its process, or -1.
+    pid_t StartPavonis(const std::vector<std::string>& arguments,
+                       const std::vector<std::string>& environment = {}) {
         std::vector<std::string> words = {"env", "STATE_DIRECTORY=" + folder + "/state",
-                                          "LOGS_DIRECTORY=" + folder + "/logs", KORVEL_PAVONIS};
+                                          "LOGS_DIRECTORY=" + folder + "/logs",
+                                          "KORVEL_LOCK_DIRECTORY=" + folder + "/lock"};
+        words.insert(words.end(), environment.begin(), environment.end());
+        words.push_back(KORVEL_PAVONIS);
         words.insert(words.end(), arguments.begin(), arguments.end());
         std::vector<char*> argv;
         for (std::string& word : words)
@@ -195,27 +203,21 @@ class CupsConsoleTest : public ::testing::Test, protected IConsoleHost {
         return pid;
     }
 
-    // Whether the setup lock, which is the machine's own, was held by another run: another
-    // checkout's tests may hold it for a moment, and the run is worth trying again.
-    static bool LockWasBusy(int status) { return WIFEXITED(status) && WEXITSTATUS(status) == 75; }
-
     // Runs the real program to its end, a minute at most: its exit code, or -1 for another end;
     // its output in out and err.
-    int RunPavonis(const std::vector<std::string>& arguments) {
+    int RunPavonis(const std::vector<std::string>& arguments,
+                   const std::vector<std::string>& environment = {}) {
         int status = -1;
         const auto end = std::chrono::steady_clock::now() + std::chrono::minutes(1);
-        for (bool again = true; again;) {
-            const pid_t pid = StartPavonis(arguments);
-            bool ended = pid < 0;
-            while (!ended && std::chrono::steady_clock::now() < end) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(10));
-                ended = waitpid(pid, &status, WNOHANG) == pid;
-            }
-            if (!ended) {
-                kill(pid, SIGKILL);
-                waitpid(pid, &status, 0);
-            }
-            again = ended && LockWasBusy(status) && std::chrono::steady_clock::now() < end;
+        const pid_t pid = StartPavonis(arguments, environment);
+        bool ended = pid < 0;
+        while (!ended && std::chrono::steady_clock::now() < end) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            ended = waitpid(pid, &status, WNOHANG) == pid;
+        }
+        if (!ended) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
         }
         out = DecodeUtf8(ReadText(folder + "/out"));
         err = DecodeUtf8(ReadText(folder + "/err"));
@@ -371,7 +373,7 @@ TEST_F(CupsConsoleTest, ARunKilledAfterTheRemovalIsRepairedFirstByTheNextRunWhic
                                               KORVEL_SOURCE_DIR "/sample-setup"};
     const std::string hold = PrivateSchedulerFolder() + "/hold-drivers";
     std::ofstream(hold) << "Epson 9-Pin Series";
-    pid_t pid = StartPavonis(install);
+    const pid_t pid = StartPavonis(install);
     int status = 0;
     bool ended = false;
     std::string journal;  // the killed run's backup
@@ -385,10 +387,6 @@ TEST_F(CupsConsoleTest, ARunKilledAfterTheRemovalIsRepairedFirstByTheNextRunWhic
                 journal = folder + "/state/" + file;
         }
         ended = pid < 0 || waitpid(pid, &status, WNOHANG) == pid;
-        if (ended && LockWasBusy(status)) {
-            pid = StartPavonis(install);
-            ended = false;
-        }
     }
     if (!ended) {
         kill(pid, SIGKILL);
@@ -496,7 +494,8 @@ TEST_F(CupsConsoleTest, RemoveSavesTheQueueAndRestoreMakesItAgainAsTheDefault) {
 }
 
 // The lock once lay in /run/lock, where every account may make files. Nothing a standard user
-// leaves there stops a run of root's any more.
+// leaves there stops a run of root's any more: the run does not look there. (It takes the test's
+// own lock; that root never takes one where other accounts may write is the test below.)
 TEST_F(CupsConsoleTest, WhatAUserPlantsWhereTheLockOnceLayDoesNotStopARootInstall) {
     const std::string old = "/run/lock/korvel-setup.lock";
     const std::string aside = old + ".aside-" + std::to_string(getpid());
@@ -527,7 +526,9 @@ TEST_F(CupsConsoleTest, WhatAUserPlantsWhereTheLockOnceLayDoesNotStopARootInstal
 }
 
 TEST_F(CupsConsoleTest, ALockHeldByAProcessOfAnotherAccountEndsWith75AndNamesIt) {
-    std::ofstream(folders.lock).close();  // root's, as a run of root's makes it
+    // Root's, as a run of root's makes them.
+    ASSERT_EQ(mkdir((folder + "/lock").c_str(), 0750), 0);
+    std::ofstream(folders.lock).close();
     const pid_t holder = HoldAsNobody(folders.lock);
     ASSERT_GT(holder, 0);
     EXPECT_EQ(Run({L"install", L"--model", L"RV-90", L"--port", L"socket://127.0.0.1:9107"}), 75);
@@ -547,6 +548,76 @@ TEST_F(CupsConsoleTest, AStateFolderOfAnotherAccountIsNotUsedByRootWhichSaysWhy)
     EXPECT_EQ(err, L"STATE_DIRECTORY is not used, as " + DecodeUtf8(state) +
                        L" belongs to the account nobody, not to root; the backups are kept in "
                        L"/var/lib/korvel-setup.\n");
+}
+
+// The setup lock a run of `account` takes, with the notices of that choice after it, one a line:
+// the folders as a process of that account chooses them from the test's environment.
+std::string ChosenLock(const passwd& account) {
+    int result[2];
+    if (pipe(result) != 0)
+        return "";
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (setgroups(0, nullptr) != 0 || setgid(account.pw_gid) != 0 ||
+            setuid(account.pw_uid) != 0)
+            _exit(1);
+        const LinuxFolders folders = LinuxFolders::FromEnvironment();
+        std::string text = folders.lock;
+        for (const std::string& notice : folders.notices)
+            text += "\n" + notice;
+        _exit(write(result[1], text.data(), text.size()) == static_cast<ssize_t>(text.size()) ? 0
+                                                                                              : 1);
+    }
+    close(result[1]);
+    std::string text;
+    char buffer[4096];
+    for (ssize_t n; (n = read(result[0], buffer, sizeof buffer)) > 0;)
+        text.append(buffer, static_cast<size_t>(n));
+    close(result[0]);
+    waitpid(pid, nullptr, 0);
+    return text;
+}
+
+// A run may take its lock in a folder of its own (KORVEL_LOCK_DIRECTORY) only as root, and only
+// where no other account can write: elsewhere another account could make the folder, swap it or
+// plant in it, and two runs would each hold a lock of their own at once.
+TEST_F(CupsConsoleTest, OnlyRootTakesItsLockInANamedFolderAndOnlyWhereNoOtherAccountCanWrite) {
+    const std::string machine = "/run/korvel-setup/setup.lock";
+    const std::string own = folder + "/lock";
+    const std::string nobodys = folder + "/nobodys";
+    ASSERT_EQ(mkdir(nobodys.c_str(), 0755), 0);
+    const passwd nobody = *getpwnam("nobody");
+    ASSERT_EQ(chown(nobodys.c_str(), nobody.pw_uid, nobody.pw_gid), 0);
+    const passwd root = *getpwuid(0);
+    const std::string notice = "\nKORVEL_LOCK_DIRECTORY is not used, as ";
+    const std::string machines = "; the setup lock is " + machine + ".";
+    // /tmp passes as a folder above root's files, being sticky, but not as the lock's own.
+    for (const auto& [named, account, chosen] :
+         {std::tuple{own, &root, own + "/setup.lock"},
+          std::tuple{nobodys, &root,
+                     machine + notice + nobodys + " belongs to the account nobody, not to root" +
+                         machines},
+          std::tuple{
+              std::string("/tmp"), &root,
+              machine + notice + "/tmp may be written by accounts other than root" + machines},
+          std::tuple{
+              own, &nobody,
+              machine + notice + "only runs of root's take the setup lock elsewhere" + machines}}) {
+        setenv("KORVEL_LOCK_DIRECTORY", named.c_str(), 1);
+        EXPECT_EQ(ChosenLock(*account), chosen) << named << " for " << account->pw_name;
+    }
+    unsetenv("KORVEL_LOCK_DIRECTORY");
+
+    // The real program takes the lock there: it finds it held.
+    ASSERT_EQ(mkdir(own.c_str(), 0750), 0);
+    std::ofstream(own + "/setup.lock").close();
+    const pid_t holder = HoldAsNobody(own + "/setup.lock");
+    ASSERT_GT(holder, 0);
+    EXPECT_EQ(RunPavonis({"install", "--model", "RV-90", "--port", "socket://127.0.0.1:9108",
+                          "--setup-folder", KORVEL_SOURCE_DIR "/sample-setup"}),
+              75);
+    EndProcess(holder);
+    EXPECT_NE(err.find(L"of the account nobody"), std::wstring::npos) << err;
 }
 
 // Whatever an administrator set, even what the scheduler shows no client as it is, comes back
