@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -38,6 +39,7 @@ namespace {
 const std::wstring kSetupFolder = DecodeUtf8(KORVEL_SOURCE_DIR "/sample-setup");
 constexpr wchar_t kQueue[] = L"Korvel_RV-90";
 constexpr char kQueueName[] = "Korvel_RV-90";
+constexpr char kSampleSetup[] = KORVEL_SOURCE_DIR "/sample-setup";
 
 std::string ReadText(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -224,6 +226,55 @@ class CupsConsoleTest : public ::testing::Test, protected IConsoleHost {
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
 
+    // Starts the real program and kills it dead (kill -9) where the test holds it, as a
+    // deployment engine's time limit or a power cut stops it: once its backup shows `shown` and
+    // `held`, when given, says it waits. The killed run's backup; empty, with a failure, when the
+    // run did not get there in 20 s or ended first.
+    std::string KillWhereHeld(const std::vector<std::string>& arguments, const std::string& shown,
+                              const std::function<bool()>& held = nullptr,
+                              const std::vector<std::string>& environment = {}) {
+        const pid_t pid = StartPavonis(arguments, environment);
+        int status = 0;
+        bool ended = pid < 0;
+        std::string journal;
+        for (auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+             !ended && journal.empty() && std::chrono::steady_clock::now() < end;
+             std::this_thread::sleep_for(std::chrono::milliseconds(10))) {
+            // A backup being written lies beside its name for a moment as "….tmp": not the
+            // journal.
+            for (const auto& [file, text] : FilesBelow(folder + "/state")) {
+                if (IsBackupFileName(DecodeUtf8(file)) && text.find(shown) != std::string::npos &&
+                    (!held || held()))
+                    journal = folder + "/state/" + file;
+            }
+            ended = pid < 0 || waitpid(pid, &status, WNOHANG) == pid;
+        }
+        if (!ended) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
+        }
+        EXPECT_FALSE(journal.empty()) << "the run got nowhere: " << ReadText(folder + "/err");
+        EXPECT_TRUE(WIFSIGNALED(status)) << "the run ended before it was killed";
+        return WIFSIGNALED(status) ? journal : std::string();
+    }
+
+    // Kills an install of the sample setup dead between the removal of the old queue and the
+    // making of the new one. The scheduler's driver lister holds the lookup of the new queue's
+    // driver, the request the install makes right after it removed the old queue and marked its
+    // place as being made, so the run is killed there, whatever the machine's load.
+    std::string KillInstallAfterTheRemoval(const std::vector<std::string>& install) {
+        const std::string hold = PrivateSchedulerFolder() + "/hold-drivers";
+        std::ofstream(hold) << "Epson 9-Pin Series";
+        const std::string journal = KillWhereHeld(install, "state=making");
+        std::remove(hold.c_str());
+        return journal;
+    }
+
+    // An install of the sample setup's `model` on `port`.
+    static std::vector<std::string> Install(const std::string& model, const std::string& port) {
+        return {"install", "--model", model, "--port", port, "--setup-folder", kSampleSetup};
+    }
+
     // A queue of the user's own, as they set it up.
     QueueRecord UsersQueue(const std::wstring& name, const std::wstring& description) {
         QueueRecord record;
@@ -356,47 +407,28 @@ TEST_F(CupsConsoleTest, AQueueTheSchedulerWillNotLetUsSaveIsKeptAndOnlyItsRunEnd
     EXPECT_EQ(state.port, *old.Setting(L"device-uri"));
 }
 
-// A run killed dead between the removal of the old queue and the making of the new one, as a
-// deployment engine's time limit or a power cut stops it. The scheduler's driver lister holds the
-// lookup of the new queue's driver, the request the install makes right after the removal, so the
-// run is killed there, whatever the machine's load.
+// A run killed dead between the removal of the old queue and the making of the new one.
 TEST_F(CupsConsoleTest, ARunKilledAfterTheRemovalIsRepairedFirstByTheNextRunWhichSaysSo) {
     UsersQueue(kQueue, L"Korvel RV-90");
     ASSERT_TRUE(cups.SetDefaultPrinter(kQueue));
-    const std::vector<std::string> install = {"install",
-                                              "--model",
-                                              "RV-90",
-                                              "--port",
-                                              "socket://127.0.0.1:9104",
-                                              "--force",
-                                              "--setup-folder",
-                                              KORVEL_SOURCE_DIR "/sample-setup"};
-    const std::string hold = PrivateSchedulerFolder() + "/hold-drivers";
-    std::ofstream(hold) << "Epson 9-Pin Series";
-    const pid_t pid = StartPavonis(install);
-    int status = 0;
-    bool ended = false;
-    std::string journal;  // the killed run's backup
-    for (auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-         !ended && journal.empty() && std::chrono::steady_clock::now() < end;
-         std::this_thread::sleep_for(std::chrono::milliseconds(10))) {
-        // A backup being written lies beside its name for a moment as "….tmp": not the journal.
-        for (const auto& [file, text] : FilesBelow(folder + "/state")) {
-            if (IsBackupFileName(DecodeUtf8(file)) &&
-                text.find("state=removed") != std::string::npos)
-                journal = folder + "/state/" + file;
-        }
-        ended = pid < 0 || waitpid(pid, &status, WNOHANG) == pid;
-    }
-    if (!ended) {
-        kill(pid, SIGKILL);
-        waitpid(pid, &status, 0);
-    }
-    std::remove(hold.c_str());
-    ASSERT_FALSE(journal.empty()) << "the install removed nothing: " << ReadText(folder + "/err");
-    ASSERT_TRUE(WIFSIGNALED(status)) << "the install ended before it was killed";
+    std::vector<std::string> install = Install("RV-90", "socket://127.0.0.1:9104");
+    install.push_back("--force");
+    const std::string journal = KillInstallAfterTheRemoval(install);
+    ASSERT_FALSE(journal.empty());
     QueueState state;
     ASSERT_EQ(cups.LookUpQueue(kQueue, state), QueueLookup::kAbsent);
+    // The journal names the run, its printer and account (none on CUPS, whose default printer is
+    // the scheduler's), and the default printer before it and after the deletion: the scheduler
+    // has none once its default queue is gone.
+    CQueueBackup begun;
+    ASSERT_TRUE(CQueueBackup::Parse(ReadText(journal), begun));
+    EXPECT_EQ(begun.run, RunState::kBegun);
+    EXPECT_EQ(begun.command, L"install");
+    EXPECT_EQ(begun.printer, kQueue);
+    EXPECT_EQ(begun.account, L"");
+    EXPECT_EQ(begun.defaultAtStart, std::optional<std::wstring>(kQueue));
+    ASSERT_EQ(begun.entries.size(), 1u);
+    EXPECT_EQ(begun.entries[0].defaultAfter, std::optional<std::wstring>(L""));
 
     // Looking changes nothing, but says what waits.
     EXPECT_EQ(RunPavonis({"status", "--model", "RV-90", "--setup-folder",
