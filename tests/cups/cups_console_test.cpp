@@ -470,6 +470,31 @@ TEST_F(CupsConsoleTest, ARunKilledAfterTheRemovalIsRepairedFirstByTheNextRunWhic
     EXPECT_EQ(*replaced.entries[0].record.Setting(L"printer-location"), L"Dispatch, desk 2");
 }
 
+// A remove killed right after it deleted the queue, before it noted that: its goal was the
+// removal, so the next run, of another printer, finishes it forward and does not bring the queue
+// back. The scheduler's stand-in holds the run at its first request after the deletion.
+TEST_F(CupsConsoleTest, AKilledRemoveIsFinishedForwardAndItsQueueStaysGone) {
+    UsersQueue(kQueue, L"Korvel RV-90");
+    std::string journal;
+    {
+        CHoldAfterDeletion scheduler(kQueueName);
+        journal = KillWhereHeld({"remove", "--model", "RV-90", "--setup-folder", kSampleSetup},
+                                "state=saved", [&scheduler] { return scheduler.Holding(); },
+                                {"CUPS_SERVER=" + scheduler.Server()});
+    }
+    ASSERT_FALSE(journal.empty());
+    QueueState state;
+    ASSERT_EQ(cups.LookUpQueue(kQueue, state), QueueLookup::kAbsent);
+
+    ASSERT_EQ(RunPavonis(Install("RV-95", "socket://127.0.0.1:9110")), 0) << err;
+    EXPECT_EQ(cups.LookUpQueue(kQueue, state), QueueLookup::kAbsent);
+    CQueueBackup finished;
+    ASSERT_TRUE(CQueueBackup::Parse(ReadText(journal), finished));
+    EXPECT_EQ(finished.run, RunState::kRepaired);
+    ASSERT_EQ(finished.entries.size(), 1u);
+    EXPECT_EQ(finished.entries[0].state, BackupState::kDeleted);
+}
+
 // A dry run only looks: the private scheduler writes printers.conf at once, and it stays the same
 // byte for byte; no backup, log or lock file is written.
 TEST_F(CupsConsoleTest, DryRunsLeaveTheSchedulerAndTheProgramsFilesAsTheyWere) {
