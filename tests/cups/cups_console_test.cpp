@@ -495,6 +495,64 @@ TEST_F(CupsConsoleTest, AKilledRemoveIsFinishedForwardAndItsQueueStaysGone) {
     EXPECT_EQ(finished.entries[0].state, BackupState::kDeleted);
 }
 
+// While the scheduler does not answer, nobody can tell whether the killed run's queue is back:
+// the next run marks nothing, changes nothing of its own and says to try again (75). Once the
+// scheduler answers, the run after it repairs.
+TEST_F(CupsConsoleTest, ARepairWaitsWhileTheSchedulerIsDownAndMarksNothing) {
+    UsersQueue(kQueue, L"Korvel RV-90");
+    const std::string journal =
+        KillInstallAfterTheRemoval(Install("RV-90", "socket://127.0.0.1:9111"));
+    ASSERT_FALSE(journal.empty());
+    const std::string begun = ReadText(journal);
+
+    const std::vector<std::string> other = Install("RV-95", "socket://127.0.0.1:9112");
+    EXPECT_EQ(RunPavonis(other, {"CUPS_SERVER=" + folder + "/no-scheduler"}), 75) << err;
+    EXPECT_NE(err.find(L"try again when the print system answers"), std::wstring::npos) << err;
+    EXPECT_TRUE(ReadText(journal) == begun) << "the journal was marked";
+
+    ASSERT_EQ(RunPavonis(other), 0) << err;
+    QueueState state;
+    ASSERT_EQ(cups.LookUpQueue(kQueue, state), QueueLookup::kPresent);
+    EXPECT_EQ(state.port, L"socket://127.0.0.1:9100");
+}
+
+// Someone made another queue the default after the kill, as lpadmin -d does: the repair brings
+// the killed run's queue back but leaves the default where they put it.
+TEST_F(CupsConsoleTest, ARepairLeavesTheDefaultThatWasSetByHandAfterTheKill) {
+    UsersQueue(L"Front_Desk", L"Front desk");
+    UsersQueue(kQueue, L"Korvel RV-90");
+    ASSERT_TRUE(cups.SetDefaultPrinter(kQueue));
+    ASSERT_FALSE(KillInstallAfterTheRemoval(Install("RV-90", "socket://127.0.0.1:9113")).empty());
+    ASSERT_TRUE(cups.SetDefaultPrinter(L"Front_Desk"));
+
+    std::vector<std::string> other = Install("RV-95", "socket://127.0.0.1:9114");
+    other.push_back("--no-default");
+    ASSERT_EQ(RunPavonis(other), 0) << err;
+    QueueRecord back;
+    ASSERT_TRUE(cups.ReadQueue(kQueue, back));
+    EXPECT_FALSE(back.isDefault);
+    std::wstring current;
+    ASSERT_TRUE(cups.ReadDefaultPrinter(current));
+    EXPECT_EQ(current, L"Front_Desk");
+}
+
+// An install of a printer that is installed as asked has nothing to do of its own, but a run of
+// another printer killed before it waits: it repairs that, and its JSON reports the change.
+TEST_F(CupsConsoleTest, AnInstallAsAskedRepairsAWaitingRunAndItsJsonSaysSo) {
+    std::vector<std::string> asked = Install("RV-95", "socket://127.0.0.1:9115");
+    ASSERT_EQ(RunPavonis(asked), 0) << err;
+    UsersQueue(kQueue, L"Korvel RV-90");
+    ASSERT_FALSE(KillInstallAfterTheRemoval(Install("RV-90", "socket://127.0.0.1:9116")).empty());
+
+    asked.push_back("--json");
+    ASSERT_EQ(RunPavonis(asked), 0) << err;
+    EXPECT_NE(out.find(L"\"changed\":true"), std::wstring::npos) << out;
+    EXPECT_NE(out.find(L"\"outcome\":\"unchanged\""), std::wstring::npos) << out;
+    EXPECT_NE(out.find(L"\"repaired\":[\"Korvel_RV-90\"]"), std::wstring::npos) << out;
+    QueueState state;
+    EXPECT_EQ(cups.LookUpQueue(kQueue, state), QueueLookup::kPresent);
+}
+
 // A dry run only looks: the private scheduler writes printers.conf at once, and it stays the same
 // byte for byte; no backup, log or lock file is written.
 TEST_F(CupsConsoleTest, DryRunsLeaveTheSchedulerAndTheProgramsFilesAsTheyWere) {
