@@ -159,12 +159,6 @@ void CHoldAfterDeletion::Pass() {
         }
         if (poll(ends.data(), ends.size(), 20) <= 0)
             continue;
-        if (ends[0].revents != 0) {
-            const int client = accept(m_listener, nullptr, nullptr);
-            const int scheduler = ConnectToScheduler();
-            if (client >= 0 && scheduler >= 0)
-                connections.push_back({client, scheduler});
-        }
         std::vector<Connection> open;
         for (size_t i = 0; i < connections.size(); ++i) {
             const Connection c = connections[i];
@@ -186,6 +180,17 @@ void CHoldAfterDeletion::Pass() {
             } else {
                 close(c.client);
                 close(c.scheduler);
+            }
+        }
+        // A new connection only now, as the ends polled were those of the connections before.
+        if (ends[0].revents != 0) {
+            const int client = accept(m_listener, nullptr, nullptr);
+            const int scheduler = ConnectToScheduler();
+            if (client >= 0 && scheduler >= 0) {
+                open.push_back({client, scheduler});
+            } else {
+                close(client);
+                close(scheduler);
             }
         }
         connections = open;
