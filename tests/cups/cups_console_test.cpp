@@ -707,8 +707,9 @@ TEST_F(CupsConsoleTest, OnlyRootTakesItsLockInANamedFolderAndOnlyWhereNoOtherAcc
     const std::string notice = "\nKORVEL_LOCK_DIRECTORY is not used, as ";
     const std::string machines = "; the setup lock is " + machine + ".";
     // /tmp passes as a folder above root's files, being sticky, but not as the lock's own.
+    // Without a name it is the machine's lock, in a folder only root may write.
     for (const auto& [named, account, chosen] :
-         {std::tuple{own, &root, own + "/setup.lock"},
+         {std::tuple{std::string(), &root, machine}, std::tuple{own, &root, own + "/setup.lock"},
           std::tuple{nobodys, &root,
                      machine + notice + nobodys + " belongs to the account nobody, not to root" +
                          machines},
