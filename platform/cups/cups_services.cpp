@@ -11,6 +11,7 @@ namespace {
 
 // In a folder of root's that only root may write: no other account can plant anything there.
 constexpr char kLock[] = "/run/korvel-setup/setup.lock";
+constexpr char kLockName[] = "setup.lock";
 
 // A folder systemd named for the service in the variable, else the given one. systemd may list
 // several, separated by colons; the first is the service's own. Root's backups and logs must not
@@ -52,6 +53,36 @@ std::string UsersStateFolder() {
     return path;
 }
 
+// The setup lock of the run: the machine's, or the one in the folder KORVEL_LOCK_DIRECTORY names,
+// which gives tests and a scheduler of one's own a lock that runs elsewhere on the machine do not
+// wait for. It cannot let another account split the lock of a run of root's:
+// - Only a run of root's takes it, and only whoever sets root's environment names it: that is
+//   root, or what root started, which may do anything as root anyway.
+// - The folder must be root's alone, and every folder above it too (the rule STATE_DIRECTORY
+//   follows), nor may others write in the folder itself, as they may in a sticky folder like
+//   /tmp: no other account can make the folder first, swap it or the lock file in it, or plant a
+//   link or FIFO there, so every run that is given the folder meets the others at one file.
+// - A run of another account (a member of lpadmin) never takes it: it always meets root's runs
+//   at the machine's lock, and cannot step out of their way by naming another.
+// Otherwise the run says why and takes the machine's lock, where every run meets.
+std::string LockOf(std::vector<std::string>& notices) {
+    const char* value = std::getenv("KORVEL_LOCK_DIRECTORY");
+    if (value == nullptr || value[0] == '\0')
+        return kLock;
+    const std::string folder = value;
+    std::string why = geteuid() != 0 ? "only runs of root's take the setup lock elsewhere"
+                                     : WhyNotRootsAlone(folder);
+    struct stat status {};
+    if (why.empty() && lstat(folder.c_str(), &status) == 0 &&
+        (status.st_mode & (S_IWGRP | S_IWOTH)) != 0)
+        why = folder + " may be written by accounts other than root";
+    if (why.empty())
+        return folder + "/" + kLockName;
+    notices.push_back("KORVEL_LOCK_DIRECTORY is not used, as " + why + "; the setup lock is " +
+                      kLock + ".");
+    return kLock;
+}
+
 }  // namespace
 
 LinuxFolders LinuxFolders::FromEnvironment() {
@@ -69,6 +100,6 @@ LinuxFolders LinuxFolders::FromEnvironment() {
     LinuxFolders folders;
     folders.backups = FolderOf("STATE_DIRECTORY", backups, "backups", folders.notices);
     folders.logs = FolderOf("LOGS_DIRECTORY", logs, "logs", folders.notices);
-    folders.lock = kLock;
+    folders.lock = LockOf(folders.notices);
     return folders;
 }

@@ -23,8 +23,10 @@ struct LinuxFolders {
     // For root /var/lib/korvel-setup and /var/log/korvel-setup, for another user (a member of
     // lpadmin) backups/ and logs/ of ~/.local/state/korvel-setup; either way the folders that
     // systemd gives a service in STATE_DIRECTORY and LOGS_DIRECTORY when they are set, which root
-    // takes only where no other account can write. The lock is always
-    // /run/korvel-setup/setup.lock, since every run on the machine must meet at it.
+    // takes only where no other account can write. The lock is /run/korvel-setup/setup.lock,
+    // since every run on the machine must meet at it; a run of root's takes it in the folder
+    // KORVEL_LOCK_DIRECTORY names only where no other account can write (for tests and a
+    // scheduler of one's own: see cups_services.cpp for why that is safe).
     static LinuxFolders FromEnvironment();
 };
 

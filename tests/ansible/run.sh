@@ -20,8 +20,9 @@ export LC_ALL=C.UTF-8
 export ANSIBLE_ROLES_PATH=$source_folder/deploy/ansible/roles
 export ANSIBLE_NOCOLOR=1 ANSIBLE_LOCALHOST_WARNING=0 ANSIBLE_INVENTORY_UNPARSED_WARNING=0
 
-# Root's own folder for the scheduler, the backups and the logs: pavonis as root uses
-# STATE_DIRECTORY and LOGS_DIRECTORY only where no other account may write. The scheduler's
+# Root's own folder for the scheduler, the backups, the logs and the setup lock: pavonis as root
+# uses STATE_DIRECTORY, LOGS_DIRECTORY and KORVEL_LOCK_DIRECTORY only where no other account may
+# write. The scheduler's
 # filters run as lp and must be able to pass through it.
 work=$(mktemp -d /tmp/korvel-ansible.XXXXXX)
 chmod 755 "$work"
@@ -87,5 +88,7 @@ fi
 # in the machine's /var/lib/korvel-setup.
 compgen -G "$work/state/Backup-*.txt" >/dev/null ||
   { echo "after run $runs no backup lies in $work/state" >&2; exit 1; }
+# And the runs met at the test's own lock, not at the machine's.
+[ -f "$work/lock/setup.lock" ] || { echo "no setup lock lies in $work/lock" >&2; exit 1; }
 play 0 -e korvel_state=absent
 echo "6 passed, 0 failed"

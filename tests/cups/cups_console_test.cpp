@@ -16,12 +16,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <iterator>
 #include <map>
 #include <sstream>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "console/console_program.h"
@@ -37,6 +39,7 @@ namespace {
 const std::wstring kSetupFolder = DecodeUtf8(KORVEL_SOURCE_DIR "/sample-setup");
 constexpr wchar_t kQueue[] = L"Korvel_RV-90";
 constexpr char kQueueName[] = "Korvel_RV-90";
+constexpr char kSampleSetup[] = KORVEL_SOURCE_DIR "/sample-setup";
 
 std::string ReadText(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -142,7 +145,9 @@ class CupsConsoleTest : public ::testing::Test, protected IConsoleHost {
     void SetUp() override {
         DeleteEveryQueue();
         folder = mkdtemp(folderTemplate);
-        folders = {folder + "/state", folder + "/logs", folder + "/setup.lock", {}};
+        // The setup lock of the test's own, which the real program takes too (StartPavonis):
+        // runs elsewhere on the machine never hold it.
+        folders = {folder + "/state", folder + "/logs", folder + "/lock/setup.lock", {}};
     }
     void TearDown() override {
         DeleteEveryQueue();
@@ -174,10 +179,15 @@ class CupsConsoleTest : public ::testing::Test, protected IConsoleHost {
     }
 
     // Starts the real program as a deployment engine would, with its backups in folder/state,
-    // its logs in folder/logs and its output in files there. Its process, or -1.
-    pid_t StartPavonis(const std::vector<std::string>& arguments) {
+    // its logs in folder/logs, its setup lock in folder/lock and its output in files there, and
+    // the variables `environment` sets (NAME=VALUE, after those). Its process, or -1.
+    pid_t StartPavonis(const std::vector<std::string>& arguments,
+                       const std::vector<std::string>& environment = {}) {
         std::vector<std::string> words = {"env", "STATE_DIRECTORY=" + folder + "/state",
-                                          "LOGS_DIRECTORY=" + folder + "/logs", KORVEL_PAVONIS};
+                                          "LOGS_DIRECTORY=" + folder + "/logs",
+                                          "KORVEL_LOCK_DIRECTORY=" + folder + "/lock"};
+        words.insert(words.end(), environment.begin(), environment.end());
+        words.push_back(KORVEL_PAVONIS);
         words.insert(words.end(), arguments.begin(), arguments.end());
         std::vector<char*> argv;
         for (std::string& word : words)
@@ -195,31 +205,74 @@ class CupsConsoleTest : public ::testing::Test, protected IConsoleHost {
         return pid;
     }
 
-    // Whether the setup lock, which is the machine's own, was held by another run: another
-    // checkout's tests may hold it for a moment, and the run is worth trying again.
-    static bool LockWasBusy(int status) { return WIFEXITED(status) && WEXITSTATUS(status) == 75; }
-
     // Runs the real program to its end, a minute at most: its exit code, or -1 for another end;
     // its output in out and err.
-    int RunPavonis(const std::vector<std::string>& arguments) {
+    int RunPavonis(const std::vector<std::string>& arguments,
+                   const std::vector<std::string>& environment = {}) {
         int status = -1;
         const auto end = std::chrono::steady_clock::now() + std::chrono::minutes(1);
-        for (bool again = true; again;) {
-            const pid_t pid = StartPavonis(arguments);
-            bool ended = pid < 0;
-            while (!ended && std::chrono::steady_clock::now() < end) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(10));
-                ended = waitpid(pid, &status, WNOHANG) == pid;
-            }
-            if (!ended) {
-                kill(pid, SIGKILL);
-                waitpid(pid, &status, 0);
-            }
-            again = ended && LockWasBusy(status) && std::chrono::steady_clock::now() < end;
+        const pid_t pid = StartPavonis(arguments, environment);
+        bool ended = pid < 0;
+        while (!ended && std::chrono::steady_clock::now() < end) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            ended = waitpid(pid, &status, WNOHANG) == pid;
+        }
+        if (!ended) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
         }
         out = DecodeUtf8(ReadText(folder + "/out"));
         err = DecodeUtf8(ReadText(folder + "/err"));
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    // Starts the real program and kills it dead (kill -9) where the test holds it, as a
+    // deployment engine's time limit or a power cut stops it: once its backup shows `shown` and
+    // `held`, when given, says it waits. The killed run's backup; empty, with a failure, when the
+    // run did not get there in 20 s or ended first.
+    std::string KillWhereHeld(const std::vector<std::string>& arguments, const std::string& shown,
+                              const std::function<bool()>& held = nullptr,
+                              const std::vector<std::string>& environment = {}) {
+        const pid_t pid = StartPavonis(arguments, environment);
+        int status = 0;
+        bool ended = pid < 0;
+        std::string journal;
+        for (auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+             !ended && journal.empty() && std::chrono::steady_clock::now() < end;
+             std::this_thread::sleep_for(std::chrono::milliseconds(10))) {
+            // A backup being written lies beside its name for a moment as "….tmp": not the
+            // journal.
+            for (const auto& [file, text] : FilesBelow(folder + "/state")) {
+                if (IsBackupFileName(DecodeUtf8(file)) && text.find(shown) != std::string::npos &&
+                    (!held || held()))
+                    journal = folder + "/state/" + file;
+            }
+            ended = pid < 0 || waitpid(pid, &status, WNOHANG) == pid;
+        }
+        if (!ended) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
+        }
+        EXPECT_FALSE(journal.empty()) << "the run got nowhere: " << ReadText(folder + "/err");
+        EXPECT_TRUE(WIFSIGNALED(status)) << "the run ended before it was killed";
+        return WIFSIGNALED(status) ? journal : std::string();
+    }
+
+    // Kills an install of the sample setup dead between the removal of the old queue and the
+    // making of the new one. The scheduler's driver lister holds the lookup of the new queue's
+    // driver, the request the install makes right after it removed the old queue and marked its
+    // place as being made, so the run is killed there, whatever the machine's load.
+    std::string KillInstallAfterTheRemoval(const std::vector<std::string>& install) {
+        const std::string hold = PrivateSchedulerFolder() + "/hold-drivers";
+        std::ofstream(hold) << "Epson 9-Pin Series";
+        const std::string journal = KillWhereHeld(install, "state=making");
+        std::remove(hold.c_str());
+        return journal;
+    }
+
+    // An install of the sample setup's `model` on `port`.
+    static std::vector<std::string> Install(const std::string& model, const std::string& port) {
+        return {"install", "--model", model, "--port", port, "--setup-folder", kSampleSetup};
     }
 
     // A queue of the user's own, as they set it up.
@@ -354,51 +407,28 @@ TEST_F(CupsConsoleTest, AQueueTheSchedulerWillNotLetUsSaveIsKeptAndOnlyItsRunEnd
     EXPECT_EQ(state.port, *old.Setting(L"device-uri"));
 }
 
-// A run killed dead between the removal of the old queue and the making of the new one, as a
-// deployment engine's time limit or a power cut stops it. The scheduler's driver lister holds the
-// lookup of the new queue's driver, the request the install makes right after the removal, so the
-// run is killed there, whatever the machine's load.
+// A run killed dead between the removal of the old queue and the making of the new one.
 TEST_F(CupsConsoleTest, ARunKilledAfterTheRemovalIsRepairedFirstByTheNextRunWhichSaysSo) {
     UsersQueue(kQueue, L"Korvel RV-90");
     ASSERT_TRUE(cups.SetDefaultPrinter(kQueue));
-    const std::vector<std::string> install = {"install",
-                                              "--model",
-                                              "RV-90",
-                                              "--port",
-                                              "socket://127.0.0.1:9104",
-                                              "--force",
-                                              "--setup-folder",
-                                              KORVEL_SOURCE_DIR "/sample-setup"};
-    const std::string hold = PrivateSchedulerFolder() + "/hold-drivers";
-    std::ofstream(hold) << "Epson 9-Pin Series";
-    pid_t pid = StartPavonis(install);
-    int status = 0;
-    bool ended = false;
-    std::string journal;  // the killed run's backup
-    for (auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-         !ended && journal.empty() && std::chrono::steady_clock::now() < end;
-         std::this_thread::sleep_for(std::chrono::milliseconds(10))) {
-        // A backup being written lies beside its name for a moment as "….tmp": not the journal.
-        for (const auto& [file, text] : FilesBelow(folder + "/state")) {
-            if (IsBackupFileName(DecodeUtf8(file)) &&
-                text.find("state=removed") != std::string::npos)
-                journal = folder + "/state/" + file;
-        }
-        ended = pid < 0 || waitpid(pid, &status, WNOHANG) == pid;
-        if (ended && LockWasBusy(status)) {
-            pid = StartPavonis(install);
-            ended = false;
-        }
-    }
-    if (!ended) {
-        kill(pid, SIGKILL);
-        waitpid(pid, &status, 0);
-    }
-    std::remove(hold.c_str());
-    ASSERT_FALSE(journal.empty()) << "the install removed nothing: " << ReadText(folder + "/err");
-    ASSERT_TRUE(WIFSIGNALED(status)) << "the install ended before it was killed";
+    std::vector<std::string> install = Install("RV-90", "socket://127.0.0.1:9104");
+    install.push_back("--force");
+    const std::string journal = KillInstallAfterTheRemoval(install);
+    ASSERT_FALSE(journal.empty());
     QueueState state;
     ASSERT_EQ(cups.LookUpQueue(kQueue, state), QueueLookup::kAbsent);
+    // The journal names the run, its printer and account (none on CUPS, whose default printer is
+    // the scheduler's), and the default printer before it and after the deletion: the scheduler
+    // has none once its default queue is gone.
+    CQueueBackup begun;
+    ASSERT_TRUE(CQueueBackup::Parse(ReadText(journal), begun));
+    EXPECT_EQ(begun.run, RunState::kBegun);
+    EXPECT_EQ(begun.command, L"install");
+    EXPECT_EQ(begun.printer, kQueue);
+    EXPECT_EQ(begun.account, L"");
+    EXPECT_EQ(begun.defaultAtStart, std::optional<std::wstring>(kQueue));
+    ASSERT_EQ(begun.entries.size(), 1u);
+    EXPECT_EQ(begun.entries[0].defaultAfter, std::optional<std::wstring>(L""));
 
     // Looking changes nothing, but says what waits.
     EXPECT_EQ(RunPavonis({"status", "--model", "RV-90", "--setup-folder",
@@ -438,6 +468,89 @@ TEST_F(CupsConsoleTest, ARunKilledAfterTheRemovalIsRepairedFirstByTheNextRunWhic
     EXPECT_EQ(replaced.entries[0].state, BackupState::kReplaced);
     EXPECT_EQ(replaced.entries[0].record, killed.entries[0].record);
     EXPECT_EQ(*replaced.entries[0].record.Setting(L"printer-location"), L"Dispatch, desk 2");
+}
+
+// A remove killed right after it deleted the queue, before it noted that: its goal was the
+// removal, so the next run, of another printer, finishes it forward and does not bring the queue
+// back. The scheduler's stand-in holds the run at its first request after the deletion.
+TEST_F(CupsConsoleTest, AKilledRemoveIsFinishedForwardAndItsQueueStaysGone) {
+    UsersQueue(kQueue, L"Korvel RV-90");
+    std::string journal;
+    {
+        CHoldAfterDeletion scheduler(kQueueName);
+        journal = KillWhereHeld({"remove", "--model", "RV-90", "--setup-folder", kSampleSetup},
+                                "state=saved", [&scheduler] { return scheduler.Holding(); },
+                                {"CUPS_SERVER=" + scheduler.Server()});
+    }
+    ASSERT_FALSE(journal.empty());
+    QueueState state;
+    ASSERT_EQ(cups.LookUpQueue(kQueue, state), QueueLookup::kAbsent);
+
+    ASSERT_EQ(RunPavonis(Install("RV-95", "socket://127.0.0.1:9110")), 0) << err;
+    EXPECT_EQ(cups.LookUpQueue(kQueue, state), QueueLookup::kAbsent);
+    CQueueBackup finished;
+    ASSERT_TRUE(CQueueBackup::Parse(ReadText(journal), finished));
+    EXPECT_EQ(finished.run, RunState::kRepaired);
+    ASSERT_EQ(finished.entries.size(), 1u);
+    EXPECT_EQ(finished.entries[0].state, BackupState::kDeleted);
+}
+
+// While the scheduler does not answer, nobody can tell whether the killed run's queue is back:
+// the next run marks nothing, changes nothing of its own and says to try again (75). Once the
+// scheduler answers, the run after it repairs.
+TEST_F(CupsConsoleTest, ARepairWaitsWhileTheSchedulerIsDownAndMarksNothing) {
+    UsersQueue(kQueue, L"Korvel RV-90");
+    const std::string journal =
+        KillInstallAfterTheRemoval(Install("RV-90", "socket://127.0.0.1:9111"));
+    ASSERT_FALSE(journal.empty());
+    const std::string begun = ReadText(journal);
+
+    const std::vector<std::string> other = Install("RV-95", "socket://127.0.0.1:9112");
+    EXPECT_EQ(RunPavonis(other, {"CUPS_SERVER=" + folder + "/no-scheduler"}), 75) << err;
+    EXPECT_NE(err.find(L"try again when the print system answers"), std::wstring::npos) << err;
+    EXPECT_TRUE(ReadText(journal) == begun) << "the journal was marked";
+
+    ASSERT_EQ(RunPavonis(other), 0) << err;
+    QueueState state;
+    ASSERT_EQ(cups.LookUpQueue(kQueue, state), QueueLookup::kPresent);
+    EXPECT_EQ(state.port, L"socket://127.0.0.1:9100");
+}
+
+// Someone made another queue the default after the kill, as lpadmin -d does: the repair brings
+// the killed run's queue back but leaves the default where they put it.
+TEST_F(CupsConsoleTest, ARepairLeavesTheDefaultThatWasSetByHandAfterTheKill) {
+    UsersQueue(L"Front_Desk", L"Front desk");
+    UsersQueue(kQueue, L"Korvel RV-90");
+    ASSERT_TRUE(cups.SetDefaultPrinter(kQueue));
+    ASSERT_FALSE(KillInstallAfterTheRemoval(Install("RV-90", "socket://127.0.0.1:9113")).empty());
+    ASSERT_TRUE(cups.SetDefaultPrinter(L"Front_Desk"));
+
+    std::vector<std::string> other = Install("RV-95", "socket://127.0.0.1:9114");
+    other.push_back("--no-default");
+    ASSERT_EQ(RunPavonis(other), 0) << err;
+    QueueRecord back;
+    ASSERT_TRUE(cups.ReadQueue(kQueue, back));
+    EXPECT_FALSE(back.isDefault);
+    std::wstring current;
+    ASSERT_TRUE(cups.ReadDefaultPrinter(current));
+    EXPECT_EQ(current, L"Front_Desk");
+}
+
+// An install of a printer that is installed as asked has nothing to do of its own, but a run of
+// another printer killed before it waits: it repairs that, and its JSON reports the change.
+TEST_F(CupsConsoleTest, AnInstallAsAskedRepairsAWaitingRunAndItsJsonSaysSo) {
+    std::vector<std::string> asked = Install("RV-95", "socket://127.0.0.1:9115");
+    ASSERT_EQ(RunPavonis(asked), 0) << err;
+    UsersQueue(kQueue, L"Korvel RV-90");
+    ASSERT_FALSE(KillInstallAfterTheRemoval(Install("RV-90", "socket://127.0.0.1:9116")).empty());
+
+    asked.push_back("--json");
+    ASSERT_EQ(RunPavonis(asked), 0) << err;
+    EXPECT_NE(out.find(L"\"changed\":true"), std::wstring::npos) << out;
+    EXPECT_NE(out.find(L"\"outcome\":\"unchanged\""), std::wstring::npos) << out;
+    EXPECT_NE(out.find(L"\"repaired\":[\"Korvel_RV-90\"]"), std::wstring::npos) << out;
+    QueueState state;
+    EXPECT_EQ(cups.LookUpQueue(kQueue, state), QueueLookup::kPresent);
 }
 
 // A dry run only looks: the private scheduler writes printers.conf at once, and it stays the same
@@ -496,7 +609,8 @@ TEST_F(CupsConsoleTest, RemoveSavesTheQueueAndRestoreMakesItAgainAsTheDefault) {
 }
 
 // The lock once lay in /run/lock, where every account may make files. Nothing a standard user
-// leaves there stops a run of root's any more.
+// leaves there stops a run of root's any more: the run does not look there. (It takes the test's
+// own lock; that root never takes one where other accounts may write is the test below.)
 TEST_F(CupsConsoleTest, WhatAUserPlantsWhereTheLockOnceLayDoesNotStopARootInstall) {
     const std::string old = "/run/lock/korvel-setup.lock";
     const std::string aside = old + ".aside-" + std::to_string(getpid());
@@ -527,7 +641,9 @@ TEST_F(CupsConsoleTest, WhatAUserPlantsWhereTheLockOnceLayDoesNotStopARootInstal
 }
 
 TEST_F(CupsConsoleTest, ALockHeldByAProcessOfAnotherAccountEndsWith75AndNamesIt) {
-    std::ofstream(folders.lock).close();  // root's, as a run of root's makes it
+    // Root's, as a run of root's makes them.
+    ASSERT_EQ(mkdir((folder + "/lock").c_str(), 0750), 0);
+    std::ofstream(folders.lock).close();
     const pid_t holder = HoldAsNobody(folders.lock);
     ASSERT_GT(holder, 0);
     EXPECT_EQ(Run({L"install", L"--model", L"RV-90", L"--port", L"socket://127.0.0.1:9107"}), 75);
@@ -547,6 +663,77 @@ TEST_F(CupsConsoleTest, AStateFolderOfAnotherAccountIsNotUsedByRootWhichSaysWhy)
     EXPECT_EQ(err, L"STATE_DIRECTORY is not used, as " + DecodeUtf8(state) +
                        L" belongs to the account nobody, not to root; the backups are kept in "
                        L"/var/lib/korvel-setup.\n");
+}
+
+// The setup lock a run of `account` takes, with the notices of that choice after it, one a line:
+// the folders as a process of that account chooses them from the test's environment.
+std::string ChosenLock(const passwd& account) {
+    int result[2];
+    if (pipe(result) != 0)
+        return "";
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (setgroups(0, nullptr) != 0 || setgid(account.pw_gid) != 0 ||
+            setuid(account.pw_uid) != 0)
+            _exit(1);
+        const LinuxFolders folders = LinuxFolders::FromEnvironment();
+        std::string text = folders.lock;
+        for (const std::string& notice : folders.notices)
+            text += "\n" + notice;
+        _exit(write(result[1], text.data(), text.size()) == static_cast<ssize_t>(text.size()) ? 0
+                                                                                              : 1);
+    }
+    close(result[1]);
+    std::string text;
+    char buffer[4096];
+    for (ssize_t n; (n = read(result[0], buffer, sizeof buffer)) > 0;)
+        text.append(buffer, static_cast<size_t>(n));
+    close(result[0]);
+    waitpid(pid, nullptr, 0);
+    return text;
+}
+
+// A run may take its lock in a folder of its own (KORVEL_LOCK_DIRECTORY) only as root, and only
+// where no other account can write: elsewhere another account could make the folder, swap it or
+// plant in it, and two runs would each hold a lock of their own at once.
+TEST_F(CupsConsoleTest, OnlyRootTakesItsLockInANamedFolderAndOnlyWhereNoOtherAccountCanWrite) {
+    const std::string machine = "/run/korvel-setup/setup.lock";
+    const std::string own = folder + "/lock";
+    const std::string nobodys = folder + "/nobodys";
+    ASSERT_EQ(mkdir(nobodys.c_str(), 0755), 0);
+    const passwd nobody = *getpwnam("nobody");
+    ASSERT_EQ(chown(nobodys.c_str(), nobody.pw_uid, nobody.pw_gid), 0);
+    const passwd root = *getpwuid(0);
+    const std::string notice = "\nKORVEL_LOCK_DIRECTORY is not used, as ";
+    const std::string machines = "; the setup lock is " + machine + ".";
+    // /tmp passes as a folder above root's files, being sticky, but not as the lock's own.
+    // Without a name it is the machine's lock, in a folder only root may write.
+    for (const auto& [named, account, chosen] :
+         {std::tuple{std::string(), &root, machine}, std::tuple{own, &root, own + "/setup.lock"},
+          std::tuple{nobodys, &root,
+                     machine + notice + nobodys + " belongs to the account nobody, not to root" +
+                         machines},
+          std::tuple{
+              std::string("/tmp"), &root,
+              machine + notice + "/tmp may be written by accounts other than root" + machines},
+          std::tuple{
+              own, &nobody,
+              machine + notice + "only runs of root's take the setup lock elsewhere" + machines}}) {
+        setenv("KORVEL_LOCK_DIRECTORY", named.c_str(), 1);
+        EXPECT_EQ(ChosenLock(*account), chosen) << named << " for " << account->pw_name;
+    }
+    unsetenv("KORVEL_LOCK_DIRECTORY");
+
+    // The real program takes the lock there: it finds it held.
+    ASSERT_EQ(mkdir(own.c_str(), 0750), 0);
+    std::ofstream(own + "/setup.lock").close();
+    const pid_t holder = HoldAsNobody(own + "/setup.lock");
+    ASSERT_GT(holder, 0);
+    EXPECT_EQ(RunPavonis({"install", "--model", "RV-90", "--port", "socket://127.0.0.1:9108",
+                          "--setup-folder", KORVEL_SOURCE_DIR "/sample-setup"}),
+              75);
+    EndProcess(holder);
+    EXPECT_NE(err.find(L"of the account nobody"), std::wstring::npos) << err;
 }
 
 // Whatever an administrator set, even what the scheduler shows no client as it is, comes back
