@@ -14,8 +14,28 @@ namespace {
 // A new copy gets the rights of the program's own folder: the system and the administrators.
 constexpr wchar_t kNewFileSecurity[] = L"D:P(A;;FA;;;SY)(A;;FA;;;BA)";
 
+// Whether the open file is the one the path names: a junction or link on a folder of the path
+// leads the open elsewhere, which the reparse-point check of the file itself does not see.
+bool OpenedWhereAsked(HANDLE file, const std::wstring& path) {
+    wchar_t full[MAX_PATH * 4] = {};
+    wchar_t final[MAX_PATH * 4] = {};
+    const DWORD fullLength = GetFullPathNameW(path.c_str(), MAX_PATH * 4, full, nullptr);
+    const DWORD finalLength = GetFinalPathNameByHandleW(file, final, MAX_PATH * 4,
+                                                        FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    if (fullLength == 0 || fullLength >= MAX_PATH * 4 || finalLength == 0 ||
+        finalLength >= MAX_PATH * 4)
+        return false;
+    std::wstring opened(final, finalLength);
+    // "\\?\C:\…" for a drive, "\\?\UNC\server\…" for a share.
+    if (opened.rfind(L"\\\\?\\UNC\\", 0) == 0)
+        opened = L"\\\\" + opened.substr(8);
+    else if (opened.rfind(L"\\\\?\\", 0) == 0)
+        opened = opened.substr(4);
+    return CompareStringOrdinal(opened.c_str(), -1, full, -1, TRUE) == CSTR_EQUAL;
+}
+
 // Why an open handle is no file to append the copy to; empty when it is one.
-std::wstring WhyNotAFileOfOurs(HANDLE file) {
+std::wstring WhyNotAFileOfOurs(HANDLE file, const std::wstring& path) {
     BY_HANDLE_FILE_INFORMATION information{};
     if (!GetFileInformationByHandle(file, &information))
         return L"its kind could not be read.";
@@ -23,6 +43,11 @@ std::wstring WhyNotAFileOfOurs(HANDLE file) {
         return L"it is a link (a reparse point).";
     if ((information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
         return L"it is a folder.";
+    // Another name of the same file may lie where its owner reads it.
+    if (information.nNumberOfLinks > 1)
+        return L"it has more than one name (a hard link).";
+    if (!OpenedWhereAsked(file, path))
+        return L"a folder on its path leads elsewhere (a junction or a link).";
     PSID owner = nullptr;
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     if (GetSecurityInfo(file, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr,
@@ -58,7 +83,7 @@ bool CheckLogCopyFile(const std::wstring& path, std::wstring& why) {
             L"The log file " + path + L" cannot be opened (error " + std::to_wstring(error) + L").";
         return false;
     }
-    const std::wstring problem = WhyNotAFileOfOurs(file.get());
+    const std::wstring problem = WhyNotAFileOfOurs(file.get(), path);
     if (problem.empty())
         return true;
     why = L"The log file " + path + L" is not used: " + problem;
@@ -75,7 +100,7 @@ bool AppendToLogCopy(const std::wstring& path, const std::string& bytes) {
         RecordWin32Failure(L"CreateFileW", GetLastError());
         return false;
     }
-    if (!WhyNotAFileOfOurs(file.get()).empty()) {
+    if (!WhyNotAFileOfOurs(file.get(), path).empty()) {
         RecordWin32Failure(L"GetFileInformationByHandle", ERROR_ACCESS_DENIED);
         return false;
     }

@@ -302,4 +302,9 @@ TEST_F(FileStoreWineTest, TheLogCopyGoesOnlyIntoAFileOfOurs) {
     EXPECT_FALSE(CheckLogCopyFile(Path(L"folder"), why));
     EXPECT_NE(why.find(L"it is a folder"), std::wstring::npos) << why;
     EXPECT_FALSE(AppendToLogCopy(Path(L"folder"), "line\n"));
+    // A second name of a file may lie where another account reads it.
+    ASSERT_TRUE(CreateHardLinkW(Path(L"second.log").c_str(), Path(L"copy.log").c_str(), nullptr));
+    EXPECT_FALSE(CheckLogCopyFile(Path(L"copy.log"), why));
+    EXPECT_NE(why.find(L"more than one name"), std::wstring::npos) << why;
+    EXPECT_FALSE(AppendToLogCopy(Path(L"second.log"), "line\n"));
 }
