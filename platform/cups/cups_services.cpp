@@ -70,12 +70,10 @@ std::string LockOf(std::vector<std::string>& notices) {
     if (value == nullptr || value[0] == '\0')
         return kLock;
     const std::string folder = value;
-    std::string why = geteuid() != 0 ? "only runs of root's take the setup lock elsewhere"
-                                     : WhyNotRootsAlone(folder);
-    struct stat status {};
-    if (why.empty() && lstat(folder.c_str(), &status) == 0 &&
-        (status.st_mode & (S_IWGRP | S_IWOTH)) != 0)
-        why = folder + " may be written by accounts other than root";
+    // The rule refuses a shared sticky folder (/tmp) itself too, where any account could make the
+    // lock's name first.
+    const std::string why = geteuid() != 0 ? "only runs of root's take the setup lock elsewhere"
+                                           : WhyNotRootsAlone(folder);
     if (why.empty())
         return folder + "/" + kLockName;
     notices.push_back("KORVEL_LOCK_DIRECTORY is not used, as " + why + "; the setup lock is " +

@@ -372,7 +372,10 @@ TEST_F(CupsConsoleTest, OnlyTheQueueOfTheNameIsReplacedAndARefusedInstallPutsItB
     QueueRecord old;
     ASSERT_TRUE(cups.ReadQueue(kQueue, old));
 
-    EXPECT_EQ(Run({L"install", L"--model", L"RV-90", L"--port", L"nosuchscheme://printer"}), 1);
+    // --force takes the scheme without a backend to the scheduler, which refuses it.
+    EXPECT_EQ(
+        Run({L"install", L"--model", L"RV-90", L"--port", L"nosuchscheme://printer", L"--force"}),
+        1);
     QueueRecord back;
     ASSERT_TRUE(cups.ReadQueue(kQueue, back));
     EXPECT_EQ(back, old);
@@ -401,7 +404,8 @@ TEST_F(CupsConsoleTest, AQueueTheSchedulerWillNotLetUsSaveIsKeptAndOnlyItsRunEnd
     EXPECT_EQ(Run({L"remove", L"--model", L"RV-1800K"}), 77);
     // A refusal met only in looking at that unrelated queue says nothing of another install's
     // failure: the device URI the scheduler refused decides, and that was no want of rights.
-    EXPECT_EQ(Run({L"install", L"--model", L"RV-90", L"--port", L"bogus://nowhere"}), 1);
+    EXPECT_EQ(Run({L"install", L"--model", L"RV-90", L"--port", L"bogus://nowhere", L"--force"}),
+              1);
     QueueState state;
     ASSERT_EQ(cups.LookUpQueue(L"Korvel_RV-1800K", state), QueueLookup::kPresent);
     EXPECT_EQ(state.port, *old.Setting(L"device-uri"));
@@ -713,9 +717,8 @@ TEST_F(CupsConsoleTest, OnlyRootTakesItsLockInANamedFolderAndOnlyWhereNoOtherAcc
           std::tuple{nobodys, &root,
                      machine + notice + nobodys + " belongs to the account nobody, not to root" +
                          machines},
-          std::tuple{
-              std::string("/tmp"), &root,
-              machine + notice + "/tmp may be written by accounts other than root" + machines},
+          std::tuple{std::string("/tmp"), &root,
+                     machine + notice + "/tmp is shared with every account" + machines},
           std::tuple{
               own, &nobody,
               machine + notice + "only runs of root's take the setup lock elsewhere" + machines}}) {
