@@ -193,6 +193,15 @@ void CSetupRun::GiveDefaultBack(const QueueRecord& saved) {
         MakeDefaultAgain(saved.name);
 }
 
+bool CSetupRun::Prepare() {
+    const CStepRefusals refusals;
+    if (m_method == nullptr || m_method->Prepare(m_setup))
+        return true;
+    m_prepareFailed = true;
+    m_refused = refusals.Any();
+    return false;
+}
+
 bool CSetupRun::CheckExisting() {
     m_checkClosed = false;
     ISpoolerService* spooler = Services().spooler;
@@ -211,6 +220,9 @@ bool CSetupRun::CheckExisting() {
 }
 
 void CSetupRun::Remove() {
+    // A queue removed for an install that cannot be made would be gone for nothing.
+    if (m_prepareFailed)
+        return;
     const CStepRefusals refusals;
     StringList queues;
     const int32_t count = m_setup.ListPrinters(m_setup.printerName, queues);
@@ -363,6 +375,12 @@ void CSetupRun::RotateBackups() {
 }
 
 int32_t CSetupRun::Install() {
+    if (m_prepareFailed) {
+        LogLine(LogLevel::kError,
+                L"Not installed: the install could not be prepared; nothing "
+                L"was removed.");
+        return 0;
+    }
     if (m_removalFailed) {
         LogLine(LogLevel::kError, L"Not installed: a queue to replace could not be saved.");
         return 0;
@@ -629,7 +647,7 @@ void CSetupRun::End(bool succeeded, const std::wstring& result) {
 int32_t CSetupRun::Run() {
     int32_t result = 0;
     if (Begin()) {
-        if (CheckExisting())
+        if (Prepare() && CheckExisting())
             Remove();
         result = Install();
         if (result != 0)

@@ -356,8 +356,9 @@ TEST_F(CupsConsoleTest, AQueueTheSchedulerWillNotLetUsSaveIsKeptAndOnlyItsRunEnd
 
 // A run killed dead between the removal of the old queue and the making of the new one, as a
 // deployment engine's time limit or a power cut stops it. The scheduler's driver lister holds the
-// lookup of the new queue's driver, the request the install makes right after the removal, so the
-// run is killed there, whatever the machine's load.
+// new queue's PPD, which the scheduler makes within the request that makes the queue, so the run
+// is killed there, whatever the machine's load; then the lister fails, and the scheduler drops
+// the queue it had begun.
 TEST_F(CupsConsoleTest, ARunKilledAfterTheRemovalIsRepairedFirstByTheNextRunWhichSaysSo) {
     UsersQueue(kQueue, L"Korvel RV-90");
     ASSERT_TRUE(cups.SetDefaultPrinter(kQueue));
@@ -370,7 +371,8 @@ TEST_F(CupsConsoleTest, ARunKilledAfterTheRemovalIsRepairedFirstByTheNextRunWhic
                                               "--setup-folder",
                                               KORVEL_SOURCE_DIR "/sample-setup"};
     const std::string hold = PrivateSchedulerFolder() + "/hold-drivers";
-    std::ofstream(hold) << "Epson 9-Pin Series";
+    const std::string fail = PrivateSchedulerFolder() + "/fail-drivers";
+    std::ofstream(hold) << "sample.drv/epson9.ppd";
     pid_t pid = StartPavonis(install);
     int status = 0;
     bool ended = false;
@@ -380,8 +382,7 @@ TEST_F(CupsConsoleTest, ARunKilledAfterTheRemovalIsRepairedFirstByTheNextRunWhic
          std::this_thread::sleep_for(std::chrono::milliseconds(10))) {
         // A backup being written lies beside its name for a moment as "….tmp": not the journal.
         for (const auto& [file, text] : FilesBelow(folder + "/state")) {
-            if (IsBackupFileName(DecodeUtf8(file)) &&
-                text.find("state=removed") != std::string::npos)
+            if (IsBackupFileName(DecodeUtf8(file)) && text.find("making=new") != std::string::npos)
                 journal = folder + "/state/" + file;
         }
         ended = pid < 0 || waitpid(pid, &status, WNOHANG) == pid;
@@ -394,11 +395,15 @@ TEST_F(CupsConsoleTest, ARunKilledAfterTheRemovalIsRepairedFirstByTheNextRunWhic
         kill(pid, SIGKILL);
         waitpid(pid, &status, 0);
     }
+    std::ofstream(fail) << "sample.drv/epson9.ppd";
     std::remove(hold.c_str());
+    // The scheduler answers once it has dropped the queue it had begun.
+    QueueState state;
+    const QueueLookup lookup = cups.LookUpQueue(kQueue, state);
+    std::remove(fail.c_str());
     ASSERT_FALSE(journal.empty()) << "the install removed nothing: " << ReadText(folder + "/err");
     ASSERT_TRUE(WIFSIGNALED(status)) << "the install ended before it was killed";
-    QueueState state;
-    ASSERT_EQ(cups.LookUpQueue(kQueue, state), QueueLookup::kAbsent);
+    ASSERT_EQ(lookup, QueueLookup::kAbsent);
 
     // Looking changes nothing, but says what waits.
     EXPECT_EQ(RunPavonis({"status", "--model", "RV-90", "--setup-folder",
