@@ -18,6 +18,8 @@ class CFakeFileStoreService : public IFileStoreService {
     // every folder in it, to `movedAside`.
     bool foreignProgramFolder = false;
     std::map<std::wstring, std::map<std::wstring, std::string>> movedAside;
+    // The most bytes of each file that one read has handed out, by file name.
+    std::map<std::wstring, size_t> mostBytesRead;
 
     bool SecureProgramFolder(std::wstring& movedAsideTo) override;
     bool PrepareFolder(const wchar_t* folder) override;
@@ -26,6 +28,8 @@ class CFakeFileStoreService : public IFileStoreService {
     bool WriteFile(const wchar_t* folder, const wchar_t* name, const std::string& bytes) override;
     bool AppendFile(const wchar_t* folder, const wchar_t* name, const std::string& bytes) override;
     bool ReadFile(const wchar_t* folder, const wchar_t* name, std::string& bytes) override;
+    bool ReadFileHead(const wchar_t* folder, const wchar_t* name, size_t most, std::string& head,
+                      uint64_t& size) override;
     bool DeleteFile(const wchar_t* folder, const wchar_t* name) override;
 
   private:
