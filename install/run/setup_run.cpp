@@ -276,6 +276,15 @@ bool CSetupRun::SaveQueue(const std::wstring& queue) {
         return false;
     OpenJournal();
     m_backup.entries.push_back({std::move(record), BackupState::kSaved});
+    // A backup larger than any backup may be would be refused by the restore that needs it.
+    if (m_backup.Format().size() > CQueueBackup::kMostBytes - CQueueBackup::kRoomForMarks) {
+        m_backup.entries.pop_back();
+        LogLine(LogLevel::kError, L"The queue " + queue + L" is too large to be saved: with it " +
+                                      L"the backup would be larger than " +
+                                      std::to_wstring(CQueueBackup::kMostBytes / (1024 * 1024)) +
+                                      L" MB. It is kept.");
+        return false;
+    }
     if (!WriteBackup()) {
         m_backup.entries.pop_back();
         LogFailure(L"Could not save the queue " + queue + L"; it is kept");
@@ -363,10 +372,9 @@ void CSetupRun::RotateBackups() {
     // cannot be read: it may be the only copy of a user's printer.
     size_t left = files.size();
     for (size_t i = 0; i < files.size() && left >= kKeptBackups; ++i) {
-        std::string text;
         CQueueBackup backup;
-        if (!store->ReadFile(kBackupFolder, files[i].c_str(), text) ||
-            !CQueueBackup::Parse(text, backup) || backup.HoldsUnrestoredQueue()) {
+        if (ReadBackupFile(files[i], backup) != BackupRead::kRead ||
+            backup.HoldsUnrestoredQueue()) {
             continue;
         }
         if (store->DeleteFile(kBackupFolder, files[i].c_str()))
@@ -510,12 +518,16 @@ bool CSetupRun::RestoreFile(const std::wstring& name, bool force) {
         return false;
     }
     std::vector<Journal> journals;
-    ReadJournals(journals);
+    ReadJournals(journals, JournalDetail::kRun);
     const std::wstring file = name.empty() ? NewestBackupToRestore(journals) : name;
-    std::string text;
     CQueueBackup backup;
-    if (file.empty() || !store->ReadFile(kBackupFolder, file.c_str(), text) ||
-        !CQueueBackup::Parse(text, backup)) {
+    const BackupRead read = file.empty() ? BackupRead::kUnreadable : ReadBackupFile(file, backup);
+    if (read == BackupRead::kTooLarge) {
+        m_notices.push_back(TooLargeNotice(store->PathOf(kBackupFolder, file.c_str())));
+        LogLine(LogLevel::kError, m_notices.back());
+        return false;
+    }
+    if (read != BackupRead::kRead) {
         LogFailure(L"Could not read the backup file " + file);
         return false;
     }

@@ -142,7 +142,7 @@ TEST_F(JournalRepairTest, APlaceTakenByAnotherQueueIsNotTouchedAndItsRecordStays
     EXPECT_EQ(read.entries[0].state, BackupState::kSuperseded);
     EXPECT_TRUE(read.HoldsUnrestoredQueue());
     std::vector<Journal> journals;
-    ReadJournals(journals);
+    ReadJournals(journals, JournalDetail::kQueueNames);
     EXPECT_EQ(SupersededRecords(journals).size(), 1u);
 }
 
@@ -251,10 +251,10 @@ TEST(QueueBackupStateTest, AFileIsKeptWhileAQueueOfItMayStillHaveToBeMadeAgain) 
         bool pending;  // a repair still has to look at it
         bool kept;     // rotation keeps its file
     } rows[] = {
-        {BackupState::kSaved, true, true},       {BackupState::kRemoved, true, true},
-        {BackupState::kMaking, true, true},      {BackupState::kSuperseded, false, true},
-        {BackupState::kKept, false, false},      {BackupState::kReplaced, false, false},
-        {BackupState::kRestored, false, false},  {BackupState::kDeleted, false, false},
+        {BackupState::kSaved, true, true},      {BackupState::kRemoved, true, true},
+        {BackupState::kMaking, true, true},     {BackupState::kSuperseded, false, true},
+        {BackupState::kKept, false, false},     {BackupState::kReplaced, false, false},
+        {BackupState::kRestored, false, false}, {BackupState::kDeleted, false, false},
     };
     for (const auto& row : rows) {
         CQueueBackup backup;
