@@ -523,8 +523,11 @@ bool CSetupRun::RestoreFile(const std::wstring& name, bool force) {
     CQueueBackup backup;
     const BackupRead read = file.empty() ? BackupRead::kUnreadable : ReadBackupFile(file, backup);
     if (read == BackupRead::kTooLarge) {
-        m_notices.push_back(TooLargeNotice(store->PathOf(kBackupFolder, file.c_str())));
-        LogLine(LogLevel::kError, m_notices.back());
+        // Begin's repair may have said so already.
+        const std::wstring notice = TooLargeNotice(store->PathOf(kBackupFolder, file.c_str()));
+        if (std::find(m_notices.begin(), m_notices.end(), notice) == m_notices.end())
+            m_notices.push_back(notice);
+        LogLine(LogLevel::kError, notice);
         return false;
     }
     if (read != BackupRead::kRead) {
