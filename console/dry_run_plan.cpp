@@ -63,6 +63,9 @@ bool PlanRepairs(CConsoleContext& context) {
                 break;
         }
     }
+    // What the repair says before it begins: the files of the folder it would not read.
+    for (const std::wstring& notice : repair.Notices())
+        context.Host().Err(notice);
     context.NoteRepairs(planned, false);
     return !repair.LookFailed();
 }
@@ -120,7 +123,7 @@ std::wstring BackupToRestore(const ConsoleCall& call) {
     if (!call.arguments.empty())
         return call.arguments[0];
     std::vector<Journal> journals;
-    ReadJournals(journals);
+    ReadJournals(journals, JournalDetail::kRun);
     return NewestBackupToRestore(journals);
 }
 
@@ -132,12 +135,13 @@ Outcome PlanRestore(CConsoleContext& context) {
         return Report(context, L"", {false, L"busy"}, Outcome::kAnotherInstall);
     IFileStoreService* store = Services().fileStore;
     const std::wstring file = BackupToRestore(call);
-    std::string text;
     CQueueBackup backup;
-    if (store == nullptr || file.empty() ||
-        !store->ReadFile(CSetupRun::kBackupFolder, file.c_str(), text) ||
-        !CQueueBackup::Parse(text, backup)) {
-        context.Host().Err(L"The backup file " + file + L" could not be read.");
+    const BackupRead read = file.empty() ? BackupRead::kUnreadable : ReadBackupFile(file, backup);
+    if (read != BackupRead::kRead) {
+        context.Host().Err(
+            read == BackupRead::kTooLarge && store != nullptr
+                ? TooLargeNotice(store->PathOf(CSetupRun::kBackupFolder, file.c_str()))
+                : L"The backup file " + file + L" could not be read.");
         return Report(context, L"", {false, L"failed"}, Outcome::kInstallFailed);
     }
     bool changes = false;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "platform/text_types.h"
@@ -45,6 +46,12 @@ class IFileStoreService {
     // The whole content of the file. A file that is a link, or that somebody other than the
     // system or an administrator owns, is not read.
     virtual bool ReadFile(const wchar_t* folder, const wchar_t* name, std::string& bytes) = 0;
+
+    // The first `most` bytes of the file (all of it when it is shorter) and in `size` the size of
+    // the whole file, the rest unread: what a caller needs to refuse a file too large to read
+    // whole. The files ReadFile refuses are refused.
+    virtual bool ReadFileHead(const wchar_t* folder, const wchar_t* name, size_t most,
+                              std::string& head, uint64_t& size) = 0;
 
     virtual bool DeleteFile(const wchar_t* folder, const wchar_t* name) = 0;
 };

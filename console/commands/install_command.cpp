@@ -148,7 +148,7 @@ Outcome InstallInRun(CConsoleContext& context, const std::wstring& port,
     // The repair may have changed what is installed; otherwise there is nothing more to do.
     if (asAsked && InstalledAsAsked(context, port, version))
         return LeaveAsInstalled(context, port, &run);
-    if (run.CheckExisting())
+    if (run.Prepare() && run.CheckExisting())
         run.Remove();
     const int32_t result = run.Install();
     if (result != 0)

@@ -16,11 +16,13 @@ namespace {
 // queues a repair left to be restored by hand.
 void MentionUnfinishedRuns(CConsoleContext& context) {
     std::vector<Journal> journals;
-    ReadJournals(journals);
+    ReadJournals(journals, JournalDetail::kQueueNames);
     for (const std::wstring& line : SupersededRecords(journals))
         context.Host().Err(line);
     for (const Journal& run : journals) {
-        if (run.backup.run != RunState::kBegun)
+        if (run.tooLarge)
+            context.Host().Err(TooLargeNotice(run.path));
+        if (run.backup.run != RunState::kBegun || run.tooLarge)
             continue;
         context.Host().Err(L"An earlier setup run was stopped before it ended (" + run.path +
                            L"); the next install, remove or restore repairs it.");

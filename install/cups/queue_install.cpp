@@ -62,12 +62,27 @@ const wchar_t* CQueueInstall::SystemDriverOf(int32_t type) {
     }
 }
 
+bool CQueueInstall::Prepare(SetupContext& setup) {
+    m_prepared.reset();
+    QueueRecord record;
+    if (Services().spooler == nullptr || !NewQueue(setup, record))
+        return false;
+    NameOtherQueues(setup.printerName);
+    m_prepared = std::move(record);
+    return true;
+}
+
 bool CQueueInstall::Install(SetupContext& setup) {
     ISpoolerService* spooler = Services().spooler;
     const std::wstring queue = setup.printerName;
-    QueueRecord record;
-    if (spooler == nullptr || !NewQueue(setup, record))
+    // What was read for another printer or device is no record of this one.
+    const std::wstring* device = m_prepared ? m_prepared->Setting(kDeviceUri) : nullptr;
+    const bool prepared =
+        m_prepared && m_prepared->name == queue && device != nullptr && *device == setup.portName;
+    if (spooler == nullptr || (!prepared && !Prepare(setup)))
         return false;
+    const QueueRecord record = std::move(*m_prepared);
+    m_prepared.reset();
     // CUPS makes or modifies in one request: a queue of the name still there, or one whose
     // presence cannot be told, would be overwritten without a backup. The removal before this
     // deleted every queue it saved.
@@ -79,7 +94,6 @@ bool CQueueInstall::Install(SetupContext& setup) {
                    L" and was not saved; it is not overwritten");
         return false;
     }
-    NameOtherQueues(queue);
     Info(L"Making the queue " + queue + L" for " + m_printerName + L" on " + setup.portName +
          L" with the driver " + record.driver + L".");
     if (!spooler->AddQueue(record)) {
@@ -181,10 +195,11 @@ bool CQueueInstall::UseFamilyPpd(const std::wstring& path, QueueRecord& record) 
 }
 
 void CQueueInstall::NameOtherQueues(const std::wstring& queue) {
+    // The queue of the name itself is the one the install replaces; on CUPS, whose queue names
+    // hold no blanks, it is the only queue of the printer that the removal takes.
     ISpoolerService* spooler = Services().spooler;
     StringList names;
-    if (!spooler->ListLocalPrinters(names))
-        return;
+    spooler->ListLocalPrinters(names);
     for (const std::wstring& name : names) {
         QueueRecord other;
         if (SameNameIgnoringCase(name, queue) || !spooler->ReadQueue(name.c_str(), other))
@@ -196,7 +211,7 @@ void CQueueInstall::NameOtherQueues(const std::wstring& queue) {
                                             L"applications print to it by its own name.");
         }
     }
-    // A queue that could not be read was only looked at for this note.
+    // A list or a queue that could not be read was only looked at for this note.
     TakePlatformFailure();
 }
 

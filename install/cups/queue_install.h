@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "install/run/install_method.h"
@@ -30,6 +31,11 @@ class CQueueInstall : public IInstallMethod {
     // The make and model of the sample driver CUPS ships for a family; null for no family.
     static const wchar_t* SystemDriverOf(int32_t type);
 
+    // The new queue's record with its driver (the setup folder's PPD read, or the scheduler's
+    // driver found), and the log's note on the other queues described as the printer, which reads
+    // every queue: on a print server with hundreds of queues that takes many seconds, which must
+    // not be spent while the printer is gone.
+    bool Prepare(SetupContext& setup) override;
     bool Install(SetupContext& setup) override;
     void ApplyOptions(SetupContext& setup) override;
 
@@ -61,4 +67,6 @@ class CQueueInstall : public IInstallMethod {
     void NameOtherQueues(const std::wstring& queue);
 
     std::wstring m_printerName;
+    // What Prepare read, until Install uses it.
+    std::optional<QueueRecord> m_prepared;
 };

@@ -10,8 +10,13 @@ class IInstallMethod {
   public:
     virtual ~IInstallMethod() = default;
 
-    // Installs the printer of the setup record on its port. True only when the queue is there
-    // afterwards, as asked.
+    // Before the old queues are removed: reads what Install needs (its driver, the spooler's
+    // other queues), so that the printer is gone only while its new queue is made. False (logged)
+    // when the install cannot be made: then nothing is to be removed.
+    virtual bool Prepare(SetupContext& setup) = 0;
+
+    // Installs the printer of the setup record on its port, with what Prepare read for it (it
+    // prepares itself when it was not). True only when the queue is there afterwards, as asked.
     virtual bool Install(SetupContext& setup) = 0;
 
     // After a successful install: the default printer and the test page, as the record's options

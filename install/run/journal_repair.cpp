@@ -1,5 +1,6 @@
 #include "install/run/journal_repair.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "install/run/queue_restore.h"
@@ -16,6 +17,12 @@ namespace {
 
 void Info(const std::wstring& message) {
     LogLine(LogLevel::kInformation, message);
+}
+
+// A journal of a run that never ended, read whole: a file too large to be a backup is not
+// touched, whatever its head says.
+bool Repairable(const Journal& journal) {
+    return journal.backup.run == RunState::kBegun && journal.whole;
 }
 
 bool Pending(const CQueueBackup::Entry& entry) {
@@ -100,10 +107,22 @@ const std::vector<CJournalRepair::Step>& CJournalRepair::Plan() {
     if (m_planned)
         return m_plan;
     m_planned = true;
-    ReadJournals(m_journals);
+    // The heads tell whether a run waits for its repair; only then do the newer journals' queue
+    // names matter (rule 7).
+    ReadJournals(m_journals, JournalDetail::kRun);
+    if (std::any_of(m_journals.begin(), m_journals.end(), Repairable)) {
+        m_journals.clear();
+        ReadJournals(m_journals, JournalDetail::kQueueNames);
+    }
+    for (const Journal& journal : m_journals) {
+        if (!journal.tooLarge)
+            continue;
+        m_notices.push_back(TooLargeNotice(journal.path));
+        LogLine(LogLevel::kWarning, m_notices.back());
+    }
     for (size_t i = m_journals.size(); i-- > 0;) {
         const Journal& journal = m_journals[i];
-        if (journal.backup.run != RunState::kBegun)
+        if (!Repairable(journal))
             continue;
         m_foundUnfinished = true;
         for (size_t e = 0; e < journal.backup.entries.size(); ++e) {
@@ -133,7 +152,7 @@ void CJournalRepair::Run() {
     size_t step = 0;
     for (size_t i = m_journals.size(); i-- > 0;) {
         Journal& journal = m_journals[i];
-        if (journal.backup.run != RunState::kBegun)
+        if (!Repairable(journal))
             continue;
         // A journal with a step that must wait is left whole for a later run (rule 1).
         size_t end = step;

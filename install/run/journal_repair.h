@@ -35,6 +35,7 @@
 //    ends to report.
 // 7. Newest first. Journals are repaired newest first, and an older entry for a name that a newer
 //    journal holds was settled by that newer run: it is superseded.
+// A file of the folder larger than any backup is not read, and not repaired: a notice says so.
 class CJournalRepair {
   public:
     enum class Action {

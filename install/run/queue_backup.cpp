@@ -211,6 +211,49 @@ bool ApplyRunLine(const std::string& key, const std::string& raw, CQueueBackup& 
     return true;
 }
 
+// Reads the lines of a backup's text into `read`; with `runOnly`, up to its first [queue] line,
+// which `metQueue` tells whether it met.
+bool ParseLines(const std::string& text, bool runOnly, CQueueBackup& read, bool& metQueue) {
+    metQueue = false;
+    bool inRun = false;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string line = text.substr(start, end - start);
+        start = end + 1;
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (line.empty() || line[0] == ';')
+            continue;
+        if (line == "[run]" && read.entries.empty()) {
+            inRun = true;
+            continue;
+        }
+        if (line == "[queue]") {
+            metQueue = true;
+            if (runOnly)
+                return true;
+            inRun = false;
+            read.entries.emplace_back();
+            continue;
+        }
+        const size_t equals = line.find('=');
+        if (inRun) {
+            if (equals == std::string::npos ||
+                !ApplyRunLine(line.substr(0, equals), line.substr(equals + 1), read))
+                return false;
+            continue;
+        }
+        if (equals == std::string::npos || read.entries.empty() ||
+            !ApplyLine(line.substr(0, equals), line.substr(equals + 1), read.entries.back())) {
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 std::string CQueueBackup::Format() const {
@@ -253,43 +296,23 @@ std::string CQueueBackup::Format() const {
 
 bool CQueueBackup::Parse(const std::string& text, CQueueBackup& backup) {
     CQueueBackup read;
-    bool inRun = false;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos)
-            end = text.size();
-        std::string line = text.substr(start, end - start);
-        start = end + 1;
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        if (line.empty() || line[0] == ';')
-            continue;
-        if (line == "[run]" && read.entries.empty()) {
-            inRun = true;
-            continue;
-        }
-        if (line == "[queue]") {
-            inRun = false;
-            read.entries.emplace_back();
-            continue;
-        }
-        const size_t equals = line.find('=');
-        if (inRun) {
-            if (equals == std::string::npos ||
-                !ApplyRunLine(line.substr(0, equals), line.substr(equals + 1), read))
-                return false;
-            continue;
-        }
-        if (equals == std::string::npos || read.entries.empty() ||
-            !ApplyLine(line.substr(0, equals), line.substr(equals + 1), read.entries.back())) {
-            return false;
-        }
-    }
+    bool metQueue = false;
+    if (!ParseLines(text, false, read, metQueue))
+        return false;
     for (const Entry& entry : read.entries) {
         if (entry.record.name.empty())
             return false;
     }
+    backup = std::move(read);
+    return true;
+}
+
+bool CQueueBackup::ParseRun(const std::string& head, bool whole, CQueueBackup& backup) {
+    CQueueBackup read;
+    bool metQueue = false;
+    // Cut short, the head's last line may be a part of a line.
+    if (!ParseLines(head, true, read, metQueue) || !(metQueue || whole))
+        return false;
     backup = std::move(read);
     return true;
 }

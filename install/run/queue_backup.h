@@ -73,9 +73,22 @@ class CQueueBackup {
     std::optional<std::wstring> defaultAtStart;
     std::vector<Entry> entries;
 
+    // The most bytes a backup file may hold. Every run reads the backups of its folder, so a file
+    // larger than any this program writes (a queue's record, its PPD included, takes tens of
+    // kilobytes) is refused unread, but for its head.
+    static constexpr size_t kMostBytes = 1024 * 1024;
+    // Room a run keeps in its backup for what it writes after it saved its queues (the marks of
+    // the queues it makes, the default after each removal): a queue whose record would leave less
+    // is not saved.
+    static constexpr size_t kRoomForMarks = 64 * 1024;
+
     std::string Format() const;
     // False for a text that is no backup, or a damaged one; `backup` is then untouched.
     static bool Parse(const std::string& text, CQueueBackup& backup);
+    // The [run] section alone, from the head of a backup's text: false when the head is damaged,
+    // or holds no whole [run] section (it ends where the first [queue] section begins, or with the
+    // text when `whole`). `backup` then has no entries.
+    static bool ParseRun(const std::string& head, bool whole, CQueueBackup& backup);
 
     // Whether the run's goal is the removal of its queues (a remove), so that a repair finishes
     // it forward, rather than an install, restore or wizard run that a repair rolls back.

@@ -209,6 +209,15 @@ void CSetupRun::GiveDefaultBack(const QueueRecord& saved) {
         MakeDefaultAgain(saved.name);
 }
 
+bool CSetupRun::Prepare() {
+    const CStepRefusals refusals;
+    if (m_method == nullptr || m_method->Prepare(m_setup))
+        return true;
+    m_prepareFailed = true;
+    m_refused = refusals.Any();
+    return false;
+}
+
 bool CSetupRun::CheckExisting() {
     m_checkClosed = false;
     ISpoolerService* spooler = Services().spooler;
@@ -227,6 +236,9 @@ bool CSetupRun::CheckExisting() {
 }
 
 void CSetupRun::Remove() {
+    // A queue removed for an install that cannot be made would be gone for nothing.
+    if (m_prepareFailed)
+        return;
     const CStepRefusals refusals;
     StringList queues;
     const int32_t count = m_setup.ListPrinters(m_setup.printerName, queues);
@@ -280,6 +292,15 @@ bool CSetupRun::SaveQueue(const std::wstring& queue) {
         return false;
     OpenJournal();
     m_backup.entries.push_back({std::move(record), BackupState::kSaved});
+    // A backup larger than any backup may be would be refused by the restore that needs it.
+    if (m_backup.Format().size() > CQueueBackup::kMostBytes - CQueueBackup::kRoomForMarks) {
+        m_backup.entries.pop_back();
+        LogLine(LogLevel::kError, L"The queue " + queue + L" is too large to be saved: with it " +
+                                      L"the backup would be larger than " +
+                                      std::to_wstring(CQueueBackup::kMostBytes / (1024 * 1024)) +
+                                      L" MB. It is kept.");
+        return false;
+    }
     if (!WriteBackup()) {
         m_backup.entries.pop_back();
         LogFailure(L"Could not save the queue " + queue + L"; it is kept");
@@ -375,10 +396,9 @@ void CSetupRun::RotateBackups() {
     // cannot be read: it may be the only copy of a user's printer.
     size_t left = files.size();
     for (size_t i = 0; i < files.size() && left >= kKeptBackups; ++i) {
-        std::string text;
         CQueueBackup backup;
-        if (!store->ReadFile(kBackupFolder, files[i].c_str(), text) ||
-            !CQueueBackup::Parse(text, backup) || backup.HoldsUnrestoredQueue()) {
+        if (ReadBackupFile(files[i], backup) != BackupRead::kRead ||
+            backup.HoldsUnrestoredQueue()) {
             continue;
         }
         if (store->DeleteFile(kBackupFolder, files[i].c_str()))
@@ -387,6 +407,12 @@ void CSetupRun::RotateBackups() {
 }
 
 int32_t CSetupRun::Install() {
+    if (m_prepareFailed) {
+        LogLine(LogLevel::kError,
+                L"Not installed: the install could not be prepared; nothing "
+                L"was removed.");
+        return 0;
+    }
     if (m_removalFailed) {
         LogLine(LogLevel::kError, L"Not installed: a queue to replace could not be saved.");
         return 0;
@@ -516,12 +542,19 @@ bool CSetupRun::RestoreFile(const std::wstring& name, bool force) {
         return false;
     }
     std::vector<Journal> journals;
-    ReadJournals(journals);
+    ReadJournals(journals, JournalDetail::kRun);
     const std::wstring file = name.empty() ? NewestBackupToRestore(journals) : name;
-    std::string text;
     CQueueBackup backup;
-    if (file.empty() || !store->ReadFile(kBackupFolder, file.c_str(), text) ||
-        !CQueueBackup::Parse(text, backup)) {
+    const BackupRead read = file.empty() ? BackupRead::kUnreadable : ReadBackupFile(file, backup);
+    if (read == BackupRead::kTooLarge) {
+        // Begin's repair may have said so already.
+        const std::wstring notice = TooLargeNotice(store->PathOf(kBackupFolder, file.c_str()));
+        if (std::find(m_notices.begin(), m_notices.end(), notice) == m_notices.end())
+            m_notices.push_back(notice);
+        LogLine(LogLevel::kError, notice);
+        return false;
+    }
+    if (read != BackupRead::kRead) {
         LogFailure(L"Could not read the backup file " + file);
         return false;
     }
@@ -653,7 +686,7 @@ void CSetupRun::End(bool succeeded, const std::wstring& result) {
 int32_t CSetupRun::Run() {
     int32_t result = 0;
     if (Begin()) {
-        if (CheckExisting())
+        if (Prepare() && CheckExisting())
             Remove();
         result = Install();
         if (result != 0)

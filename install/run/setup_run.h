@@ -85,6 +85,12 @@ class CSetupRun {
     // Also what Begin had to do about a program folder that another account had made.
     const std::vector<std::wstring>& Notices() const { return m_notices; }
 
+    // For an install, before the existence check: the install method reads what it needs (its
+    // driver, the spooler's other queues), so that the old queue is gone only while the new one is
+    // made. False when the install cannot be made: then Remove removes nothing and Install fails
+    // without trying. The setup record's own install (Windows) needs nothing read ahead.
+    bool Prepare();
+
     // Whether a queue of the chosen name exists. The check's handle is closed before this
     // returns: while a handle of a queue is open, the spooler only marks the queue for deletion,
     // and its driver stays in use and cannot be deleted.
@@ -200,6 +206,7 @@ class CSetupRun {
     bool m_checkClosed = false;
     bool m_listFailed = false;
     bool m_removalFailed = false;
+    bool m_prepareFailed = false;
     bool m_refused = false;
     bool m_cancelled = false;
     bool m_force = false;

@@ -173,8 +173,8 @@ bool CPosixFileStoreService::AppendFile(const wchar_t* folder, const wchar_t* na
     return WriteAll(file.Get(), bytes) || Fail(L"write", errno);
 }
 
-bool CPosixFileStoreService::ReadFile(const wchar_t* folder, const wchar_t* name,
-                                      std::string& bytes) {
+bool CPosixFileStoreService::Read(const wchar_t* folder, const wchar_t* name, size_t most,
+                                  std::string& bytes, uint64_t& size) const {
     std::string path;
     if (!FilePath(folder, name, path))
         return false;
@@ -188,8 +188,8 @@ bool CPosixFileStoreService::ReadFile(const wchar_t* folder, const wchar_t* name
         return Fail(L"file check", EPERM);
     std::string content;
     char chunk[65536];
-    for (;;) {
-        const ssize_t got = read(file.Get(), chunk, sizeof chunk);
+    while (content.size() < most) {
+        const ssize_t got = read(file.Get(), chunk, std::min(sizeof chunk, most - content.size()));
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0)
@@ -199,7 +199,19 @@ bool CPosixFileStoreService::ReadFile(const wchar_t* folder, const wchar_t* name
         content.append(chunk, static_cast<size_t>(got));
     }
     bytes = std::move(content);
+    size = static_cast<uint64_t>(status.st_size);
     return true;
+}
+
+bool CPosixFileStoreService::ReadFile(const wchar_t* folder, const wchar_t* name,
+                                      std::string& bytes) {
+    uint64_t size = 0;
+    return Read(folder, name, static_cast<size_t>(-1), bytes, size);
+}
+
+bool CPosixFileStoreService::ReadFileHead(const wchar_t* folder, const wchar_t* name, size_t most,
+                                          std::string& head, uint64_t& size) {
+    return Read(folder, name, most, head, size);
 }
 
 bool CPosixFileStoreService::DeleteFile(const wchar_t* folder, const wchar_t* name) {

@@ -22,6 +22,8 @@ class CPosixFileStoreService : public IFileStoreService {
     bool WriteFile(const wchar_t* folder, const wchar_t* name, const std::string& bytes) override;
     bool AppendFile(const wchar_t* folder, const wchar_t* name, const std::string& bytes) override;
     bool ReadFile(const wchar_t* folder, const wchar_t* name, std::string& bytes) override;
+    bool ReadFileHead(const wchar_t* folder, const wchar_t* name, size_t most, std::string& head,
+                      uint64_t& size) override;
     bool DeleteFile(const wchar_t* folder, const wchar_t* name) override;
 
   private:
@@ -29,6 +31,9 @@ class CPosixFileStoreService : public IFileStoreService {
     bool FolderPath(const wchar_t* folder, std::string& path) const;
     // The file's path, or false with the failure recorded when the name is not a plain name.
     bool FilePath(const wchar_t* folder, const wchar_t* name, std::string& path) const;
+    // Reads at most `most` bytes from the start of a file ReadFile may read, and its size.
+    bool Read(const wchar_t* folder, const wchar_t* name, size_t most, std::string& bytes,
+              uint64_t& size) const;
 
     const std::map<std::wstring, std::string> m_folders;
 };

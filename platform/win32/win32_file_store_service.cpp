@@ -271,8 +271,8 @@ bool CWin32FileStoreService::AppendFile(const wchar_t* folder, const wchar_t* na
     return file && WriteAll(file.get(), bytes);
 }
 
-bool CWin32FileStoreService::ReadFile(const wchar_t* folder, const wchar_t* name,
-                                      std::string& bytes) {
+bool CWin32FileStoreService::Read(const wchar_t* folder, const wchar_t* name, size_t most,
+                                  std::string& bytes, uint64_t& size) {
     std::wstring path;
     if (!FilePath(folder, name, path))
         return false;
@@ -281,12 +281,13 @@ bool CWin32FileStoreService::ReadFile(const wchar_t* folder, const wchar_t* name
         OpenFile(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT);
     if (!file || !TrustedFile(file.get()))
         return false;
-    LARGE_INTEGER size{};
-    if (!GetFileSizeEx(file.get(), &size)) {
+    LARGE_INTEGER whole{};
+    if (!GetFileSizeEx(file.get(), &whole)) {
         RecordWin32Failure(L"GetFileSizeEx", GetLastError());
         return false;
     }
-    std::string content(static_cast<size_t>(size.QuadPart), '\0');
+    std::string content(
+        static_cast<size_t>(std::min<uint64_t>(static_cast<uint64_t>(whole.QuadPart), most)), '\0');
     size_t done = 0;
     while (done < content.size()) {
         const DWORD chunk = static_cast<DWORD>(std::min<size_t>(content.size() - done, 1u << 30));
@@ -301,7 +302,19 @@ bool CWin32FileStoreService::ReadFile(const wchar_t* folder, const wchar_t* name
     }
     content.resize(done);
     bytes = std::move(content);
+    size = static_cast<uint64_t>(whole.QuadPart);
     return true;
+}
+
+bool CWin32FileStoreService::ReadFile(const wchar_t* folder, const wchar_t* name,
+                                      std::string& bytes) {
+    uint64_t size = 0;
+    return Read(folder, name, static_cast<size_t>(-1), bytes, size);
+}
+
+bool CWin32FileStoreService::ReadFileHead(const wchar_t* folder, const wchar_t* name, size_t most,
+                                          std::string& head, uint64_t& size) {
+    return Read(folder, name, most, head, size);
 }
 
 bool CWin32FileStoreService::DeleteFile(const wchar_t* folder, const wchar_t* name) {

@@ -24,6 +24,8 @@ class CWin32FileStoreService : public IFileStoreService {
     bool WriteFile(const wchar_t* folder, const wchar_t* name, const std::string& bytes) override;
     bool AppendFile(const wchar_t* folder, const wchar_t* name, const std::string& bytes) override;
     bool ReadFile(const wchar_t* folder, const wchar_t* name, std::string& bytes) override;
+    bool ReadFileHead(const wchar_t* folder, const wchar_t* name, size_t most, std::string& head,
+                      uint64_t& size) override;
     bool DeleteFile(const wchar_t* folder, const wchar_t* name) override;
 
   private:
@@ -32,6 +34,9 @@ class CWin32FileStoreService : public IFileStoreService {
     // The full path of the file, or false with the failure recorded when the folder or the file
     // is not named by a plain name.
     bool FilePath(const wchar_t* folder, const wchar_t* name, std::wstring& path);
+    // Reads at most `most` bytes from the start of a file ReadFile may read, and its size.
+    bool Read(const wchar_t* folder, const wchar_t* name, size_t most, std::string& bytes,
+              uint64_t& size);
 
     const std::wstring m_root;
 };

@@ -259,14 +259,20 @@ class CupsConsoleTest : public ::testing::Test, protected IConsoleHost {
     }
 
     // Kills an install of the sample setup dead between the removal of the old queue and the
-    // making of the new one. The scheduler's driver lister holds the lookup of the new queue's
-    // driver, the request the install makes right after it removed the old queue and marked its
-    // place as being made, so the run is killed there, whatever the machine's load.
+    // making of the new one. The install reads its driver before the removal, but the scheduler
+    // asks its driver lister for the new queue's PPD within the request that makes the queue:
+    // the lister holds it, so the run is killed there, whatever the machine's load. Then the
+    // lister fails, and the scheduler drops the queue it had begun; it answers once it has.
     std::string KillInstallAfterTheRemoval(const std::vector<std::string>& install) {
         const std::string hold = PrivateSchedulerFolder() + "/hold-drivers";
-        std::ofstream(hold) << "Epson 9-Pin Series";
-        const std::string journal = KillWhereHeld(install, "state=making");
+        const std::string fail = PrivateSchedulerFolder() + "/fail-drivers";
+        std::ofstream(hold) << "sample.drv/epson9.ppd";
+        const std::string journal = KillWhereHeld(install, "making=new");
+        std::ofstream(fail) << "sample.drv/epson9.ppd";
         std::remove(hold.c_str());
+        QueueState state;
+        cups.LookUpQueue(kQueue, state);
+        std::remove(fail.c_str());
         return journal;
     }
 

@@ -10,7 +10,7 @@
 // any scheduler, and its folder, where its printers.conf is, through CUPS_SERVERROOT.
 //
 // The folder it runs in: its printers.conf, and where a file named hold-drivers makes its driver
-// lister wait (start-scheduler.sh).
+// lister wait and one named fail-drivers makes it fail (start-scheduler.sh).
 std::string PrivateSchedulerFolder();
 
 // A printer of the test's own on the loopback: its port, and the bytes of one connection.

@@ -19,9 +19,11 @@ ln -s /usr/lib/cups/filter "$dir/bin/"
 mkdir "$dir/bin/daemon"
 ln -s /usr/lib/cups/daemon/* "$dir/bin/daemon/"
 # CUPS's driver lister waits (30 s at most) while the file hold-drivers lies in the folder and the
-# request holds the file's text (a make and model): an install asks for its driver right after it
-# removed the old queue, so a test can stop the run dead exactly between the removal and the new
-# queue, while the lookups of the queues it saves go through.
+# request holds the file's text (a ppd-name): the scheduler asks it for the PPD of a queue made
+# with a driver of CUPS within the very request that makes the queue, and waits for it, so a test
+# can stop an install dead exactly between the removal of the old queue and the new one. When the
+# file fail-drivers holds that text too, the lister then gives no PPD, and the scheduler drops the
+# queue it had begun.
 rm "$dir/bin/daemon/cups-driverd"
 cat >"$dir/bin/daemon/cups-driverd" <<SCRIPT
 #!/bin/sh
@@ -29,6 +31,7 @@ for _ in \$(seq 600); do
   held=\$(cat "$dir/hold-drivers" 2>/dev/null) || break
   case "\$*" in *"\$held"*) sleep 0.05 ;; *) break ;; esac
 done
+failed=\$(cat "$dir/fail-drivers" 2>/dev/null) && case "\$*" in *"\$failed"*) exit 1 ;; esac
 exec /usr/lib/cups/daemon/cups-driverd "\$@"
 SCRIPT
 chmod 755 "$dir/bin/daemon/cups-driverd"

@@ -1,5 +1,7 @@
 #include "tests/fakes/fake_file_store_service.h"
 
+#include <algorithm>
+
 #include "platform/platform_failure.h"
 
 namespace {
@@ -77,6 +79,12 @@ bool CFakeFileStoreService::AppendFile(const wchar_t* folder, const wchar_t* nam
 
 bool CFakeFileStoreService::ReadFile(const wchar_t* folder, const wchar_t* name,
                                      std::string& bytes) {
+    uint64_t size = 0;
+    return ReadFileHead(folder, name, static_cast<size_t>(-1), bytes, size);
+}
+
+bool CFakeFileStoreService::ReadFileHead(const wchar_t* folder, const wchar_t* name, size_t most,
+                                         std::string& head, uint64_t& size) {
     auto* files = Prepared(folder, L"CreateFileW");
     if (files == nullptr)
         return false;
@@ -85,7 +93,10 @@ bool CFakeFileStoreService::ReadFile(const wchar_t* folder, const wchar_t* name,
         RecordPlatformFailure(L"CreateFileW", kFileNotFound, L"no such file");
         return false;
     }
-    bytes = file->second;
+    head = file->second.substr(0, most);
+    size = file->second.size();
+    size_t& read = mostBytesRead[name];
+    read = std::max(read, head.size());
     return true;
 }
 

@@ -20,6 +20,8 @@ class CFakeFileStoreService : public IFileStoreService {
     // Moving it aside fails, as it does on Windows while a file in it is open (another run's lock).
     bool moveAsideFails = false;
     std::map<std::wstring, std::map<std::wstring, std::string>> movedAside;
+    // The most bytes of each file that one read has handed out, by file name.
+    std::map<std::wstring, size_t> mostBytesRead;
 
     bool SecureProgramFolder(std::wstring& movedAsideTo) override;
     bool PrepareFolder(const wchar_t* folder) override;
@@ -28,6 +30,8 @@ class CFakeFileStoreService : public IFileStoreService {
     bool WriteFile(const wchar_t* folder, const wchar_t* name, const std::string& bytes) override;
     bool AppendFile(const wchar_t* folder, const wchar_t* name, const std::string& bytes) override;
     bool ReadFile(const wchar_t* folder, const wchar_t* name, std::string& bytes) override;
+    bool ReadFileHead(const wchar_t* folder, const wchar_t* name, size_t most, std::string& head,
+                      uint64_t& size) override;
     bool DeleteFile(const wchar_t* folder, const wchar_t* name) override;
 
   private:

@@ -118,6 +118,10 @@ class CFaultyServices::FileStore : public CFaulty<IFileStoreService> {
     bool ReadFile(const wchar_t* f, const wchar_t* n, std::string& b) override {
         return !Fails(L"ReadFile") && m_inner.ReadFile(f, n, b);
     }
+    bool ReadFileHead(const wchar_t* f, const wchar_t* n, size_t m, std::string& h,
+                      uint64_t& s) override {
+        return !Fails(L"ReadFile") && m_inner.ReadFileHead(f, n, m, h, s);
+    }
     bool DeleteFile(const wchar_t* f, const wchar_t* n) override {
         return !Fails(L"DeleteFileW") && m_inner.DeleteFile(f, n);
     }

@@ -89,3 +89,31 @@ std::string Utf16LeFile(const std::string& utf8Text) {
     }
     return bytes;
 }
+
+void WriteLargeSetupFolder(const CTempFolder& folder, int series, int models) {
+    std::string info = "[PRINTER_SERIES]\n", names = "[PRINTER_NAME]\n", types = "[PRINTER_TYPE]\n";
+    std::string sections;
+    std::string inf24 =
+        "[Version]\nCatalogFile=k.cat\n[Manufacturer]\n%K%=KORVEL,NTamd64\n[KORVEL.NTamd64]\n";
+    std::string inf9 = inf24;
+    for (int s = 0; s < series; ++s) {
+        const std::string name = s == 0 ? "RV系列" : "S" + std::to_string(s) + "系列";
+        info += name + "\n";
+        sections += "[" + name + "]\n";
+        for (int m = 0; m < models; ++m) {
+            const std::string model = "M" + std::to_string(s) + "-" + std::to_string(m);
+            sections += model + "\n";
+            names += model + "=Korvel " + model + "\n";
+            types += "Korvel " + model + (m % 2 == 0 ? "=24\n" : "=9\n");
+            (m % 2 == 0 ? inf24 : inf9) +=
+                "\"KORVEL " + model + "\" = M.GPD," +
+                (s % 2 == 0 ? "USBPRINT\\K" + model : std::string("USB\\VID_FFF0&PID_0001")) +
+                ",X\n";
+        }
+    }
+    folder.Write("PrinterInfor.Inf", Utf16LeFile(info + sections + names + types));
+    folder.Write("PrinterDriver/24pin/OEMPRINT.INF", inf24);
+    folder.Write("PrinterDriver/9pin/OEMPRINT.INF", inf9);
+    folder.Write("PrinterDriver/24pin/k.cat", "");
+    folder.Write("PrinterDriver/9pin/k.cat", "");
+}

@@ -36,3 +36,8 @@ class CTempFolder {
 
 // `text` (UTF-8) as the bytes of a UTF-16LE file with a byte order mark.
 std::string Utf16LeFile(const std::string& utf8Text);
+
+// Writes a sound setup folder of `series` series of `models` models each into `folder`, half of
+// the models in each family, half of the series with a USB VID/PID identifier of a supported
+// device and the rest with a Korvel identifier, the first series with a Chinese name.
+void WriteLargeSetupFolder(const CTempFolder& folder, int series, int models);

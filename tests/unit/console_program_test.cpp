@@ -547,6 +547,38 @@ TEST(WithoutPasswordsTest, LinesKeepTheirShapeAndLoseEveryPassword) {
         EXPECT_EQ(WithoutPasswords(c.line), c.masked) << c.line;
 }
 
+// The old queue is gone only while the new one is made: the driver and the other queues, which
+// take seconds to read on a print server with hundreds of queues, are read before the removal,
+// and an install that has no driver removes nothing.
+TEST_F(CupsConsoleProgramTest, AfterTheRemovalNoQueueIsReadAndNoDriverLookedFor) {
+    spooler.drivers[L"Epson 9-Pin Series"] = L"drv:///sample.drv/epson9.ppd";
+    queueSetup.drivers[L"Epson 9-Pin Series"] = L"drv:///sample.drv/epson9.ppd";
+    spooler.AddQueue(L"Korvel_RV-90", L"Epson 9-Pin Series", L"socket://192.0.2.9");
+    spooler.AddQueue(L"Front_Desk", L"Epson 9-Pin Series", L"socket://192.0.2.8");
+    spooler.FindQueue(L"Front_Desk")->record.settings.emplace_back(L"printer-info", kPrinter);
+    const auto watch = spooler.onCall;
+    spooler.onCall = [&](const std::wstring& call) {
+        watch(call);
+        // A driver looked for after the removal is not found.
+        if (call == L"delete")
+            queueSetup.drivers.clear();
+    };
+    EXPECT_EQ(Run({L"install", L"--model", L"RV-90", L"--port", L"socket://192.0.2.1"}), 0);
+    const auto removal = std::find(spooler.calls.begin(), spooler.calls.end(), L"delete");
+    const auto made = std::find(removal, spooler.calls.end(), L"add Korvel_RV-90");
+    ASSERT_NE(made, spooler.calls.end());
+    for (auto call = removal; call != made; ++call)
+        EXPECT_TRUE(call->rfind(L"read ", 0) != 0 || *call == L"read default") << *call;
+    const std::string log = fileStore.folders[CSetupLog::kFolder].begin()->second;
+    const size_t note = log.find("The queue Front_Desk is described as Korvel RV-90 too");
+    EXPECT_LT(note, log.find("Removed the queue Korvel_RV-90"));
+
+    spooler.calls.clear();
+    EXPECT_EQ(Run({L"install", L"--model", L"RV-90", L"--port", L"socket://192.0.2.2"}), 1);
+    EXPECT_EQ(std::count(spooler.calls.begin(), spooler.calls.end(), L"delete"), 0);
+    EXPECT_TRUE(spooler.HasQueue(L"Korvel_RV-90"));
+}
+
 // A URI's user information is in its authority alone: an "@" further on is the path's.
 TEST(UriWithoutUserInfoTest, DropsOnlyWhatPrecedesTheAuthoritysLastAt) {
     const struct {

@@ -142,7 +142,7 @@ TEST_F(JournalRepairTest, APlaceTakenByAnotherQueueIsNotTouchedAndItsRecordStays
     EXPECT_EQ(read.entries[0].state, BackupState::kSuperseded);
     EXPECT_TRUE(read.HoldsUnrestoredQueue());
     std::vector<Journal> journals;
-    ReadJournals(journals);
+    ReadJournals(journals, JournalDetail::kQueueNames);
     EXPECT_EQ(SupersededRecords(journals).size(), 1u);
 }
 

@@ -70,6 +70,10 @@ TEST_F(PosixServicesTest, FilesAreWrittenWholeAppendedListedReadAndDeleted) {
     EXPECT_EQ(text, "new");
     ASSERT_TRUE(store.ReadFile(L"Backups", L"a.log", text));
     EXPECT_EQ(text, "12");
+    uint64_t size = 0;
+    ASSERT_TRUE(store.ReadFileHead(L"Backups", L"a.log", 1, text, size));
+    EXPECT_EQ(text, "1");
+    EXPECT_EQ(size, 2u);
     EXPECT_EQ(store.PathOf(L"Backups", L"b.txt"), (root / "backups" / "b.txt").wstring());
     EXPECT_TRUE(store.DeleteFile(L"Backups", L"b.txt"));
     EXPECT_FALSE(store.DeleteFile(L"Backups", L"b.txt"));
@@ -91,6 +95,8 @@ TEST_F(PosixServicesTest, PlantedFoldersLinksAndOtherNamesAreRefused) {
     fs::create_symlink(root / "elsewhere" / "target", backups / "link.txt");
     std::string text;
     EXPECT_FALSE(store.ReadFile(L"Backups", L"link.txt", text));
+    uint64_t size = 0;
+    EXPECT_FALSE(store.ReadFileHead(L"Backups", L"link.txt", 1, text, size));
     EXPECT_FALSE(store.AppendFile(L"Backups", L"link.txt", "x"));
     for (const wchar_t* name : {L"", L".", L"..", L"../x", L"a/b"})
         EXPECT_FALSE(store.WriteFile(L"Backups", name, "x")) << name;

@@ -139,7 +139,7 @@ int RunAfterOneStoppedDead(Path path, int stopAt) {
                (path == Path::kPlugAndPlay && !m.pnp.updates.empty());
     };
     const auto finish = [&](CSetupRun& run, bool begun) {
-        if (begun && run.CheckExisting())
+        if (begun && run.Prepare() && run.CheckExisting())
             run.Remove();
         const int32_t result = begun ? run.Install() : 0;
         if (result != 0)

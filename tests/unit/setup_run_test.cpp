@@ -9,6 +9,7 @@
 #include "install/run/setup_run.h"
 #include "install/run/time_stamp.h"
 #include "install/run/queue_backup.h"
+#include "install/run/unfinished_runs.h"
 #include "korvel_version.h"
 #include "platform/thread_id.h"
 #include "setupdata/setup_context.h"
@@ -187,6 +188,47 @@ TEST_F(SetupRunTest, OldFilesGoButNeverOneThatStillHoldsAQueue) {
     EXPECT_EQ(backups.count(L"Backup-09.txt.tmp"), 1u);
     EXPECT_EQ(logs.size(), 10u);
     EXPECT_EQ(logs.begin()->first, L"Test-13.log");
+}
+
+// Every run reads the heads of the backups: a finished backup is read no further, and a file
+// larger than any backup is refused unread, neither repaired nor restored, and said to be so. A
+// queue whose record would make its backup that large is not saved, and so not removed.
+TEST_F(SetupRunTest, AFileTooLargeForABackupIsNeverReadWholeNorChanged) {
+    constexpr wchar_t kFinished[] = L"Backup-20261130-080000-000Z.txt";
+    constexpr wchar_t kLarge[] = L"Backup-20261201-080000-000Z.txt";
+    CQueueBackup journal;
+    journal.command = L"install";
+    journal.printer = kPrinter;
+    QueueRecord saved{kPrinter, kPrinter, L"Korvel RV-90.inf", true, {{L"port", L"LPT1:"}}, {}, {}};
+    saved.settings.emplace_back(L"ppd", std::wstring(200 * 1024, L'p'));
+    journal.entries.push_back({saved, BackupState::kReplaced});
+    fileStore.PrepareFolder(CSetupRun::kBackupFolder);
+    auto& files = fileStore.folders[CSetupRun::kBackupFolder];
+    files[kFinished] = journal.Format();
+    // A run stopped dead, whose queue waits to be made again.
+    journal.run = RunState::kBegun;
+    journal.entries[0].state = BackupState::kRemoved;
+    journal.entries[0].record.settings.back().second.resize(CQueueBackup::kMostBytes, L'p');
+    files[kLarge] = journal.Format();
+    const auto before = files;
+    spooler.AddQueue(kPrinter, kPrinter);
+    spooler.FindQueue(kPrinter)->record.settings.emplace_back(
+        L"comment", std::wstring(CQueueBackup::kMostBytes, L'c'));
+
+    CSetupRun run(setup, L"Test");
+    ASSERT_TRUE(run.Begin());
+    EXPECT_FALSE(run.RestoreFile(kLarge));
+    EXPECT_FALSE(run.RestoreFile(L""));  // the newest backup
+    run.Remove();
+    EXPECT_FALSE(run.ConfirmRemoval());
+    run.End(false, L"test");
+    const std::wstring notice = TooLargeNotice(fileStore.PathOf(CSetupRun::kBackupFolder, kLarge));
+    EXPECT_EQ(std::count(run.Notices().begin(), run.Notices().end(), notice), 1);
+    for (const wchar_t* file : {kFinished, kLarge})
+        EXPECT_LE(fileStore.mostBytesRead[file], 16u * 1024) << file;
+    EXPECT_EQ(files, before);
+    EXPECT_TRUE(spooler.HasQueue(kPrinter));
+    EXPECT_TRUE(Logged("is too large to be saved"));
 }
 
 TEST_F(SetupRunTest, TheLogIsCmtraceTextOfEveryStep) {

@@ -246,6 +246,11 @@ TEST_F(FileStoreWineTest, WriteFileReplacesTheContentWholeOrNotAtAll) {
     ASSERT_TRUE(store.WriteFile(L"Backups", L"q.backup", "first content"));
     ASSERT_TRUE(store.WriteFile(L"Backups", L"q.backup", "second"));
     EXPECT_EQ(Read(L"Backups", L"q.backup"), "second");
+    std::string head;
+    uint64_t size = 0;
+    ASSERT_TRUE(store.ReadFileHead(L"Backups", L"q.backup", 3, head, size));
+    EXPECT_EQ(head, "sec");
+    EXPECT_EQ(size, 6u);
     // The new content cannot be written beside the file: the old one stays whole.
     ASSERT_TRUE(CreateDirectoryW(Path(L"Backups\\q.backup.tmp").c_str(), nullptr));
     EXPECT_FALSE(store.WriteFile(L"Backups", L"q.backup", "third"));
