@@ -49,6 +49,11 @@ class CConsoleContext {
     const std::vector<std::wstring>& Repaired() const { return m_repaired; }
     bool RepairChanged() const { return !m_repaired.empty() || m_repairMovedDefault; }
 
+    // Why the command failed, as --json's "reason" reports it; empty unless it failed and
+    // knows why.
+    void SetFailureReason(std::wstring reason) { m_failureReason = std::move(reason); }
+    const std::wstring& FailureReason() const { return m_failureReason; }
+
     // --dry-run: what the run would do, from looks alone (no lock, no log, no file).
     bool DryRun() const { return m_call.Has(L"--dry-run"); }
     // The printer's name as the user knows it (on CUPS the queue's description).
@@ -65,4 +70,5 @@ class CConsoleContext {
     size_t m_noticesShown = 0;
     std::vector<std::wstring> m_repaired;
     bool m_repairMovedDefault = false;
+    std::wstring m_failureReason;
 };
