@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -9,6 +10,7 @@
 #include "console/command_line.h"
 #include "console/console_program.h"
 #include "install/cups/queue_install.h"
+#include "platform/platform_failure.h"
 #include "setupdata/setup_context.h"
 
 class JsonText;
@@ -60,6 +62,10 @@ class CConsoleContext {
     std::wstring PrinterName() const;
     // The result of a reading command: `text`, or with --json its JSON.
     void Print(const std::wstring& text, const JsonText& json);
+    // Says on standard error that the print system could not be asked, and why: the
+    // platform's sentence for it (ISpoolerService::UnreachableReason) with `failure`, what the
+    // failed call recorded.
+    void SayUnreachable(const std::optional<PlatformFailure>& failure);
 
   private:
     const ConsoleCall& m_call;

@@ -244,3 +244,7 @@ bool CFakeSpoolerService::StageDriverPackage(const wchar_t* infPath) {
     stagedPackages.push_back(infPath);
     return true;
 }
+
+std::wstring CFakeSpoolerService::UnreachableReason(const std::optional<PlatformFailure>& failure) {
+    return L"The fake spooler does not answer" + (failure ? L": " + failure->text : L"") + L".";
+}

@@ -695,6 +695,26 @@ TEST_F(ConsoleProgramTest, AFailedChangeSaysThePlatformsReasonOnStandardErrorAnd
     EXPECT_EQ(out.back().find(L"reason"), std::wstring::npos) << out.back();
 }
 
+// Status, detect and ports say which print system did not answer and why, in the platform's own
+// sentence for it, with what the failed call recorded.
+TEST_F(CupsConsoleProgramTest, APrintSystemThatDoesNotAnswerIsNamedByTheReadingCommands) {
+    spooler.down = true;
+    queueSetup.down = true;
+    const struct {
+        std::vector<std::wstring> call;
+        std::wstring said;
+    } cases[] = {
+        {{L"status", L"--model", L"RV-90"},
+         L"The fake spooler does not answer: the fake spooler refused LookUpQueue."},
+        {{L"detect"}, L"The fake spooler does not answer: the fake print system is down."},
+        {{L"ports"}, L"The fake spooler does not answer: the fake spooler refused ListPorts."},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Run(c.call), 1) << c.call[0];
+        EXPECT_EQ(err, std::vector<std::wstring>{c.said}) << c.call[0];
+    }
+}
+
 // The log's last line and --json's outcome are one word, whatever the command came to.
 TEST_F(ConsoleProgramTest, TheLogsResultIsTheOutcomeJsonReports) {
     AddUsersQueue(kPrinter);
