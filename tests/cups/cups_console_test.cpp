@@ -174,10 +174,14 @@ class CupsConsoleTest : public ::testing::Test, protected IConsoleHost {
     }
 
     // Starts the real program as a deployment engine would, with its backups in folder/state,
-    // its logs in folder/logs and its output in files there. Its process, or -1.
-    pid_t StartPavonis(const std::vector<std::string>& arguments) {
+    // its logs in folder/logs, its output in files there, and the environment's `settings` too
+    // ("NAME=value"). Its process, or -1.
+    pid_t StartPavonis(const std::vector<std::string>& arguments,
+                       const std::vector<std::string>& settings = {}) {
         std::vector<std::string> words = {"env", "STATE_DIRECTORY=" + folder + "/state",
-                                          "LOGS_DIRECTORY=" + folder + "/logs", KORVEL_PAVONIS};
+                                          "LOGS_DIRECTORY=" + folder + "/logs"};
+        words.insert(words.end(), settings.begin(), settings.end());
+        words.push_back(KORVEL_PAVONIS);
         words.insert(words.end(), arguments.begin(), arguments.end());
         std::vector<char*> argv;
         for (std::string& word : words)
@@ -201,11 +205,12 @@ class CupsConsoleTest : public ::testing::Test, protected IConsoleHost {
 
     // Runs the real program to its end, a minute at most: its exit code, or -1 for another end;
     // its output in out and err.
-    int RunPavonis(const std::vector<std::string>& arguments) {
+    int RunPavonis(const std::vector<std::string>& arguments,
+                   const std::vector<std::string>& settings = {}) {
         int status = -1;
         const auto end = std::chrono::steady_clock::now() + std::chrono::minutes(1);
         for (bool again = true; again;) {
-            const pid_t pid = StartPavonis(arguments);
+            const pid_t pid = StartPavonis(arguments, settings);
             bool ended = pid < 0;
             while (!ended && std::chrono::steady_clock::now() < end) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -592,6 +597,37 @@ TEST_F(CupsConsoleTest, APrinterNamedWithBracketsIsInstalledOnceAndThenLeftAlone
         EXPECT_EQ(RunPavonis(install), 0) << err;
         EXPECT_NE(out.find(L"nothing to do"), std::wstring::npos) << out;
         EXPECT_EQ(FilesBelow(folder + "/state"), files);
+    }
+}
+
+// The scheduler's own words for a refused install reach the person who ran it, on standard error
+// and in --json's reason, not only the log, which is root's alone.
+TEST_F(CupsConsoleTest, AnInstallTheSchedulerRefusesSaysTheSchedulersReason) {
+    EXPECT_EQ(RunPavonis({"install", "--model", "RV-90", "--port", "bogus://x", "--json",
+                          "--setup-folder", KORVEL_SOURCE_DIR "/sample-setup"}),
+              1);
+    const std::wstring reason = L"Could not make the queue Korvel_RV-90: Bad device-uri scheme";
+    EXPECT_NE(err.find(L"\nReason: " + reason), std::wstring::npos) << err;
+    EXPECT_NE(out.find(L"\"outcome\":\"failed\",\"reason\":\"" + reason), std::wstring::npos)
+        << out;
+}
+
+// A scheduler that does not answer is named, with where libcups looked for it, whether anything
+// is there, and whether a cupsd runs at all; which it is depends on the machine, so only that
+// the sentence says it is checked.
+TEST_F(CupsConsoleTest, StatusDetectAndPortsNameASchedulerThatDoesNotAnswer) {
+    const std::string socket = folder + "/no-scheduler.sock";
+    for (const std::vector<std::string>& call :
+         {std::vector<std::string>{"status", "--model", "RV-90"}, {"detect"}, {"ports"}}) {
+        std::vector<std::string> arguments = call;
+        arguments.insert(arguments.end(), {"--setup-folder", KORVEL_SOURCE_DIR "/sample-setup"});
+        EXPECT_EQ(RunPavonis(arguments, {"CUPS_SERVER=" + socket}), 1) << call[0];
+        EXPECT_EQ(err.rfind(L"The CUPS scheduler at " + DecodeUtf8(socket) +
+                                L" (CUPS_SERVER) does not answer: no socket is there. ",
+                            0),
+                  0u)
+            << call[0] << ": " << err;
+        EXPECT_NE(err.find(L"process named cupsd is running"), std::wstring::npos) << err;
     }
 }
 
