@@ -23,6 +23,8 @@ Outcome Report(CConsoleContext& context, const std::wstring& text, const Change&
     json.Add(L"port", UriWithoutPassword(change.port));
     json.Add(L"backup", change.backup);
     json.Add(L"outcome", change.outcome);
+    if (!context.FailureReason().empty())
+        json.Add(L"reason", context.FailureReason());
     if (change.restart)
         json.Add(L"restartRequired", true);
     if (!context.Repaired().empty()) {

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -9,6 +10,7 @@
 #include "console/command_line.h"
 #include "console/console_program.h"
 #include "install/cups/queue_install.h"
+#include "platform/platform_failure.h"
 #include "setupdata/setup_context.h"
 
 class JsonText;
@@ -49,12 +51,21 @@ class CConsoleContext {
     const std::vector<std::wstring>& Repaired() const { return m_repaired; }
     bool RepairChanged() const { return !m_repaired.empty() || m_repairMovedDefault; }
 
+    // Why the command failed, as --json's "reason" reports it; empty unless it failed and
+    // knows why.
+    void SetFailureReason(std::wstring reason) { m_failureReason = std::move(reason); }
+    const std::wstring& FailureReason() const { return m_failureReason; }
+
     // --dry-run: what the run would do, from looks alone (no lock, no log, no file).
     bool DryRun() const { return m_call.Has(L"--dry-run"); }
     // The printer's name as the user knows it (on CUPS the queue's description).
     std::wstring PrinterName() const;
     // The result of a reading command: `text`, or with --json its JSON.
     void Print(const std::wstring& text, const JsonText& json);
+    // Says on standard error that the print system could not be asked, and why: the
+    // platform's sentence for it (ISpoolerService::UnreachableReason) with `failure`, what the
+    // failed call recorded.
+    void SayUnreachable(const std::optional<PlatformFailure>& failure);
 
   private:
     const ConsoleCall& m_call;
@@ -65,4 +76,5 @@ class CConsoleContext {
     size_t m_noticesShown = 0;
     std::vector<std::wstring> m_repaired;
     bool m_repairMovedDefault = false;
+    std::wstring m_failureReason;
 };

@@ -30,7 +30,8 @@ constexpr wchar_t kCommonOptions[] =
     LR"(  --log FILE                  also append the run's log to FILE
   --json                      machine output, one line: for detect, models, ports, status,
                               validate, and for install, remove, restore and default (whether
-                              anything changed, the queue, the port, the backup, the outcome)
+                              anything changed, the queue, the port, the backup, the outcome,
+                              and after a failure the reason)
   --dry-run                   install, remove, restore, default: says what the run would do and
                               changes nothing (no lock, no log, no backup)
   --help, --version

@@ -7,6 +7,7 @@
 #include "console/dry_run_plan.h"
 #include "console/setup_run_steps.h"
 #include "install/spooler/installed_queues.h"
+#include "platform/log_sink.h"
 
 Outcome MakeDefault(CConsoleContext& context, const std::wstring& port, CSetupRun* begun) {
     SetupContext& setup = context.Setup();
@@ -29,6 +30,7 @@ Outcome MakeDefault(CConsoleContext& context, const std::wstring& port, CSetupRu
         run = own.get();
     }
     setup.SetMakeDefault(1);
+    const CStepFailures step;
     CQueueInstall* queueInstall = context.QueueInstall();
     const bool asked = queueInstall != nullptr ? queueInstall->MakeDefault(setup)
                                                : setup.MakeDefaultPrinter(nullptr) != 0;
@@ -36,15 +38,18 @@ Outcome MakeDefault(CConsoleContext& context, const std::wstring& port, CSetupRu
     // command still running at its wait limit did nothing yet.
     const bool confirmed =
         asked && LookUpDefaultPrinter(setup.printerName) == QueueLookup::kPresent;
+    std::wstring text = L"Made " + made + L".";
+    Change change(true, L"madeDefault", port);
+    exit = Outcome::kSuccess;
     if (!confirmed) {
         context.Host().Err(std::wstring(L"The print system did not make ") + made + L".");
-        const Outcome failure =
-            run != nullptr ? Failed(context, *run, Outcome::kFailed) : Outcome::kFailed;
-        Report(context, L"", {false, L"failed", port}, failure);
-        return run != nullptr ? EndRun(context, *run, false, L"not made the default", failure)
-                              : failure;
+        text.clear();
+        change = Change(false, L"failed", port);
+        exit = Failed(context, step, Outcome::kFailed);
+        // The printer UI's command may end without a word while nothing changed.
+        if (step.Reason().empty())
+            context.SetFailureReason(L"The print system did not make " + made + L".");
     }
-    Report(context, L"Made " + made + L".", {true, L"madeDefault", port}, Outcome::kSuccess);
-    return run != nullptr ? EndRun(context, *run, true, L"made the default", Outcome::kSuccess)
-                          : Outcome::kSuccess;
+    return run != nullptr ? EndRun(context, *run, text, change, exit)
+                          : Report(context, text, change, exit);
 }

@@ -1,45 +1,85 @@
 #include "console/setup_run_steps.h"
 
-#include "console/change_report.h"
 #include "console/console_context.h"
 #include "platform/log_copy.h"
+#include "platform/log_sink.h"
 #include "platform/native_path.h"
 
 namespace {
 
-// Says why Begin failed and gives the report and exit code of a run that never began.
-Outcome NotBegun(CConsoleContext& context, const CSetupRun& run) {
+// Says why a command failed, in the platform's own words where it has them: on standard error,
+// where a person sees it, and in --json's report, which a deployment engine shows. The log is
+// root's alone on Linux and lies on each desk: it cannot be the only place a reason lives.
+void SayWhy(CConsoleContext& context, const std::wstring& reason) {
+    if (reason.empty())
+        return;
+    context.Host().Err(L"Reason: " + reason);
+    context.SetFailureReason(reason);
+}
+
+Outcome Failed(CConsoleContext& context, bool refused, const std::wstring& reason,
+               Outcome failure) {
+    SayWhy(context, reason);
+    if (!refused)
+        return failure;
+    context.Host().Err(
+        context.Cups() ? L"The print system refused the change for want of rights: run it as root, "
+                         L"or as a member of the group the print system lets administer printers "
+                         L"(lpadmin)."
+                       : L"The spooler refused the change for want of rights: run it from an "
+                         L"elevated prompt, or as SYSTEM.");
+    return Outcome::kNotAuthorized;
+}
+
+// Says why Begin failed and gives the report and exit code of a run that never began, and ends
+// the run, whose log (when it has one) ends with the same outcome. The sentences said here are
+// the reasons themselves, and --json's reason repeats them.
+Outcome NotBegun(CConsoleContext& context, CSetupRun& run) {
     IConsoleHost& host = context.Host();
+    Change change(false, L"failed");
+    Outcome exit = Outcome::kInstallFailed;
     if (run.ProtectedPrintOn()) {
         host.Err(
             L"Windows protected print mode is on: it lets in only the printer drivers "
             L"that come with Windows, so this printer's driver cannot be installed. "
             L"Turn the mode off (Settings, Bluetooth & devices, Printers & scanners), "
             L"or ask the administrator who set it by policy. Nothing was touched.");
-        return Report(context, L"", {false, L"failed"}, Outcome::kInstallFailed);
-    }
-    if (run.RepairWaits()) {
-        // The notices say why: a run stopped dead waits for a look the print system did not give.
+        context.SetFailureReason(
+            L"Windows protected print mode is on: it lets in only the printer drivers that come "
+            L"with Windows.");
+    } else if (run.RepairWaits()) {
+        // The notices say what waits, and the reason why the print system could not be asked.
         ShowNotices(context, run);
-        return Report(context, L"", {false, L"busy"}, Outcome::kAnotherInstall);
-    }
-    if (run.LockBusy()) {
+        SayWhy(context, run.FailureReason());
+        change = Change(false, L"busy");
+        exit = Outcome::kAnotherInstall;
+    } else if (run.LockBusy()) {
         host.Err(run.LockProblem().empty()
                      ? L"Another setup of Korvel printers is running; try again when it has "
                        L"ended. Nothing was touched, and no log was written."
                      : run.LockProblem() + L" Nothing was touched, and no log was written.");
-        return Report(context, L"", {false, L"busy"}, Outcome::kAnotherInstall);
+        context.SetFailureReason(run.LockProblem().empty()
+                                     ? L"Another setup of Korvel printers is running."
+                                     : run.LockProblem());
+        change = Change(false, L"busy");
+        exit = Outcome::kAnotherInstall;
+    } else {
+        const std::wstring problem =
+            run.LockProblem().empty()
+                ? L"The setup could not begin: the run lacks a printer or port."
+                // The lock's own texts are whole sentences that name it.
+                : (run.LockProblem().rfind(L"The setup lock", 0) == 0
+                       ? run.LockProblem()
+                       : L"The setup lock could not be had: " + run.LockProblem());
+        host.Err(problem + L" Nothing was touched.");
+        context.SetFailureReason(problem);
+        exit = Failed(context, run.FailureWasRefusal(), L"", Outcome::kInstallFailed);
+        if (run.FailureWasRefusal())
+            change = Change(false, L"refused");
     }
-    host.Err(run.LockProblem().empty()
-                 ? L"The setup could not begin: the run lacks a printer or port; "
-                   L"nothing was touched."
-                 // The lock's own texts are whole sentences that name it.
-                 : (run.LockProblem().rfind(L"The setup lock", 0) == 0
-                        ? run.LockProblem()
-                        : L"The setup lock could not be had: " + run.LockProblem()) +
-                       L" Nothing was touched.");
-    return Report(context, L"", {false, run.FailureWasRefusal() ? L"refused" : L"failed"},
-                  Failed(context, run, Outcome::kInstallFailed));
+    Report(context, L"", change, exit);
+    run.End(false, change.outcome);
+    return exit;
 }
 
 }  // namespace
@@ -60,7 +100,6 @@ bool BeginRun(CConsoleContext& context, CSetupRun& run, CSetupRun::Needs needs, 
     run.SetCommand(context.Call().command);
     if (!run.Begin(needs)) {
         exit = NotBegun(context, run);
-        run.End(false, L"not begun");
         return false;
     }
     context.NoteRepairs(run.Repaired(), run.RepairMovedDefault());
@@ -69,21 +108,26 @@ bool BeginRun(CConsoleContext& context, CSetupRun& run, CSetupRun::Needs needs, 
 }
 
 Outcome Failed(CConsoleContext& context, const CSetupRun& run, Outcome failure) {
-    if (!run.FailureWasRefusal())
-        return failure;
-    context.Host().Err(
-        context.Cups() ? L"The print system refused the change for want of rights: run it as root, "
-                         L"or as a member of the group the print system lets administer printers "
-                         L"(lpadmin)."
-                       : L"The spooler refused the change for want of rights: run it from an "
-                         L"elevated prompt, or as SYSTEM.");
-    return Outcome::kNotAuthorized;
+    return Failed(context, run.FailureWasRefusal(), run.FailureReason(), failure);
 }
 
-Outcome EndRun(CConsoleContext& context, CSetupRun& run, bool succeeded, const std::wstring& result,
-               Outcome exit) {
+Outcome Failed(CConsoleContext& context, const CStepFailures& step, Outcome failure) {
+    return Failed(context, step.Refused(), step.Reason(), failure);
+}
+
+std::wstring LogPointer(const CSetupRun& run) {
+    return L"the log (" + run.LogPath() +
+           (run.FailureReason().empty() ? L") says why" : L") has the details");
+}
+
+Outcome EndRun(CConsoleContext& context, CSetupRun& run, const std::wstring& text,
+               const Change& change, Outcome exit) {
+    Report(context, text, change, exit);
     ShowNotices(context, run);
-    run.End(succeeded, result);
+    // The log's result is the outcome --json reports, in the same word, so that the two never
+    // tell an administrator different stories.
+    run.End(exit == Outcome::kSuccess || exit == Outcome::kRestartRequired,
+            change.outcome + (change.restart ? L"; a restart is needed" : L""));
     const std::wstring logFile = context.Call().Value(L"--log");
     if (!logFile.empty() && !AppendToLogCopy(logFile, run.LogText()))
         context.Host().Err(L"Could not write the log to " + DisplayPath(logFile) + L".");

@@ -1,5 +1,9 @@
 #pragma once
 
+#include <optional>
+#include <string>
+
+#include "platform/platform_failure.h"
 #include "platform/queue_record.h"
 #include "platform/text_types.h"
 
@@ -82,4 +86,10 @@ class ISpoolerService {
     // Puts the driver package of this INF into the system's driver store without making a queue,
     // so that Plug and Play finds the driver when its printer is first plugged in.
     virtual bool StageDriverPackage(const wchar_t* infPath) = 0;
+
+    // Why the spooler could not be asked, in whole sentences for the person who ran the program,
+    // after a call failed with `failure` (its own words, when it recorded them): which spooler,
+    // where, and whether it runs at all. An administrator of many desks reads this on a terminal
+    // or in a deployment engine's report, where "could not be asked" alone leaves them guessing.
+    virtual std::wstring UnreachableReason(const std::optional<PlatformFailure>& failure) = 0;
 };

@@ -8,6 +8,7 @@
 #include "console/make_default.h"
 #include "console/setup_run_steps.h"
 #include "install/spooler/installed_queues.h"
+#include "platform/log_sink.h"
 
 Outcome RunDefaultCommand(CConsoleContext& context) {
     Outcome exit = Outcome::kSuccess;
@@ -24,20 +25,23 @@ Outcome RunDefaultCommand(CConsoleContext& context) {
         if (!BeginRun(context, *run, CSetupRun::Needs::kPrinter, exit))
             return exit;
     }
-    const auto end = [&](bool succeeded, const std::wstring& result, Outcome outcome) {
-        return run != nullptr ? EndRun(context, *run, succeeded, result, outcome) : outcome;
+    const auto end = [&](const std::wstring& text, const Change& change, Outcome outcome) {
+        return run != nullptr ? EndRun(context, *run, text, change, outcome)
+                              : Report(context, text, change, outcome);
     };
+    const CStepFailures look;
     if (setup.FindPrinter(setup.printerName) == 0) {
-        context.Host().Err(std::wstring(L"No printer named ") + setup.printerName +
-                           L" is installed.");
-        return end(false, L"not made the default",
-                   Report(context, L"", {false, L"failed"}, Outcome::kFailed));
+        const std::wstring missing =
+            std::wstring(L"No printer named ") + setup.printerName + L" is installed.";
+        context.Host().Err(missing);
+        const Outcome failure = Failed(context, look, Outcome::kFailed);
+        // A look that failed has the platform's reason; a printer that is not there is its own.
+        if (look.Reason().empty())
+            context.SetFailureReason(missing);
+        return end(L"", {false, L"failed"}, failure);
     }
     if (LookUpDefaultPrinter(setup.printerName) == QueueLookup::kPresent)
-        return end(
-            true, L"the default already",
-            Report(context,
-                   context.PrinterName() + L" is the default printer already; nothing to do.",
-                   {false, L"unchanged"}, Outcome::kSuccess));
+        return end(context.PrinterName() + L" is the default printer already; nothing to do.",
+                   {false, L"unchanged"}, Outcome::kSuccess);
     return MakeDefault(context, L"", run.get());
 }

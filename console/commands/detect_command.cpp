@@ -5,6 +5,7 @@
 #include "console/json_text.h"
 #include "detect/discovered_usb_printer.h"
 #include "detect/usb_port.h"
+#include "platform/log_sink.h"
 
 Outcome RunDetectCommand(CConsoleContext& context) {
     Outcome exit = Outcome::kSuccess;
@@ -16,9 +17,11 @@ Outcome RunDetectCommand(CConsoleContext& context) {
     bool connected = false;
     if (context.Cups()) {
         DiscoveredUsbPrinter discovered;
+        // The discovery logs its failure, which takes the failed call's words with it.
+        const CStepFailures look;
         const Discovery discovery = DiscoverUsbPrinter(setup, discovered);
         if (discovery == Discovery::kUnknown) {
-            context.Host().Err(L"The print system could not be asked for USB printers.");
+            context.SayUnreachable(look.Failure());
             return Outcome::kFailed;
         }
         connected = discovery == Discovery::kFound;

@@ -85,11 +85,11 @@ Outcome LeaveAsInstalled(CConsoleContext& context, const std::wstring& port, CSe
         return MakeDefault(context, port, run);
     if (context.DryRun() && !PlanRepairs(context))
         return Report(context, L"", {false, L"busy", port}, Outcome::kAnotherInstall);
-    const Outcome exit = Report(context,
-                                context.PrinterName() + L" is installed on " + port +
-                                    L" already; nothing to do (--force installs it again).",
-                                {false, L"unchanged", port}, Outcome::kSuccess);
-    return run != nullptr ? EndRun(context, *run, true, L"unchanged", exit) : exit;
+    const std::wstring text = context.PrinterName() + L" is installed on " + port +
+                              L" already; nothing to do (--force installs it again).";
+    const Change change(false, L"unchanged", port);
+    return run != nullptr ? EndRun(context, *run, text, change, Outcome::kSuccess)
+                          : Report(context, text, change, Outcome::kSuccess);
 }
 
 // Keeps the install record true to the queue: a record whose queue is gone is deleted.
@@ -108,16 +108,13 @@ void ForgetRecordWithoutQueue(const SetupContext& setup) {
 Outcome NotInstalled(CConsoleContext& context, CSetupRun& run, const std::wstring& port) {
     ForgetRecordWithoutQueue(context.Setup());
     const bool cancelled = run.Cancelled();
-    context.Host().Err(cancelled
-                           ? L"Stopped on request; the replaced queues are back."
-                           : L"The printer " + context.PrinterName() +
-                                 L" was not installed; the log (" + run.LogPath() + L") says why.");
+    context.Host().Err(cancelled ? L"Stopped on request; the replaced queues are back."
+                                 : L"The printer " + context.PrinterName() +
+                                       L" was not installed; " + LogPointer(run) + L".");
     const Outcome failure =
         cancelled ? Outcome::kCancelled : Failed(context, run, Outcome::kInstallFailed);
-    return EndRun(
-        context, run, false, cancelled ? L"cancelled" : L"not installed",
-        Report(context, L"", {false, cancelled ? L"cancelled" : L"failed", port, run.BackupPath()},
-               failure));
+    return EndRun(context, run, L"",
+                  {false, cancelled ? L"cancelled" : L"failed", port, run.BackupPath()}, failure);
 }
 
 // Records what was installed, which the next install compares with what it is asked for.
@@ -161,14 +158,12 @@ Outcome InstallInRun(CConsoleContext& context, const std::wstring& port,
     // Nothing of ours restarts the computer: the deployment engine decides, told by the code.
     const bool restart = run.RestartRequired();
     return EndRun(
-        context, run, true, restart ? L"installed; a restart is needed" : L"installed",
-        Report(context,
-               L"Installed " + context.PrinterName() + L" on " + port +
-                   (context.Cups() ? std::wstring(L" as the queue ") + setup.printerName : L"") +
-                   L"." +
-                   (restart ? L" The computer must restart before the printer can be used." : L""),
-               {true, L"installed", port, run.BackupPath(), restart},
-               restart ? Outcome::kRestartRequired : Outcome::kSuccess));
+        context, run,
+        L"Installed " + context.PrinterName() + L" on " + port +
+            (context.Cups() ? std::wstring(L" as the queue ") + setup.printerName : L"") + L"." +
+            (restart ? L" The computer must restart before the printer can be used." : L""),
+        {true, L"installed", port, run.BackupPath(), restart},
+        restart ? Outcome::kRestartRequired : Outcome::kSuccess);
 }
 
 }  // namespace

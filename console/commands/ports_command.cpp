@@ -2,13 +2,14 @@
 
 #include "console/console_context.h"
 #include "console/json_text.h"
+#include "platform/platform_failure.h"
 
 Outcome RunPortsCommand(CConsoleContext& context) {
     IConsoleHost& host = context.Host();
     const bool json = context.Call().json;
     StringList ports;
     if (context.Setup().ListPorts(ports) == 0) {
-        host.Err(L"The spooler's ports could not be listed.");
+        context.SayUnreachable(TakePlatformFailure());
         return Outcome::kFailed;
     }
     JsonArray list;

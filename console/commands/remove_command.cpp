@@ -14,15 +14,14 @@ namespace {
 Outcome NotRemoved(CConsoleContext& context, CSetupRun& run) {
     const bool cancelled = run.Cancelled();
     context.Host().Err(std::wstring(cancelled ? L"Stopped on request; " : L"") +
-                       L"Not every queue of " + context.Setup().printerName +
-                       L" was removed; the log (" + run.LogPath() + L") says why.");
+                       L"Not every queue of " + context.Setup().printerName + L" was removed; " +
+                       LogPointer(run) + L".");
     const Outcome failure =
         cancelled ? Outcome::kCancelled : Failed(context, run, Outcome::kInstallFailed);
-    return EndRun(context, run, false, L"not removed",
-                  Report(context, L"",
-                         {!run.BackupPath().empty(), cancelled ? L"cancelled" : L"failed", L"",
-                          run.BackupPath()},
-                         failure));
+    return EndRun(
+        context, run, L"",
+        {!run.BackupPath().empty(), cancelled ? L"cancelled" : L"failed", L"", run.BackupPath()},
+        failure);
 }
 
 }  // namespace
@@ -45,12 +44,11 @@ Outcome RunRemoveCommand(CConsoleContext& context) {
     if (IInstallRecordService* records = Services().installRecords)
         records->Delete(setup.printerName);
     const bool removed = !run.BackupPath().empty();
-    return EndRun(context, run, true, L"removed",
-                  Report(context,
-                         removed ? L"Removed the queues of " + std::wstring(setup.printerName) +
-                                       L", saved in " + run.BackupPath() + L"."
-                                 : L"No queue of " + std::wstring(setup.printerName) +
-                                       L" is installed; nothing to do.",
-                         {removed, removed ? L"removed" : L"unchanged", L"", run.BackupPath()},
-                         Outcome::kSuccess));
+    return EndRun(
+        context, run,
+        removed
+            ? L"Removed the queues of " + std::wstring(setup.printerName) + L", saved in " +
+                  run.BackupPath() + L"."
+            : L"No queue of " + std::wstring(setup.printerName) + L" is installed; nothing to do.",
+        {removed, removed ? L"removed" : L"unchanged", L"", run.BackupPath()}, Outcome::kSuccess);
 }

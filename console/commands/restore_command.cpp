@@ -44,15 +44,12 @@ Outcome RunRestoreCommand(CConsoleContext& context) {
             context.Host().Out(queue.name + L": " + FateText(queue.fate));
     }
     if (!whole) {
-        context.Host().Err(
-            L"Not every queue of the backup is installed as it was saved; the log (" +
-            run.LogPath() + L") says why.");
-        return EndRun(context, run, false, L"not restored",
-                      Report(context, L"", {changed, L"failed", L"", run.BackupPath()},
-                             Failed(context, run, Outcome::kInstallFailed)));
+        context.Host().Err(L"Not every queue of the backup is installed as it was saved; " +
+                           LogPointer(run) + L".");
+        return EndRun(context, run, L"", {changed, L"failed", L"", run.BackupPath()},
+                      Failed(context, run, Outcome::kInstallFailed));
     }
-    return EndRun(
-        context, run, true, L"restored",
-        Report(context, L"", {changed, changed ? L"restored" : L"unchanged", L"", run.BackupPath()},
-               Outcome::kSuccess));
+    return EndRun(context, run, L"",
+                  {changed, changed ? L"restored" : L"unchanged", L"", run.BackupPath()},
+                  Outcome::kSuccess);
 }

@@ -1,9 +1,11 @@
 #include "console/commands/stage_command.h"
 
+#include "console/change_report.h"
 #include "console/command_prerequisites.h"
 #include "console/console_context.h"
 #include "console/setup_run_steps.h"
 #include "install/windows/driver_staging.h"
+#include "platform/log_sink.h"
 
 Outcome RunStageCommand(CConsoleContext& context) {
     Outcome exit = Outcome::kSuccess;
@@ -15,11 +17,13 @@ Outcome RunStageCommand(CConsoleContext& context) {
     CSetupRun run(setup, kConsoleProgramName);
     if (!BeginRun(context, run, CSetupRun::Needs::kPrinter, exit))
         return exit;
+    const CStepFailures step;
     if (!StageModelDriver(setup)) {
         context.Host().Err(std::wstring(L"The driver package ") + setup.driverInfPath +
                            L" could not be put into the driver store.");
-        return EndRun(context, run, false, L"not staged", Outcome::kInstallFailed);
+        return EndRun(context, run, L"", {false, L"failed"},
+                      Failed(context, step, Outcome::kInstallFailed));
     }
-    context.Host().Out(std::wstring(L"Staged ") + setup.driverInfPath + L".");
-    return EndRun(context, run, true, L"staged", Outcome::kSuccess);
+    return EndRun(context, run, std::wstring(L"Staged ") + setup.driverInfPath + L".",
+                  {true, L"staged"}, Outcome::kSuccess);
 }

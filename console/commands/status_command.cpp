@@ -7,6 +7,7 @@
 #include "console/json_text.h"
 #include "install/run/unfinished_runs.h"
 #include "install/spooler/installed_queues.h"
+#include "platform/platform_failure.h"
 #include "platform/spooler_service.h"
 #include "platform/uri_passwords.h"
 
@@ -69,6 +70,6 @@ Outcome RunStatusCommand(CConsoleContext& context) {
         case QueueLookup::kUnknown:
             break;
     }
-    context.Host().Err(L"The spooler could not be asked.");
+    context.SayUnreachable(TakePlatformFailure());
     return Outcome::kFailed;
 }

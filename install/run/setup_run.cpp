@@ -9,6 +9,7 @@
 #include "install/run/unfinished_runs.h"
 #include "platform/clock_service.h"
 #include "platform/file_store_service.h"
+#include "platform/log_sink.h"
 #include "platform/name_case.h"
 #include "platform/native_path.h"
 #include "platform/platform_failure.h"
@@ -29,15 +30,6 @@ const wchar_t* YesNo(bool value) {
     return value ? L"yes" : L"no";
 }
 
-// Whether a step met a refusal for want of rights among the failures it logged itself.
-class CStepRefusals {
-  public:
-    bool Any() const { return LoggedRefusalCount() != m_start; }
-
-  private:
-    uint32_t m_start = LoggedRefusalCount();
-};
-
 }  // namespace
 
 CSetupRun::CSetupRun(SetupContext& setup, std::wstring component, uint32_t lockWaitMs,
@@ -57,6 +49,14 @@ void CSetupRun::SetStopCheck(std::function<bool()> stopRequested) {
 void CSetupRun::FailUnexpectedly() {
     m_removalFailed = true;
     LogLine(LogLevel::kError, L"A step ended on an unexpected error; nothing more is changed.");
+    if (m_failureReason.empty())
+        m_failureReason = L"A step ended on an unexpected error.";
+}
+
+void CSetupRun::NoteFailure(const CStepFailures& step) {
+    // The first step that failed decides the run's result; the ones after it fail for its sake.
+    if (m_failureReason.empty())
+        m_failureReason = step.Reason();
 }
 
 bool CSetupRun::StopRequested() {
@@ -98,8 +98,11 @@ bool CSetupRun::Begin(Needs needs) {
         LogLine(LogLevel::kError, L"No printer name or no port was chosen; nothing was touched.");
         return false;
     }
-    if (!RepairUnfinishedRuns())
+    const CStepFailures repair;
+    if (!RepairUnfinishedRuns()) {
+        NoteFailure(repair);
         return false;
+    }
     // An install would remove the old queues and then be refused its driver.
     ISessionService* session = Services().session;
     if (needs == Needs::kPrinterAndPort && session != nullptr && session->IsProtectedPrintOn()) {
@@ -210,11 +213,12 @@ void CSetupRun::GiveDefaultBack(const QueueRecord& saved) {
 }
 
 bool CSetupRun::Prepare() {
-    const CStepRefusals refusals;
+    const CStepFailures step;
     if (m_method == nullptr || m_method->Prepare(m_setup))
         return true;
     m_prepareFailed = true;
-    m_refused = refusals.Any();
+    m_refused = step.Refused();
+    NoteFailure(step);
     return false;
 }
 
@@ -239,12 +243,14 @@ void CSetupRun::Remove() {
     // A queue removed for an install that cannot be made would be gone for nothing.
     if (m_prepareFailed)
         return;
-    const CStepRefusals refusals;
+    const CStepFailures step;
     StringList queues;
     const int32_t count = m_setup.ListPrinters(m_setup.printerName, queues);
     m_listFailed = count < 0;
     if (count <= 0) {
-        m_refused = m_listFailed && refusals.Any();
+        m_refused = m_listFailed && step.Refused();
+        if (m_listFailed)
+            NoteFailure(step);
         return;
     }
     Info(L"Queues to replace: " + std::to_wstring(count) + L".");
@@ -252,11 +258,15 @@ void CSetupRun::Remove() {
     for (const std::wstring& queue : queues) {
         if (StopRequested())
             return;
+        // Each queue's own failures say why it was kept: a driver that another queue still used
+        // when an earlier queue went is no reason.
+        const CStepFailures queueStep;
         // Without that queue's backup the install will not run, so deleting the rest would only
         // put them at risk: the removal stops here, and the queues removed so far come back.
         if (!SaveQueue(queue)) {
             m_removalFailed = true;
-            m_refused = refusals.Any();
+            m_refused = step.Refused();
+            NoteFailure(queueStep);
             return;
         }
         m_setup.DeletePrinterAndDriver(queue.c_str());
@@ -273,7 +283,8 @@ void CSetupRun::Remove() {
         if (kept) {
             LogLine(LogLevel::kWarning, L"The queue " + queue + L" is still installed.");
             m_removalFailed = true;
-            m_refused = m_refused || refusals.Any();
+            m_refused = m_refused || step.Refused();
+            NoteFailure(queueStep);
         } else {
             Info(L"Removed the queue " + queue + L".");
         }
@@ -421,11 +432,12 @@ int32_t CSetupRun::Install() {
         return 0;
     Info(L"Installing.");
     MarkNewQueue();
-    const CStepRefusals refusals;
+    const CStepFailures step;
     const bool installed =
         m_method != nullptr ? m_method->Install(m_setup) : m_setup.Install() != 0;
     if (!installed) {
-        m_refused = refusals.Any();
+        m_refused = step.Refused();
+        NoteFailure(step);
         return 0;
     }
     SetState(BackupState::kRemoved, BackupState::kReplaced);
@@ -523,22 +535,25 @@ bool CSetupRun::ConfirmRemoval() {
         return false;
     // The last look: a queue of the name that is still listed was not removed, whatever the
     // steps before said.
+    const CStepFailures step;
     StringList left;
     const int32_t count = m_setup.ListPrinters(m_setup.printerName, left);
     if (count == 0)
         return true;
     if (count > 0)
         LogLine(LogLevel::kError, L"The queue " + left[0] + L" is still installed.");
+    NoteFailure(step);
     return false;
 }
 
 bool CSetupRun::RestoreFile(const std::wstring& name, bool force) {
-    const CStepRefusals refusals;
+    const CStepFailures step;
     IFileStoreService* store = Services().fileStore;
     StringList files;
     if (store == nullptr || !store->PrepareFolder(kBackupFolder) ||
         !store->ListFiles(kBackupFolder, files)) {
         LogFailure(L"Could not read the backup folder");
+        NoteFailure(step);
         return false;
     }
     std::vector<Journal> journals;
@@ -556,6 +571,7 @@ bool CSetupRun::RestoreFile(const std::wstring& name, bool force) {
     }
     if (read != BackupRead::kRead) {
         LogFailure(L"Could not read the backup file " + file);
+        NoteFailure(step);
         return false;
     }
     const std::wstring path = store->PathOf(kBackupFolder, file.c_str());
@@ -581,7 +597,9 @@ bool CSetupRun::RestoreFile(const std::wstring& name, bool force) {
     // A queue this restore replaced was saved in this run's own backup.
     if (changed && !store->WriteFile(kBackupFolder, file.c_str(), backup.Format()))
         LogFailure(L"Could not write what became of the queues to " + path, LogLevel::kWarning);
-    m_refused = !whole && refusals.Any();
+    m_refused = !whole && step.Refused();
+    if (!whole)
+        NoteFailure(step);
     return whole;
 }
 

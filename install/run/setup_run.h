@@ -11,6 +11,8 @@
 #include "install/run/queue_backup.h"
 #include "install/run/setup_log.h"
 
+class CStepFailures;
+
 // install/run/ owns the setup run and its journal: the run's phases (this class), the backup file
 // that journals them (queue_backup.h), the repair of runs stopped dead (journal_repair.h), making
 // a saved queue again (queue_restore.h), the setup log and its time stamps. It uses the spooler
@@ -146,6 +148,10 @@ class CSetupRun {
 
     // Whether the step that failed failed because the system refused it for want of rights.
     bool FailureWasRefusal() const { return m_refused; }
+    // Why the first step of the run that failed failed, in the platform's own words where a
+    // platform call failed (CStepFailures::Reason): the scheduler's status message, the Windows
+    // error text, the printer UI's time-out. Empty when no step failed, or none logged why.
+    const std::wstring& FailureReason() const { return m_failureReason; }
     // Whether Begin refused to start because Windows protected print mode is on, which lets no
     // driver of ours in: nothing was removed.
     bool ProtectedPrintOn() const { return m_protectedPrintOn; }
@@ -193,6 +199,7 @@ class CSetupRun {
     void RotateBackups();
     void ReplaceFromBackup(CQueueBackup::Entry& entry, bool force);
     void SetState(BackupState from, BackupState to);
+    void NoteFailure(const CStepFailures& step);
 
     SetupContext& m_setup;
     IInstallMethod* m_method;
@@ -218,6 +225,7 @@ class CSetupRun {
     std::wstring m_command = L"finish";
     std::vector<std::wstring> m_repaired;
     std::wstring m_lockProblem;
+    std::wstring m_failureReason;
     std::vector<std::wstring> m_notices;
     std::vector<RestoredQueue> m_restored;
     CQueueBackup m_backup;

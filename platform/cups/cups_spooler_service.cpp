@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -90,9 +91,21 @@ bool RefusedForRights(ipp_status_t status) {
            status == IPP_STATUS_ERROR_CUPS_AUTHENTICATION_CANCELED;
 }
 
+// Where libcups sends its requests (CUPS_SERVER, client.conf's ServerName, else the local socket
+// or localhost), as a person names it: a local socket's path, or the host and port.
+std::wstring SchedulerAddress() {
+    const char* server = cupsServer();
+    if (server == nullptr || server[0] == '\0')
+        return L"(no address)";
+    return server[0] == '/' ? Wide(server) : Wide(server) + L":" + std::to_wstring(ippPort());
+}
+
 // libcups's text for its last error. When the scheduler does not answer in time, or the
 // connection breaks, libcups reports an internal error with the text of an errno that nothing
-// set: "Success", which would tell the log's reader the opposite of what happened.
+// set: "Success", which would tell the log's reader the opposite of what happened. When it cannot
+// reach the scheduler at all, it reports "service unavailable" with another stray errno
+// (measured with CUPS 2.4: "Bad file descriptor" for a socket that is not there), so the text
+// says what happened instead, and where.
 std::wstring LastErrorText() {
     const ipp_status_t status = cupsLastError();
     const char* text = cupsLastErrorString();
@@ -100,7 +113,25 @@ std::wstring LastErrorText() {
         text == nullptr || text[0] == '\0' || std::strcmp(text, "Success") == 0;
     if (status == IPP_STATUS_ERROR_INTERNAL && meaningless)
         return L"The scheduler did not answer in time (time-out), or the connection to it broke.";
+    if (status == IPP_STATUS_ERROR_SERVICE_UNAVAILABLE)
+        return L"The scheduler at " + SchedulerAddress() + L" does not answer.";
     return Wide(text != nullptr ? text : "");
+}
+
+// Whether a process of this name runs on the machine, by the names /proc gives (each process's
+// "comm", which the kernel cuts at 15 characters).
+bool ProcessRuns(const std::string& name) {
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
+        const std::string pid = entry.path().filename().string();
+        if (pid.find_first_not_of("0123456789") != std::string::npos)
+            continue;
+        std::ifstream comm(entry.path() / "comm");
+        std::string line;
+        if (std::getline(comm, line) && line == name)
+            return true;
+    }
+    return false;
 }
 
 bool RecordFailure(const std::wstring& call) {
@@ -782,6 +813,33 @@ bool CCupsSpoolerService::StageDriverPackage(const wchar_t* infPath) {
                           std::wstring(L"CUPS keeps no driver store to put ") + infPath +
                               L" in; a PPD is given with each queue.");
     return false;
+}
+
+std::wstring CCupsSpoolerService::UnreachableReason(const std::optional<PlatformFailure>& failure) {
+    const char* named = std::getenv("CUPS_SERVER");
+    const std::wstring scheduler =
+        L"The CUPS scheduler at " + SchedulerAddress() +
+        (named != nullptr && named[0] != '\0' ? L" (CUPS_SERVER)"
+                                              : L" (CUPS_SERVER is not set: client.conf's "
+                                                L"ServerName, or the default)");
+    const uint32_t code = failure ? failure->code : static_cast<uint32_t>(cupsLastError());
+    if (code != IPP_STATUS_ERROR_SERVICE_UNAVAILABLE && code != IPP_STATUS_ERROR_INTERNAL)
+        return scheduler + L" could not be asked" +
+               (failure && !failure->text.empty() ? L": " + failure->text : L".");
+    std::wstring sentence = scheduler + L" does not answer";
+    const char* server = cupsServer();
+    struct stat found = {};
+    if (server != nullptr && server[0] == '/')
+        sentence += stat(server, &found) != 0 ? L": no socket is there"
+                    : S_ISSOCK(found.st_mode) ? L": nothing accepts connections on that socket"
+                                              : L": that is no socket";
+    // Whether the scheduler runs at all is what an administrator asks next; /proc tells it
+    // without another connection that could hang as well.
+    sentence += ProcessRuns("cupsd")
+                    ? L". A process named cupsd is running: it may listen elsewhere, or be busy."
+                    : L". No process named cupsd is running: start the scheduler (systemctl "
+                      L"start cups).";
+    return sentence;
 }
 
 bool CCupsSpoolerService::FindSystemDriver(const wchar_t* makeAndModel, std::wstring& package) {

@@ -75,6 +75,10 @@ class CCupsSpoolerService : public ISpoolerService, public IQueueSetupService {
     // CUPS has no driver store to put a package in ahead of a queue: always false, with a failure
     // saying so.
     bool StageDriverPackage(const wchar_t* infPath) override;
+    // Names the scheduler libcups reaches and who named it (CUPS_SERVER, else client.conf or the
+    // default); when it does not answer, whether its socket is there and whether a process
+    // named cupsd runs (by /proc).
+    std::wstring UnreachableReason(const std::optional<PlatformFailure>& failure) override;
 
     // The usb backend's printers (CUPS-Get-Devices), each with its vendor and product IDs when
     // the USB devices folder holds exactly one device that answers to it (FindUsbDeviceIds).

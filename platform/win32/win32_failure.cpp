@@ -5,7 +5,7 @@
 #include "platform/platform_failure.h"
 #include "platform/win32/unique_handle.h"
 
-void RecordWin32Failure(const wchar_t* call, DWORD code) {
+std::wstring SystemErrorText(DWORD code) {
     constexpr DWORD kFlags =
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS;
     wchar_t* buffer = nullptr;
@@ -17,6 +17,10 @@ void RecordWin32Failure(const wchar_t* call, DWORD code) {
     std::wstring text = length > 0 ? std::wstring(buffer, length) : std::wstring();
     while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n'))
         text.pop_back();
-    RecordPlatformFailure(call, code, std::move(text));
+    return text;
+}
+
+void RecordWin32Failure(const wchar_t* call, DWORD code) {
+    RecordPlatformFailure(call, code, SystemErrorText(code));
     SetLastError(code);
 }

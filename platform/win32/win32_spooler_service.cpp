@@ -7,6 +7,7 @@
 #include <deque>
 #include <memory>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "platform/win32/unique_handle.h"
@@ -35,6 +36,41 @@ void ClearPastTheNames(std::vector<uint8_t>& deviceMode) {
     clear(offsetof(DEVMODEW, dmDeviceName), CCHDEVICENAME);
     if (mode->dmSize >= offsetof(DEVMODEW, dmFormName) + CCHFORMNAME * sizeof(wchar_t))
         clear(offsetof(DEVMODEW, dmFormName), CCHFORMNAME);
+}
+
+// A handle of the service control manager or of a service, closed with CloseServiceHandle.
+struct ServiceCloser {
+    void operator()(SC_HANDLE service) const { CloseServiceHandle(service); }
+};
+using UniqueService = std::unique_ptr<std::remove_pointer_t<SC_HANDLE>, ServiceCloser>;
+
+// The Print Spooler service's state, as a sentence: whether it runs is the first thing an
+// administrator checks when the spooler does not answer.
+std::wstring SpoolerServiceState() {
+    const UniqueService manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+    const UniqueService service(
+        manager ? OpenServiceW(manager.get(), L"Spooler", SERVICE_QUERY_STATUS) : nullptr);
+    SERVICE_STATUS status{};
+    if (!service || !QueryServiceStatus(service.get(), &status)) {
+        const DWORD error = GetLastError();
+        return L"Its state could not be read: " + SystemErrorText(error) + L" (error " +
+               std::to_wstring(error) + L").";
+    }
+    switch (status.dwCurrentState) {
+        case SERVICE_STOPPED:
+            return L"The service is stopped: start it (services.msc, or sc start Spooler).";
+        case SERVICE_START_PENDING:
+            return L"The service is starting.";
+        case SERVICE_STOP_PENDING:
+            return L"The service is stopping.";
+        case SERVICE_RUNNING:
+            return L"The service is running.";
+        case SERVICE_PAUSED:
+        case SERVICE_PAUSE_PENDING:
+            return L"The service is paused.";
+        default:
+            return L"The service is in state " + std::to_wstring(status.dwCurrentState) + L".";
+    }
 }
 
 // A printer handle opened for one method, closed on every way out of it.
@@ -656,4 +692,15 @@ bool CWin32SpoolerService::StageDriverPackage(const wchar_t* infPath) {
         return false;
     }
     return true;
+}
+
+std::wstring CWin32SpoolerService::UnreachableReason(
+    const std::optional<PlatformFailure>& failure) {
+    std::wstring sentence = L"The Print Spooler service (Spooler) could not be asked";
+    if (failure)
+        sentence += L" (" + failure->call + L", error " + std::to_wstring(failure->code) + L")" +
+                    (failure->text.empty() ? L"." : L": " + failure->text);
+    else
+        sentence += L".";
+    return sentence + L" " + SpoolerServiceState();
 }

@@ -30,4 +30,7 @@ class CWin32SpoolerService : public ISpoolerService {
     bool SetDefaultPrinter(const wchar_t* name) override;
     bool ReadDefaultPrinter(std::wstring& name) override;
     bool StageDriverPackage(const wchar_t* infPath) override;
+    // Names the Print Spooler service and gives the failed call's Windows error text and the
+    // service's state (stopped, starting, running, ...), as the service control manager tells it.
+    std::wstring UnreachableReason(const std::optional<PlatformFailure>& failure) override;
 };

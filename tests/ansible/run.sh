@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Runs the role deploy/ansible/roles/korvel_printer with ansible-core against this machine and a
-# private CUPS scheduler, six times: install, install again, --check after the queue's device URI
-# was changed by hand, the real run that mends it, removal, removal again. Each run's PLAY RECAP
-# must show the changed count that run should have and no failure, and lpstat must show the
-# queue the role should have left. Needs root and cupsd, like the other CUPS tests; the argument
+# private CUPS scheduler, seven times: install, install again, --check after the queue's device URI
+# was changed by hand, the real run that mends it, removal, removal again, and an install on a
+# device URI the scheduler refuses. Each run's PLAY RECAP must show the changed count that run
+# should have and no failure (the last one failure, with the scheduler's own reason in the role's
+# message), and lpstat must show the queue the role should have left. Needs root and cupsd, like the other CUPS tests; the argument
 # is the pavonis to run (default: the native build's).
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -91,4 +92,20 @@ compgen -G "$work/state/Backup-*.txt" >/dev/null ||
 # And the runs met at the test's own lock, not at the machine's.
 [ -f "$work/lock/setup.lock" ] || { echo "no setup lock lies in $work/lock" >&2; exit 1; }
 play 0 -e korvel_state=absent
-echo "6 passed, 0 failed"
+# An install the scheduler refuses fails the task, and the role's message carries the
+# scheduler's own words, which otherwise only the host's log would hold.
+runs=$((runs + 1))
+log=$work/run-$runs.log
+# (This machine has an lpd backend, so pavonis takes the URI; the private scheduler has none.)
+ansible-playbook "$here/playbook.yml" -e "$settings" -e korvel_port=lpd://192.0.2.7/q >"$log" 2>&1 ||
+  true
+recap=$(sed -n '/^PLAY RECAP/{n;p}' "$log")
+echo "run $runs (-e korvel_port=lpd://192.0.2.7/q): $recap"
+said='"msg": "pavonis install --model RV-90 ended with exit code 1: .* Reason: Could not make '
+said+='the queue Korvel_RV-90: Bad device-uri scheme'
+if [[ ! $recap =~ \ failed=1\  ]] || ! grep -q "$said" "$log"; then
+  echo "run $runs should have failed with the scheduler's reason in its message:" >&2
+  cat "$log" >&2
+  exit 1
+fi
+echo "7 passed, 0 failed"

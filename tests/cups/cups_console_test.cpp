@@ -791,4 +791,36 @@ TEST_F(CupsConsoleTest, APrinterNamedWithBracketsIsInstalledOnceAndThenLeftAlone
     }
 }
 
+// The scheduler's own words for a refused install reach the person who ran it, on standard error
+// and in --json's reason, not only the log, which is root's alone. This machine has an lpd
+// backend, so the install takes the URI; the private scheduler has none, and refuses it.
+TEST_F(CupsConsoleTest, AnInstallTheSchedulerRefusesSaysTheSchedulersReason) {
+    EXPECT_EQ(RunPavonis({"install", "--model", "RV-90", "--port", "lpd://192.0.2.7/q", "--json",
+                          "--setup-folder", KORVEL_SOURCE_DIR "/sample-setup"}),
+              1);
+    const std::wstring reason = L"Could not make the queue Korvel_RV-90: Bad device-uri scheme";
+    EXPECT_NE(err.find(L"\nReason: " + reason), std::wstring::npos) << err;
+    EXPECT_NE(out.find(L"\"outcome\":\"failed\",\"reason\":\"" + reason), std::wstring::npos)
+        << out;
+}
+
+// A scheduler that does not answer is named, with where libcups looked for it, whether anything
+// is there, and whether a cupsd runs at all; which it is depends on the machine, so only that
+// the sentence says it is checked.
+TEST_F(CupsConsoleTest, StatusDetectAndPortsNameASchedulerThatDoesNotAnswer) {
+    const std::string socket = folder + "/no-scheduler.sock";
+    for (const std::vector<std::string>& call :
+         {std::vector<std::string>{"status", "--model", "RV-90"}, {"detect"}, {"ports"}}) {
+        std::vector<std::string> arguments = call;
+        arguments.insert(arguments.end(), {"--setup-folder", KORVEL_SOURCE_DIR "/sample-setup"});
+        EXPECT_EQ(RunPavonis(arguments, {"CUPS_SERVER=" + socket}), 1) << call[0];
+        EXPECT_EQ(err.rfind(L"The CUPS scheduler at " + DecodeUtf8(socket) +
+                                L" (CUPS_SERVER) does not answer: no socket is there. ",
+                            0),
+                  0u)
+            << call[0] << ": " << err;
+        EXPECT_NE(err.find(L"process named cupsd is running"), std::wstring::npos) << err;
+    }
+}
+
 }  // namespace

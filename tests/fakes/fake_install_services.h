@@ -24,7 +24,8 @@ class CFakeLauncherService : public ILauncherService {
 
     bool failStart = false;
     uint32_t startError = 0;
-    bool timeOut = false;  // the program is still running when the wait ends
+    bool timeOut = false;     // the program is still running when the wait ends
+    bool endAtLimit = false;  // ... and is then ended, as the console's launcher ends it
     // What the started program does, such as creating the queue an install command names.
     std::function<void(const std::wstring& parameters)> onRun;
 
@@ -35,13 +36,15 @@ class CFakeLauncherService : public ILauncherService {
                                   uint32_t waitMs, uint32_t& error) override {
         if (failStart) {
             error = startError;
-            RecordPlatformFailure(L"ShellExecuteExW", startError);
+            RecordPlatformFailure(L"ShellExecuteExW", startError,
+                                  std::wstring(L"the fake launcher could not start ") + program);
             return LaunchResult::kNotStarted;
         }
         runs.push_back({program, parameters, waitMs});
         if (onRun)
             onRun(parameters);
-        return timeOut ? LaunchResult::kTimedOut : LaunchResult::kFinished;
+        return endAtLimit ? LaunchResult::kEnded
+                          : (timeOut ? LaunchResult::kTimedOut : LaunchResult::kFinished);
     }
     void ShowError(const wchar_t* text, const wchar_t* caption) override {
         messages.push_back({text, caption});

@@ -70,8 +70,14 @@ class CFakeQueueSetupService : public IQueueSetupService {
     std::vector<UsbPrinterDevice> devices;
     std::map<std::wstring, std::wstring> drivers;
     std::vector<std::wstring> testPages;
+    // The print system does not answer: the discovery fails.
+    bool down = false;
 
     bool ListUsbPrinters(std::vector<UsbPrinterDevice>& found) override {
+        if (down) {
+            RecordPlatformFailure(L"CUPS-Get-Devices", 1282, L"the fake print system is down");
+            return false;
+        }
         found.insert(found.end(), devices.begin(), devices.end());
         return true;
     }

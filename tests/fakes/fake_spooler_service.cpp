@@ -12,7 +12,7 @@ constexpr uint32_t kInvalidHandle = 6;
 
 template <typename T>
 T Refuse(const wchar_t* call, uint32_t code, T result) {
-    RecordPlatformFailure(call, code, L"refused by the fake spooler");
+    RecordPlatformFailure(call, code, std::wstring(L"the fake spooler refused ") + call);
     return result;
 }
 
@@ -108,7 +108,7 @@ bool CFakeSpoolerService::DeletePrinter(PrinterHandle printer) {
     if (failDelete)
         return Refuse(L"DeletePrinter", 5, false);
     if (refuseDelete) {
-        RecordPlatformRefusal(L"DeletePrinter", 5, L"refused by the fake spooler");
+        RecordPlatformRefusal(L"DeletePrinter", 5, L"the fake spooler refused DeletePrinter");
         return false;
     }
     // The handle in hand is open, so the queue is only marked; it goes with its last handle.
@@ -243,4 +243,8 @@ bool CFakeSpoolerService::StageDriverPackage(const wchar_t* infPath) {
     Record(std::wstring(L"stage ") + infPath);
     stagedPackages.push_back(infPath);
     return true;
+}
+
+std::wstring CFakeSpoolerService::UnreachableReason(const std::optional<PlatformFailure>& failure) {
+    return L"The fake spooler does not answer" + (failure ? L": " + failure->text : L"") + L".";
 }

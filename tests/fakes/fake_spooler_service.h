@@ -73,6 +73,8 @@ class CFakeSpoolerService : public ISpoolerService {
     // whose queue went (Wine does when the default was given in the queue's own case).
     bool ReadDefaultPrinter(std::wstring& name) override;
     bool StageDriverPackage(const wchar_t* infPath) override;
+    // "The fake spooler does not answer: " and the failure's text.
+    std::wstring UnreachableReason(const std::optional<PlatformFailure>& failure) override;
 
   private:
     void Record(const std::wstring& call);

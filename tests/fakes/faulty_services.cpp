@@ -92,6 +92,9 @@ class CFaultyServices::Spooler : public CFaulty<ISpoolerService> {
     bool ReadDefaultPrinter(std::wstring& n) override {
         return !Fails(L"GetDefaultPrinterW") && m_inner.ReadDefaultPrinter(n);
     }
+    std::wstring UnreachableReason(const std::optional<PlatformFailure>& f) override {
+        return m_inner.UnreachableReason(f);
+    }
 };
 
 class CFaultyServices::FileStore : public CFaulty<IFileStoreService> {

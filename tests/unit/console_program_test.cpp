@@ -317,7 +317,7 @@ TEST_F(ConsoleProgramTest, RemoveSucceedsOnlyWhenNoQueueOfTheNameIsLeft) {
         EXPECT_EQ(spooler.HasQueue(c.queue), !removed) << c.what;
         // The record that detection rules read goes only with the last queue.
         EXPECT_EQ(installRecords.records.count(kPrinter), removed ? 0u : 1u) << c.what;
-        EXPECT_EQ(LastLogLine(fileStore), removed ? "Result: removed." : "Result: not removed.")
+        EXPECT_EQ(LastLogLine(fileStore), removed ? "Result: removed." : "Result: failed.")
             << c.what;
     }
 }
@@ -798,6 +798,127 @@ TEST_F(CupsConsoleProgramTest, ADeviceThatNoBackendServesIsRefusedBeforeAnything
             EXPECT_EQ(Run(call), c.exit) << c.port << dry;
         }
         EXPECT_EQ(spooler.HasQueue(L"Korvel_RV-90"), true) << c.port;
+    }
+}
+
+// An administrator of many desks reads stderr or a deployment engine's report, not each desk's
+// log: every changing command that fails says why there, in the words of the platform call that
+// failed first at the most serious level, and --json reports the same as "reason".
+TEST_F(ConsoleProgramTest, AFailedChangeSaysThePlatformsReasonOnStandardErrorAndInJson) {
+    struct {
+        const char* what;
+        std::function<void()> arrange;
+        std::vector<std::wstring> call;
+        std::wstring reason;
+    } cases[] = {
+        {"the printer UI cannot start",
+         [this] { launcher.failStart = true; },
+         {L"install", L"--model", L"RV-90"},
+         L"The command could not be started: the fake launcher could not start rundll32.exe"},
+        {"the printer UI is ended at its limit",
+         [this] { launcher.endAtLimit = true; },
+         {L"install", L"--model", L"RV-90"},
+         L"The command was still running when the wait of 120000 ms ended, and was ended with "
+         L"every process it had started."},
+        // The driver the undeleted queue still uses cannot go either: that is no reason.
+        {"the queue is not deleted",
+         [this] { spooler.failDelete = true; },
+         {L"remove", L"--model", L"RV-90"},
+         L"Could not delete the queue Korvel RV-90: the fake spooler refused DeletePrinter"},
+        {"the saved queue cannot be looked for",
+         [this] {
+             ASSERT_EQ(Run({L"remove", L"--model", L"RV-90"}), 0);
+             spooler.down = true;
+         },
+         {L"restore"},
+         L"Could not look for the queue Korvel RV-90: the fake spooler refused "
+         L"LookUpQueue"},
+        {"the driver store refuses",
+         [this] { spooler.down = true; },
+         {L"stage", L"--model", L"RV-90"},
+         L"Could not stage the driver package: the fake spooler refused StageDriverPackage"},
+        {"the default command cannot start",
+         [this] {
+             spooler.defaultPrinter.clear();
+             launcher.failStart = true;
+         },
+         {L"default", L"--model", L"RV-90"},
+         L"The command could not be started: the fake launcher could not start rundll32.exe"},
+    };
+    for (auto& c : cases) {
+        spooler = CFakeSpoolerService();
+        launcher = CFakeLauncherService();
+        RealPrinterUi();
+        AddUsersQueue(kPrinter);
+        c.arrange();
+        std::vector<std::wstring> call = c.call;
+        call.push_back(L"--json");
+        EXPECT_NE(Run(call), 0) << c.what;
+        EXPECT_NE(std::find(err.begin(), err.end(), L"Reason: " + c.reason), err.end())
+            << c.what << ": " << (err.empty() ? L"" : err.back());
+        ASSERT_FALSE(out.empty()) << c.what;
+        EXPECT_NE(out.back().find(L"\"outcome\":\"failed\",\"reason\":\"" + c.reason + L"\"}"),
+                  std::wstring::npos)
+            << c.what << ": " << out.back();
+        spooler.down = false;
+    }
+    // A success has no reason to give.
+    spooler = CFakeSpoolerService();
+    launcher = CFakeLauncherService();
+    RealPrinterUi();
+    ASSERT_EQ(Run({L"install", L"--model", L"RV-90", L"--json"}), 0);
+    EXPECT_EQ(out.back().find(L"reason"), std::wstring::npos) << out.back();
+}
+
+// Status, detect and ports say which print system did not answer and why, in the platform's own
+// sentence for it, with what the failed call recorded.
+TEST_F(CupsConsoleProgramTest, APrintSystemThatDoesNotAnswerIsNamedByTheReadingCommands) {
+    spooler.down = true;
+    queueSetup.down = true;
+    const struct {
+        std::vector<std::wstring> call;
+        std::wstring said;
+    } cases[] = {
+        {{L"status", L"--model", L"RV-90"},
+         L"The fake spooler does not answer: the fake spooler refused LookUpQueue."},
+        {{L"detect"}, L"The fake spooler does not answer: the fake print system is down."},
+        {{L"ports"}, L"The fake spooler does not answer: the fake spooler refused ListPorts."},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Run(c.call), 1) << c.call[0];
+        EXPECT_EQ(err, std::vector<std::wstring>{c.said}) << c.call[0];
+    }
+}
+
+// The log's last line and --json's outcome are one word, whatever the command came to.
+TEST_F(ConsoleProgramTest, TheLogsResultIsTheOutcomeJsonReports) {
+    AddUsersQueue(kPrinter);
+    const struct {
+        std::vector<std::wstring> call;
+        std::function<void()> arrange;
+        std::wstring outcome;
+    } steps[] = {
+        {{L"install", L"--model", L"RV-90", L"--force"}, [] {}, L"installed"},
+        {{L"stage", L"--model", L"RV-90"}, [] {}, L"staged"},
+        {{L"remove", L"--model", L"RV-90"}, [] {}, L"removed"},
+        {{L"remove", L"--model", L"RV-90"}, [] {}, L"unchanged"},
+        {{L"restore"}, [] {}, L"restored"},
+        {{L"restore"}, [] {}, L"unchanged"},
+        {{L"install", L"--model", L"RV-90", L"--force"},
+         [this] { launcher.onRun = nullptr; },
+         L"failed"},
+    };
+    for (const auto& step : steps) {
+        step.arrange();
+        std::vector<std::wstring> call = step.call;
+        call.push_back(L"--json");
+        const size_t logs = fileStore.folders[CSetupLog::kFolder].size();
+        Run(call);
+        ASSERT_FALSE(out.empty()) << step.outcome;
+        EXPECT_NE(out.back().find(L"\"outcome\":\"" + step.outcome + L"\""), std::wstring::npos)
+            << out.back();
+        EXPECT_EQ(fileStore.folders[CSetupLog::kFolder].size(), logs + 1) << step.outcome;
+        EXPECT_EQ(LastLogLine(fileStore), "Result: " + EncodeUtf8(step.outcome) + ".");
     }
 }
 

@@ -45,6 +45,9 @@ class CCountingSpoolerService : public ISpoolerService {
         return m_inner.ReadDefaultPrinter(name);
     }
     bool StageDriverPackage(const wchar_t* inf) override { return m_inner.StageDriverPackage(inf); }
+    std::wstring UnreachableReason(const std::optional<PlatformFailure>& failure) override {
+        return m_inner.UnreachableReason(failure);
+    }
 
   private:
     ISpoolerService& m_inner;
