@@ -17,6 +17,11 @@ const std::wstring kVersion = ConsoleVersion();
 
 // Runs the command of a call whose command line was read.
 Outcome RunCommand(const ConsoleCall& given, IConsoleHost& host) {
+    // The password was out for every account to read the moment the program started; the next
+    // run should not do the same.
+    const std::wstring warning = PasswordOnCommandLineWarning(given, host.Platform());
+    if (!warning.empty())
+        host.Err(warning);
     const ConsoleCommand& command = FindConsoleCommand(given.command);
     if (!CommandAvailable(command, host))
         return Outcome::kUnsupported;

@@ -3,6 +3,7 @@
 #include "platform/platform_failure.h"
 #include "platform/port_file.h"
 #include "platform/standin/wide_text.h"
+#include "platform/uri_passwords.h"
 
 namespace {
 
@@ -61,4 +62,15 @@ bool TakePortFromFile(ConsoleCall& call, IConsoleHost& host, std::wstring& why) 
     call.values.erase(L"--port-file");
     call.values[L"--port"] = port;
     return true;
+}
+
+std::wstring PasswordOnCommandLineWarning(const ConsoleCall& call, ConsolePlatform platform) {
+    const std::wstring port = call.Value(L"--port");
+    if (port.empty() || UriWithoutPassword(port) == port)
+        return std::wstring();
+    return platform == ConsolePlatform::kWindows
+               ? L"The port on the command line holds a password, which process lists and audit "
+                 L"logs show; give it with --port-file instead."
+               : L"The device URI on the command line holds a password that every account can "
+                 L"read while the run lasts; give it with --port-file instead.";
 }

@@ -14,3 +14,6 @@
 // without --port-file is left as it is. False with the reason in `why` for a file that is not to
 // be trusted or cannot be read, and for a first line that is empty or longer than a port can be.
 bool TakePortFromFile(ConsoleCall& call, IConsoleHost& host, std::wstring& why);
+
+// The warning for a --port whose device URI holds a password, in one line; empty for any other.
+std::wstring PasswordOnCommandLineWarning(const ConsoleCall& call, ConsolePlatform platform);
