@@ -222,6 +222,42 @@ class CupsConsoleTest : public ::testing::Test, protected IConsoleHost {
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
 
+    // A run of the real program that is held between the removal of the old queue and the making
+    // of the new one: the scheduler's driver lister holds the lookup of the new queue's driver,
+    // the request the install makes right after the removal, until ReleaseHold. Whatever the
+    // machine's load, the run is there once its journal says that it removed the queue, or, as it
+    // says a moment later, that it is making the new one in its place.
+    struct HeldRun {
+        pid_t pid = -1;
+        int status = 0;
+        bool ended = false;   // it ended before it got there (status says how)
+        std::string journal;  // the run's backup; empty when it never removed the queue
+    };
+    HeldRun StartHeldAfterRemoval(const std::vector<std::string>& arguments) {
+        std::ofstream(PrivateSchedulerFolder() + "/hold-drivers") << "Epson 9-Pin Series";
+        HeldRun run;
+        run.pid = StartPavonis(arguments);
+        for (auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+             !run.ended && run.journal.empty() && std::chrono::steady_clock::now() < end;
+             std::this_thread::sleep_for(std::chrono::milliseconds(10))) {
+            // A backup being written lies beside its name for a moment as "….tmp": not the
+            // journal.
+            for (const auto& [file, text] : FilesBelow(folder + "/state")) {
+                if (IsBackupFileName(DecodeUtf8(file)) &&
+                    (text.find("state=removed") != std::string::npos ||
+                     text.find("state=making") != std::string::npos))
+                    run.journal = folder + "/state/" + file;
+            }
+            run.ended = run.pid < 0 || waitpid(run.pid, &run.status, WNOHANG) == run.pid;
+            if (run.ended && LockWasBusy(run.status)) {
+                run.pid = StartPavonis(arguments);
+                run.ended = false;
+            }
+        }
+        return run;
+    }
+    static void ReleaseHold() { std::remove((PrivateSchedulerFolder() + "/hold-drivers").c_str()); }
+
     // A queue of the user's own, as they set it up.
     QueueRecord UsersQueue(const std::wstring& name, const std::wstring& description) {
         QueueRecord record;
@@ -355,9 +391,7 @@ TEST_F(CupsConsoleTest, AQueueTheSchedulerWillNotLetUsSaveIsKeptAndOnlyItsRunEnd
 }
 
 // A run killed dead between the removal of the old queue and the making of the new one, as a
-// deployment engine's time limit or a power cut stops it. The scheduler's driver lister holds the
-// lookup of the new queue's driver, the request the install makes right after the removal, so the
-// run is killed there, whatever the machine's load.
+// deployment engine's time limit or a power cut stops it, held there whatever the machine's load.
 TEST_F(CupsConsoleTest, ARunKilledAfterTheRemovalIsRepairedFirstByTheNextRunWhichSaysSo) {
     UsersQueue(kQueue, L"Korvel RV-90");
     ASSERT_TRUE(cups.SetDefaultPrinter(kQueue));
@@ -369,32 +403,14 @@ TEST_F(CupsConsoleTest, ARunKilledAfterTheRemovalIsRepairedFirstByTheNextRunWhic
                                               "--force",
                                               "--setup-folder",
                                               KORVEL_SOURCE_DIR "/sample-setup"};
-    const std::string hold = PrivateSchedulerFolder() + "/hold-drivers";
-    std::ofstream(hold) << "Epson 9-Pin Series";
-    pid_t pid = StartPavonis(install);
-    int status = 0;
-    bool ended = false;
-    std::string journal;  // the killed run's backup
-    for (auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-         !ended && journal.empty() && std::chrono::steady_clock::now() < end;
-         std::this_thread::sleep_for(std::chrono::milliseconds(10))) {
-        // A backup being written lies beside its name for a moment as "….tmp": not the journal.
-        for (const auto& [file, text] : FilesBelow(folder + "/state")) {
-            if (IsBackupFileName(DecodeUtf8(file)) &&
-                text.find("state=removed") != std::string::npos)
-                journal = folder + "/state/" + file;
-        }
-        ended = pid < 0 || waitpid(pid, &status, WNOHANG) == pid;
-        if (ended && LockWasBusy(status)) {
-            pid = StartPavonis(install);
-            ended = false;
-        }
+    HeldRun run = StartHeldAfterRemoval(install);
+    if (!run.ended) {
+        kill(run.pid, SIGKILL);
+        waitpid(run.pid, &run.status, 0);
     }
-    if (!ended) {
-        kill(pid, SIGKILL);
-        waitpid(pid, &status, 0);
-    }
-    std::remove(hold.c_str());
+    ReleaseHold();
+    const std::string journal = run.journal;
+    const int status = run.status;
     ASSERT_FALSE(journal.empty()) << "the install removed nothing: " << ReadText(folder + "/err");
     ASSERT_TRUE(WIFSIGNALED(status)) << "the install ended before it was killed";
     QueueState state;
