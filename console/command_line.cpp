@@ -20,7 +20,7 @@ const std::vector<CommandRule>& Rules() {
         {L"models", {L"--series"}, {}, 0, {}},
         {L"ports", {}, {}, 0, {}},
         {L"install",
-         {L"--model", L"--port"},
+         {L"--model", L"--port", L"--port-file"},
          {L"--no-default", L"--test-page", L"--force", L"--dry-run"},
          0,
          {L"--model"}},
@@ -65,7 +65,7 @@ bool ParseCommandLine(const std::vector<std::wstring>& arguments, ConsoleCall& c
             // Checked against the command's rule once the command is known.
             const bool takesValue = argument == L"--setup-folder" || argument == L"--log" ||
                                     argument == L"--model" || argument == L"--port" ||
-                                    argument == L"--series";
+                                    argument == L"--port-file" || argument == L"--series";
             if (!takesValue) {
                 parsed.flags.push_back(argument);
                 continue;
@@ -116,6 +116,13 @@ bool ParseCommandLine(const std::vector<std::wstring>& arguments, ConsoleCall& c
             message = L"The command " + parsed.command + L" needs " + option + L".";
             return false;
         }
+    }
+    // --port-file gives the device URI that --port would, without it on the command line.
+    if (parsed.values.count(L"--port") != 0 && parsed.values.count(L"--port-file") != 0) {
+        message =
+            L"The options --port and --port-file cannot be given together: give the port "
+            L"once.";
+        return false;
     }
     if (parsed.arguments.size() > rule->mostArguments) {
         message =

@@ -27,7 +27,12 @@ constexpr wchar_t kLinuxSetupFolder[] =
 )";
 
 constexpr wchar_t kCommonOptions[] =
-    LR"(  --log FILE                  also append the run's log to FILE
+    LR"(  --port-file FILE            install: the port from the first line of FILE, or of standard
+                              input for -, instead of --port on the command line, which other
+                              accounts can read while the run lasts: for a device URI with a
+                              password. FILE must be the running account's or the system's, and
+                              no other account may change it
+  --log FILE                  also append the run's log to FILE
   --json                      machine output, one line: for detect, models, ports, status,
                               validate, and for install, remove, restore and default (whether
                               anything changed, the queue, the port, the backup, the outcome,
@@ -48,7 +53,7 @@ Commands:
   detect                      the connected supported USB printer, as CUPS's usb backend finds it
   models [--series NAME]      series and models, with printer name, family and driver INF
   ports                       the usb backend's device URIs (any CUPS device URI is accepted)
-  install --model M [--port URI] [--no-default] [--test-page] [--force]
+  install --model M [--port URI | --port-file FILE] [--no-default] [--test-page] [--force]
                               replaces the printer's queue (saved first), named after the printer
                               without blanks (Korvel_RV-90 for "Korvel RV-90"), with the setup
                               folder's PPD for its family or else the ESC/P driver CUPS ships,
@@ -80,7 +85,7 @@ Commands:
   detect                      the connected supported USB printer, or that there is none
   models [--series NAME]      series and models, with printer name, family and driver INF
   ports                       the spooler's ports, in its order
-  install --model M [--port P] [--no-default] [--test-page] [--force]
+  install --model M [--port P | --port-file FILE] [--no-default] [--test-page] [--force]
                               removes the printer's old queues (saved first), installs it and,
                               unless --no-default, makes it the default printer; a printer
                               installed as asked already is left alone unless --force

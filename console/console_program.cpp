@@ -7,6 +7,7 @@
 #include "console/console_context.h"
 #include "console/exit_codes.h"
 #include "console/password_hiding_host.h"
+#include "console/port_option.h"
 #include "platform/log_copy.h"
 #include "platform/standin/wide_text.h"
 
@@ -15,22 +16,33 @@ namespace {
 const std::wstring kVersion = ConsoleVersion();
 
 // Runs the command of a call whose command line was read.
-Outcome RunCommand(const ConsoleCall& call, IConsoleHost& host) {
-    CConsoleContext context(call, host);
-    const ConsoleCommand& command = FindConsoleCommand(call.command);
+Outcome RunCommand(const ConsoleCall& given, IConsoleHost& host) {
+    // The password was out for every account to read the moment the program started; the next
+    // run should not do the same.
+    const std::wstring warning = PasswordOnCommandLineWarning(given, host.Platform());
+    if (!warning.empty())
+        host.Err(warning);
+    const ConsoleCommand& command = FindConsoleCommand(given.command);
     if (!CommandAvailable(command, host))
         return Outcome::kUnsupported;
     // The --log file is checked before anything is touched, and written only once the run held
     // the lock.
     std::wstring why;
-    if (!call.Value(L"--log").empty() && !CheckLogCopyFile(call.Value(L"--log"), why)) {
+    if (!given.Value(L"--log").empty() && !CheckLogCopyFile(given.Value(L"--log"), why)) {
         host.Err(why);
         return Outcome::kBadArguments;
     }
     // Until a command changes something, a stop may end the process at once: a reading command
-    // or a dry run must not wait for a print system that does not answer. BeginRun takes the
-    // allowance back before the lock is taken.
+    // or a dry run must not wait for a print system that does not answer, nor a run for a
+    // standard input that gives no port. BeginRun takes the allowance back before the lock is
+    // taken.
     host.AllowImmediateStop(true);
+    ConsoleCall call = given;
+    if (!TakePortFromFile(call, host, why)) {
+        host.Err(why);
+        return Outcome::kBadArguments;
+    }
+    CConsoleContext context(call, host);
     return command.run(context);
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,12 @@ class IConsoleHost {
     // anything. Forbidden until allowed. Allowing it after a stop was asked for ends the process
     // in this call.
     virtual void AllowImmediateStop(bool /*allowed*/) {}
+
+    // One line of standard input, for --port-file -: its bytes up to and including the first line
+    // break, or to the end of the input, at most `mostBytes` of them, as UTF-8. False when there
+    // is no standard input to read or reading it failed (the failure recorded, as
+    // RecordPlatformFailure records one); a host has none unless it says otherwise.
+    virtual bool ReadInputLine(std::string& /*line*/, size_t /*mostBytes*/) { return false; }
 
     // What the platform services in force reach, which decides the commands there are and the
     // exit codes (see Outcome).

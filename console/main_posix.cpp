@@ -1,9 +1,11 @@
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -11,6 +13,7 @@
 #include "console/console_program.h"
 #include "console/exit_codes.h"
 #include "platform/console_stop.h"
+#include "platform/platform_failure.h"
 #include "platform/services.h"
 #include "platform/standin/posix_program_path_service.h"
 #include "platform/standin/standin_profile_service.h"
@@ -54,6 +57,27 @@ class CPosixConsoleHost : public IConsoleHost {
     void AllowImmediateStop(bool allowed) override {
         if (g_stop.AllowImmediate(allowed) == CConsoleStop::Action::kEndNow)
             std::exit(g_cancelledExitCode);
+    }
+    // A byte at a time, so that nothing after the line is taken from whoever feeds the input.
+    bool ReadInputLine(std::string& line, size_t mostBytes) override {
+        line.clear();
+        while (line.size() < mostBytes) {
+            char byte = 0;
+            const ssize_t count = read(STDIN_FILENO, &byte, 1);
+            if (count < 0 && errno == EINTR)
+                continue;
+            if (count < 0) {
+                RecordPlatformFailure(L"read", static_cast<uint32_t>(errno),
+                                      DecodeUtf8(std::strerror(errno)));
+                return false;
+            }
+            if (count == 0)
+                break;
+            line += byte;
+            if (byte == '\n')
+                break;
+        }
+        return true;
     }
     ConsolePlatform Platform() const override { return m_platform; }
 

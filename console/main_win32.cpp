@@ -19,6 +19,9 @@ class CWin32ConsoleHost : public IConsoleHost {
   public:
     void Out(const std::wstring& line) override { WriteConsoleLine(false, line); }
     void Err(const std::wstring& line) override { WriteConsoleLine(true, line); }
+    bool ReadInputLine(std::string& line, size_t mostBytes) override {
+        return ReadStandardInputLine(line, mostBytes);
+    }
     ConsolePlatform Platform() const override { return ConsolePlatform::kWindows; }
     bool StopRequested() const override { return ::StopRequested(); }
     void AllowImmediateStop(bool allowed) override { ::AllowImmediateStop(allowed); }

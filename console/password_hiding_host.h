@@ -14,6 +14,9 @@ class CPasswordHidingHost : public IConsoleHost {
     void Err(const std::wstring& line) override { m_inner.Err(WithoutPasswords(line)); }
     bool StopRequested() const override { return m_inner.StopRequested(); }
     void AllowImmediateStop(bool allowed) override { m_inner.AllowImmediateStop(allowed); }
+    bool ReadInputLine(std::string& line, size_t mostBytes) override {
+        return m_inner.ReadInputLine(line, mostBytes);
+    }
     ConsolePlatform Platform() const override { return m_inner.Platform(); }
 
   private:

@@ -3,35 +3,17 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <climits>
 #include <cstring>
 #include <string>
 
 #include "platform/log_copy.h"
 #include "platform/platform_failure.h"
 #include "platform/posix/posix_fd.h"
+#include "platform/posix/posix_file_path.h"
 #include "platform/posix/posix_root_trust.h"
-#include "platform/standin/standin_profile_service.h"
 #include "platform/standin/wide_text.h"
 
 namespace {
-
-// The path made absolute, and its folder and name.
-bool Split(const std::wstring& given, std::string& folder, std::string& name) {
-    std::string path = PosixPathFromWindows(given);
-    if (path.empty() || path.back() == '/')
-        return false;
-    if (path[0] != '/') {
-        char here[PATH_MAX] = {};
-        if (getcwd(here, sizeof here) == nullptr)
-            return false;
-        path = std::string(here) + "/" + path;
-    }
-    const size_t slash = path.rfind('/');
-    folder = slash == 0 ? "/" : path.substr(0, slash);
-    name = path.substr(slash + 1);
-    return !name.empty() && name != "." && name != "..";
-}
 
 // Why the file is no file to append the copy to; empty when it is one.
 std::string WhyNot(const struct stat& status) {
@@ -49,7 +31,7 @@ std::string WhyNot(const struct stat& status) {
 bool CheckLogCopyFile(const std::wstring& path, std::wstring& why) {
     std::string folder;
     std::string name;
-    if (!Split(path, folder, name)) {
+    if (!SplitFilePath(path, folder, name)) {
         why = L"The log file " + path + L" names no file.";
         return false;
     }
@@ -72,7 +54,7 @@ bool CheckLogCopyFile(const std::wstring& path, std::wstring& why) {
 bool AppendToLogCopy(const std::wstring& path, const std::string& bytes) {
     std::string folder;
     std::string name;
-    if (!Split(path, folder, name)) {
+    if (!SplitFilePath(path, folder, name)) {
         RecordPlatformFailure(L"open", EINVAL, L"no file name");
         return false;
     }

@@ -3,9 +3,11 @@
 #include <windows.h>
 
 #include <chrono>
+#include <vector>
 
 #include "platform/console_stop.h"
 #include "platform/standin/wide_text.h"
+#include "platform/win32/win32_failure.h"
 
 namespace {
 
@@ -58,6 +60,59 @@ void WriteConsoleLine(bool toStandardError, const std::wstring& line) {
     }
     const std::string bytes = EncodeUtf8(text);
     WriteFile(stream, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+}
+
+bool ReadStandardInputLine(std::string& line, size_t mostBytes) {
+    line.clear();
+    HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    if (input == INVALID_HANDLE_VALUE) {
+        RecordWin32Failure(L"GetStdHandle", GetLastError());
+        return false;
+    }
+    // A process started without a standard input has none.
+    if (input == nullptr) {
+        RecordWin32Failure(L"GetStdHandle", ERROR_INVALID_HANDLE);
+        return false;
+    }
+    DWORD mode = 0;
+    if (GetConsoleMode(input, &mode)) {
+        // A console in line mode hands over a line once Enter is pressed.
+        std::wstring text;
+        std::vector<wchar_t> buffer(mostBytes);
+        while (text.find(L'\n') == std::wstring::npos && text.size() < mostBytes) {
+            DWORD count = 0;
+            if (!ReadConsoleW(input, buffer.data(), static_cast<DWORD>(buffer.size()), &count,
+                              nullptr)) {
+                RecordWin32Failure(L"ReadConsoleW", GetLastError());
+                return false;
+            }
+            if (count == 0)
+                break;
+            text.append(buffer.data(), count);
+        }
+        line = EncodeUtf8(text);
+        if (line.size() > mostBytes)
+            line.resize(mostBytes);
+        return true;
+    }
+    while (line.size() < mostBytes) {
+        char byte = 0;
+        DWORD count = 0;
+        if (!ReadFile(input, &byte, 1, &count, nullptr)) {
+            const DWORD error = GetLastError();
+            // The writer closed its end of the pipe: the input ended.
+            if (error == ERROR_BROKEN_PIPE)
+                break;
+            RecordWin32Failure(L"ReadFile", error);
+            return false;
+        }
+        if (count == 0)
+            break;
+        line += byte;
+        if (byte == '\n')
+            break;
+    }
+    return true;
 }
 
 void CatchConsoleStop(uint32_t cancelledExitCode) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -13,6 +14,11 @@ void RestrictDllSearchToSystemFolder();
 // Writes one line to standard output or standard error: as text to a console, and as UTF-8
 // bytes when the stream is redirected to a file or a pipe, as deployment engines capture it.
 void WriteConsoleLine(bool toStandardError, const std::wstring& line);
+
+// Reads one line of standard input as UTF-8, for IConsoleHost::ReadInputLine: from a console as
+// text, otherwise (a pipe, a file, as deployment engines and Ansible give it) as bytes, one at a
+// time so that nothing after the line is taken. False with the failure recorded.
+bool ReadStandardInputLine(std::string& line, size_t mostBytes);
 
 // From now on Ctrl+C, Ctrl+Break, the closing of the console and the system's shutdown only ask
 // the run to stop (the answer of StopRequested) instead of ending the process: the run puts back
