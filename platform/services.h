@@ -14,6 +14,7 @@ class IProfileService;
 class IProgramPathService;
 class IQueueSetupService;
 class ISpoolerService;
+class ISystemLogService;
 class ITextConversionService;
 class IUsbPrinterService;
 
@@ -37,6 +38,9 @@ struct PlatformServices {
     ISessionService* session = nullptr;
     // Only where the setup makes queues itself (CUPS); null on Windows.
     IQueueSetupService* queueSetup = nullptr;
+    // Where a copy of the setup log's lines goes (syslog); only the console program on Linux
+    // installs one.
+    ISystemLogService* systemLog = nullptr;
     // Not a platform service: where the setup log goes while a setup run has one.
     ILogSink* log = nullptr;
 };

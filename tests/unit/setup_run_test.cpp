@@ -13,6 +13,7 @@
 #include "korvel_version.h"
 #include "platform/thread_id.h"
 #include "setupdata/setup_context.h"
+#include "tests/support/log_lines.h"
 #include "tests/unit/setup_run_machine.h"
 
 namespace {
@@ -31,14 +32,12 @@ class SetupRunTest : public ::testing::Test, protected CSetupRunMachine {
         EXPECT_TRUE(deletedUnsaved.empty());
     }
 
-    // The lines of the run's log, without their CMTrace fields.
+    // The messages of the run's logs.
     std::vector<std::string> LogMessages() {
         std::vector<std::string> messages;
         for (const auto& [name, text] : fileStore.folders[CSetupLog::kFolder]) {
-            for (size_t at = text.find("<![LOG["); at != std::string::npos;
-                 at = text.find("<![LOG[", at + 1)) {
-                messages.push_back(text.substr(at + 7, text.find("]LOG]!>", at) - at - 7));
-            }
+            const std::vector<std::string> lines = ::LogMessages(text);
+            messages.insert(messages.end(), lines.begin(), lines.end());
         }
         return messages;
     }
@@ -231,17 +230,62 @@ TEST_F(SetupRunTest, AFileTooLargeForABackupIsNeverReadWholeNorChanged) {
     EXPECT_TRUE(Logged("is too large to be saved"));
 }
 
-TEST_F(SetupRunTest, TheLogIsCmtraceTextOfEveryStep) {
+// The lines of the log in both formats: the time of the clock (23:15:01.001 local, an hour
+// ahead of universal time) in CMTrace's fields or in universal time, the level, the component,
+// and the message on one line of its own.
+TEST(SetupLogTest, LinesAreCmtraceOrPlainTextInUniversalTime) {
+    LocalTime newYear{2026, 12, 31, 23, 30, 5, 7, 120};
+    const struct {
+        LogFormat format;
+        LogLevel level;
+        LocalTime time;
+        const wchar_t* message;
+        std::string line;
+    } cases[] = {
+        {LogFormat::kCmTrace,
+         LogLevel::kWarning,
+         {2026, 12, 7, 23, 15, 1, 29, -60},
+         L"a\nb]LOG]!>",
+         "<![LOG[a b}LOG]!>]LOG]!><time=\"23:15:01.029-060\" date=\"12-07-2026\" "
+         "component=\"pavonis\" context=\"\" type=\"2\" thread=\"7\" file=\"\">\r\n"},
+        {LogFormat::kPlainText,
+         LogLevel::kInformation,
+         {2026, 12, 7, 23, 15, 1, 29, -60},
+         L"Setup started.",
+         "2026-12-07T22:15:01.029Z info pavonis: Setup started.\n"},
+        {LogFormat::kPlainText, LogLevel::kWarning, newYear, L"two\r\nlines",
+         "2027-01-01T01:30:05.007Z warning pavonis: two  lines\n"},
+        {LogFormat::kPlainText,
+         LogLevel::kError,
+         {2026, 3, 1, 0, 10, 0, 0, -60},
+         L"Result: failed.",
+         "2026-02-28T23:10:00.000Z error pavonis: Result: failed.\n"},
+    };
+    for (const auto& c : cases) {
+        const std::string line =
+            CSetupLog::FormatLine(c.format, c.level, c.message, L"pavonis", 7, c.time);
+        EXPECT_EQ(line, c.line);
+        EXPECT_EQ(LogMessages(line).size(), 1u) << line;
+    }
+    EXPECT_EQ(LogMessages(CSetupLog::FormatLine(LogFormat::kPlainText, LogLevel::kInformation,
+                                                L"Port: a: b", L"pavonis", 7, newYear)),
+              std::vector<std::string>{"Port: a: b"});
+}
+
+TEST_F(SetupRunTest, TheLogIsTheSystemsTextOfEveryStep) {
     spooler.AddQueue(kPrinter, kPrinter);
     launcher.timeOut = true;
     CSetupRun run(setup, L"Test");
     run.Run();
     const std::string& text = fileStore.folders[CSetupLog::kFolder].begin()->second;
     EXPECT_EQ(text.substr(0, text.find('\n') + 1),
-              "<![LOG[Korvel printer setup " KORVEL_VERSION
-              " (Test)]LOG]!><time=\"23:15:01.001-060\" date=\"12-07-2026\" "
-              "component=\"Test\" context=\"\" type=\"1\" thread=\"" +
-                  std::to_string(CurrentThreadId()) + "\" file=\"\">\r\n");
+              kNativeLogFormat == LogFormat::kCmTrace
+                  ? "<![LOG[Korvel printer setup " KORVEL_VERSION
+                    " (Test)]LOG]!><time=\"23:15:01.001-060\" date=\"12-07-2026\" "
+                    "component=\"Test\" context=\"\" type=\"1\" thread=\"" +
+                        std::to_string(CurrentThreadId()) + "\" file=\"\">\r\n"
+                  : "2026-12-07T22:15:01.001Z info Test: Korvel printer setup " KORVEL_VERSION
+                    " (Test)\n");
     for (const char* step :
          {"Setup started.", "Setup folder: ", "Chosen printer: Korvel RV-90, port: LPT1:",
           "No supported USB printer is connected.", "Removed the queue Korvel RV-90.",
