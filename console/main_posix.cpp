@@ -21,6 +21,7 @@
 #include "platform/system_clock_service.h"
 #ifdef KORVEL_HAVE_CUPS
 #include "platform/cups/cups_services.h"
+#include "platform/posix/posix_system_log_service.h"
 #include "platform/posix/root_environment.h"
 #endif
 
@@ -107,7 +108,12 @@ int main(int argc, char** argv) {
     const std::vector<std::string> environment = VetRootEnvironment();
     const LinuxFolders folders = LinuxFolders::FromEnvironment();
     CCupsServices services(folders);
-    CScopedServices scope(services.Set());
+    // Every run's lines in the journal too (journalctl -t pavonis), where a fleet's administrator
+    // gathers them.
+    CPosixSystemLogService systemLog;
+    PlatformServices set = services.Set();
+    set.systemLog = &systemLog;
+    CScopedServices scope(set);
     CPosixConsoleHost host(ConsolePlatform::kCups);
     // A folder named for the run that it does not use is told before anything else, so that
     // whoever set it finds why the backups or logs are elsewhere.

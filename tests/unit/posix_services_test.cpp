@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <grp.h>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -13,6 +15,7 @@
 #include <iterator>
 #include <future>
 #include <map>
+#include <regex>
 #include <thread>
 
 #include "platform/log_copy.h"
@@ -21,6 +24,7 @@
 #include "platform/posix/posix_root_trust.h"
 #include "platform/posix/root_environment.h"
 #include "platform/posix/posix_setup_lock_service.h"
+#include "platform/posix/posix_system_log_service.h"
 #include "platform/posix/usb_sysfs.h"
 #include "platform/standin/wide_text.h"
 
@@ -366,4 +370,58 @@ TEST_F(PosixServicesTest, TheLogCopyGoesOnlyIntoAFileOfOursMadeForUsAlone) {
               fs::perms::owner_read | fs::perms::owner_write);
     std::ifstream in(secret);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "root's own");
+}
+
+// The journal's copy of the log: one datagram a line, of the facility lpr (8 * 6) and the line's
+// severity, tagged pavonis with the process, to the socket that stands in here for /dev/log.
+TEST_F(PosixServicesTest, LogLinesReachTheSyslogSocketAsPavonisOfFacilityLpr) {
+    const std::string path = (root / "log").string();
+    const int journal = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    ASSERT_GE(journal, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    ASSERT_LT(path.size(), sizeof address.sun_path);
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    ASSERT_EQ(bind(journal, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    const timeval wait{5, 0};
+    setsockopt(journal, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+
+    CPosixSystemLogService systemLog(path);
+    const struct {
+        LogLevel level;
+        std::wstring message;
+        std::string priority;
+        std::string text;
+    } cases[] = {
+        {LogLevel::kInformation, L"Setup started.", "54", "Setup started."},
+        {LogLevel::kWarning, L"Kept the queue Front_Desk.", "52", "Kept the queue Front_Desk."},
+        {LogLevel::kError, L"Result: failed (打印机).", "51", "Result: failed (打印机)."},
+    };
+    const std::string pid = std::to_string(getpid());
+    for (const auto& c : cases) {
+        systemLog.Write(c.level, c.message);
+        char datagram[4096] = {};
+        const ssize_t size = recv(journal, datagram, sizeof datagram, 0);
+        ASSERT_GT(size, 0) << c.text;
+        const std::string line(datagram, static_cast<size_t>(size));
+        const std::regex expected(
+            "<" + c.priority + R"(>[A-Z][a-z]{2} [ 123][0-9] \d\d:\d\d:\d\d pavonis\[)" + pid +
+            R"(\]: )" + std::regex_replace(c.text, std::regex(R"([().])"), R"(\$&)"));
+        EXPECT_TRUE(std::regex_match(line, expected)) << line;
+    }
+    struct tm local {};
+    local.tm_year = 126;
+    local.tm_mon = 11;
+    local.tm_mday = 8;
+    local.tm_hour = 10;
+    local.tm_min = 15;
+    local.tm_sec = 1;
+    EXPECT_EQ(CPosixSystemLogService::Datagram(LogLevel::kInformation, L"Setup started.", "pavonis",
+                                               4242, local),
+              "<54>Dec  8 10:15:01 pavonis[4242]: Setup started.");
+    close(journal);
+
+    // With no journal listening the line is dropped, and the run goes on at once.
+    fs::remove(path);
+    systemLog.Write(LogLevel::kError, L"Nobody reads this.");
 }
