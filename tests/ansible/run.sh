@@ -1,16 +1,16 @@
 #!/usr/bin/env bash
 # Runs the role deploy/ansible/roles/korvel_printer with ansible-core against this machine and a
-# private CUPS scheduler, fourteen times: install, install again, --check after the queue's device URI
-# was changed by hand, the real run that mends it, an install on a device URI with a password,
-# --check on it, a failing install on another such URI, removal, removal again, and an install
-# on a device URI the scheduler refuses, whose message must carry the scheduler's own reason;
-# then two printers from korvel_printers with a package (made here) installed first, again
-# (nothing changed), and two lists the role must refuse (with korvel_model; with two defaults),
-# after which the package is purged. Each run's PLAY
-# RECAP must show the changed count that run should have and no failure but where one is meant,
-# lpstat (or printers.conf) must show the queue the role should have left, and no run's output,
-# even at -vvv, may hold the password. Needs root and cupsd, like the other CUPS tests; the
-# argument is the pavonis to run (default: the native build's).
+# private CUPS scheduler, fourteen times: install, install again, --check after the queue's device
+# URI was changed by hand, the real run that mends it, an install on a device URI with a password,
+# --check on it, a failing install on another such URI, removal, removal again, and an install on
+# a device URI the scheduler refuses, whose message must carry the scheduler's own reason; then
+# two printers from korvel_printers with a package (made here) installed first, again (nothing
+# changed), and two lists the role must refuse (beside korvel_model; with two defaults), after
+# which the package is purged. Each run's PLAY RECAP must show the changed count that run should
+# have and no failure but where one is meant, lpstat (or printers.conf) must show the queue the
+# role should have left, and no run's output, even at -vvv, may hold the password. Needs root and
+# cupsd, like the other CUPS tests; the argument is the pavonis to run (default: the native
+# build's).
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source_folder=$(cd "$here/../.." && pwd)
