@@ -124,10 +124,12 @@ cp -R sample-setup "$work/blank-setup"
 cp tests/data/ppd/korvel.ppd "$work/blank-setup/PrinterDriver/9pin/Korvel 9pin.ppd"
 KORVEL_DIST_DIR=$work/blank scripts/release.sh "$work/blank-setup" >"$work/blank.log" 2>&1 ||
   { cat "$work/blank.log" >&2; fail "the release of a setup folder with a blank in a name"; }
-unzip -l "$work/blank/$zip" | grep -qF "PrinterDriver/9pin/Korvel 9pin.ppd" ||
-  fail "the zip lacks Korvel 9pin.ppd"
-dpkg-deb -c "$work/blank/$deb" | grep -qF "9pin/Korvel 9pin.ppd" ||
-  fail "the package lacks Korvel 9pin.ppd"
+# The listings are read whole first: grep -q stops at its match, and a lister still writing then
+# dies of a broken pipe, which pipefail would count as a missing file.
+listing=$(unzip -l "$work/blank/$zip")
+grep -qF "PrinterDriver/9pin/Korvel 9pin.ppd" <<<"$listing" || fail "the zip lacks Korvel 9pin.ppd"
+listing=$(dpkg-deb -c "$work/blank/$deb")
+grep -qF "9pin/Korvel 9pin.ppd" <<<"$listing" || fail "the package lacks Korvel 9pin.ppd"
 echo "ok: released whole"
 
 echo "== a setup folder with a finding"
