@@ -10,7 +10,7 @@ packages=(
   wine64 xvfb xauth imagemagick fonts-wqy-microhei
   cups cups-daemon cups-client cups-filters libcups2-dev
   osslsigncode openssl zip unzip dpkg-dev lintian
-  ansible-core yamllint
+  ansible-core python3-apt yamllint
 )
 
 missing=()

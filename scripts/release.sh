@@ -6,7 +6,10 @@
 #   korvel-setup_<version>_<arch>.deb pavonis built with libcups, the setup folder in
 #                                     /usr/share/korvel-setup, its manual page, bash completion,
 #                                     copyright, changelog and the tmpfiles.d entry of its lock
-#   SHA256SUMS                        of the two
+#   korvel_printer-<version>.tar.gz   the Ansible role korvel_printer/ with its README, and the
+#                                     Ansible section of docs/rollout.md as
+#                                     korvel_printer/ROLLOUT.md
+#   SHA256SUMS                        of the three
 # The version is the project's (CMakeLists.txt). A setup folder that `pavonis validate` finds
 # faults in is refused, with the findings, before anything is packed.
 #
@@ -127,7 +130,7 @@ gzip -9n <packaging/pavonis.1 >"$pkg/usr/share/man/man1/pavonis.1.gz"
 install -m 0644 packaging/bash-completion/pavonis "$pkg/usr/share/bash-completion/completions/"
 install -m 0644 packaging/debian/copyright "$pkg/usr/share/doc/korvel-setup/"
 install -m 0644 packaging/tmpfiles.d/korvel-setup.conf "$pkg/usr/lib/tmpfiles.d/"
-install -m 0755 packaging/debian/postinst "$pkg/DEBIAN/"
+install -m 0755 packaging/debian/postinst packaging/debian/postrm "$pkg/DEBIAN/"
 cat >"$stage/changelog" <<EOF
 korvel-setup ($version) stable; urgency=medium
 
@@ -149,6 +152,7 @@ Architecture: $arch
 Maintainer: $maintainer
 Installed-Size: $(du -sk --exclude=DEBIAN "$pkg" | cut -f1)
 Depends: $depends
+Recommends: cups-daemon
 Section: admin
 Priority: optional
 Description: setup of Korvel dot-matrix printers in CUPS
@@ -167,8 +171,28 @@ EOF
 chmod 0644 "$pkg/DEBIAN/control" "$pkg/DEBIAN/md5sums"
 dpkg-deb --root-owner-group -Zxz --build "$pkg" "$out_dir/$deb_name" >/dev/null
 
-(cd "$out_dir" && sha256sum "$zip_name" "$deb_name" >SHA256SUMS)
+role_name=korvel_printer-$version.tar.gz
+echo "== $role_name"
+role_tree=$stage/korvel_printer
+cp -R deploy/ansible/roles/korvel_printer "$role_tree"
+# The guide's section on the role, from its heading to the next heading of the same or a higher
+# level, so that whoever gets the role alone also gets how it fits into a rollout.
+# Its link to the README points into the source tree; in the tarball the README lies beside it.
+awk '/^### A fleet: the Ansible role$/ { on = 1; print; next } on && /^##/ { exit } on' \
+  docs/rollout.md | sed 's#](\.\./deploy/ansible/roles/korvel_printer/README\.md)#](README.md)#' \
+  >"$role_tree/ROLLOUT.md"
+[ -s "$role_tree/ROLLOUT.md" ] || die "no Ansible section in docs/rollout.md"
+find "$role_tree" -type d -exec chmod 0755 {} +
+find "$role_tree" -type f -exec chmod 0644 {} +
+# The same sources make the same bytes: names in a fixed order, the commit's time, no owner of
+# the packing machine and no time stamp in the gzip header.
+(cd "$stage" &&
+  tar --sort=name --mtime="@$SOURCE_DATE_EPOCH" --owner=0 --group=0 --numeric-owner \
+    --format=gnu -cf - korvel_printer) | gzip -9n >"$out_dir/$role_name"
+
+(cd "$out_dir" && sha256sum "$zip_name" "$deb_name" "$role_name" >SHA256SUMS)
 mkdir -p "$dist"
-mv -f "$out_dir/$zip_name" "$out_dir/$deb_name" "$out_dir/SHA256SUMS" "$dist/"
+mv -f "$out_dir/$zip_name" "$out_dir/$deb_name" "$out_dir/$role_name" "$out_dir/SHA256SUMS" \
+  "$dist/"
 echo "== release $version in $dist"
-(cd "$dist" && stat -c '%n: %s bytes' "$zip_name" "$deb_name" SHA256SUMS)
+(cd "$dist" && stat -c '%n: %s bytes' "$zip_name" "$deb_name" "$role_name" SHA256SUMS)

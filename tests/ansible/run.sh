@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
 # Runs the role deploy/ansible/roles/korvel_printer with ansible-core against this machine and a
-# private CUPS scheduler, ten times: install, install again, --check after the queue's device URI
-# was changed by hand, the real run that mends it, an install on a device URI with a password,
-# --check on it, a failing install on another such URI, removal, removal again, and an install
-# on a device URI the scheduler refuses, whose message must carry the scheduler's own reason. Each run's PLAY
-# RECAP must show the changed count that run should have and no failure but where one is meant,
-# lpstat (or printers.conf) must show the queue the role should have left, and no run's output,
-# even at -vvv, may hold the password. Needs root and cupsd, like the other CUPS tests; the
-# argument is the pavonis to run (default: the native build's).
+# private CUPS scheduler, fourteen times: install, install again, --check after the queue's device
+# URI was changed by hand, the real run that mends it, an install on a device URI with a password,
+# --check on it, a failing install on another such URI, removal, removal again, and an install on
+# a device URI the scheduler refuses, whose message must carry the scheduler's own reason; then
+# two printers from korvel_printers with a package (made here) installed first, again (nothing
+# changed), and two lists the role must refuse (beside korvel_model; with two defaults), after
+# which the package is purged. Each run's PLAY RECAP must show the changed count that run should
+# have and no failure but where one is meant, lpstat (or printers.conf) must show the queue the
+# role should have left, and no run's output, even at -vvv, may hold the password. Needs root and
+# cupsd, like the other CUPS tests; the argument is the pavonis to run (default: the native
+# build's).
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source_folder=$(cd "$here/../.." && pwd)
@@ -31,8 +34,13 @@ work=$(mktemp -d /tmp/korvel-ansible.XXXXXX)
 chmod 755 "$work"
 mkdir -m 700 "$work/state" "$work/logs"
 mkdir "$work/cups"
+# The package that the role installs in the last runs: this pavonis under a name of the test's
+# own, so that a korvel-setup installed on the machine is never replaced or removed.
+package=korvel-setup-role-test
+installed() { dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q ' installed$'; }
 stop() {
   "$source_folder/tests/cups/stop-scheduler.sh" "$work/cups" || true
+  if installed; then dpkg -P "$package" >/dev/null || true; fi
   rm -rf "$work"
 }
 trap stop EXIT
@@ -55,6 +63,7 @@ run_play() {
   ansible-playbook "$here/playbook.yml" -e "$settings" "$@" >"$log" 2>&1 || status=$?
   recap=$(sed -n '/^PLAY RECAP/{n;p}' "$log")
   local shown="$*"
+  shown=${shown//$work/\$work}
   echo "run $runs (${shown//$password/***}): $recap"
   if grep -qF "$password" "$log"; then
     echo "run $runs showed the password of the device URI:" >&2
@@ -148,4 +157,51 @@ if [[ ! $recap =~ \ failed=1\  ]] || ! grep -q "$said" "$log"; then
   cat "$log" >&2
   exit 1
 fi
+
+# play_refused MESSAGE [ARGUMENTS...]: one run of the playbook that the role's check of its
+# variables must stop before anything runs, saying MESSAGE.
+play_refused() {
+  local message=$1
+  shift
+  run_play "$@"
+  if [ "$status" -eq 0 ] || [[ ! $recap =~ \ failed=1\  ]] || [[ ! $recap =~ \ changed=0\  ]] ||
+    ! grep -qF "$message" "$log"; then
+    echo "run $runs should have been refused, saying: $message" >&2
+    cat "$log" >&2
+    exit 1
+  fi
+}
+# Two printers from a list, with the package installed first from a .deb (a minimal one of this
+# pavonis, built here, so that the test needs no release), and its pavonis the one that runs: the
+# run fails unless the package was installed before the printers.
+pkg=$work/package-tree
+mkdir -p "$pkg/DEBIAN" "$pkg/usr/lib/$package"
+cp "$pavonis" "$pkg/usr/lib/$package/pavonis"
+printf '%s\n' "Package: $package" "Version: 1.0" "Architecture: $(dpkg --print-architecture)" \
+  "Maintainer: Korvel tests <tests@korvel.example>" "Description: pavonis for the role's test" \
+  " The Ansible role's test installs it and purges it again." >"$pkg/DEBIAN/control"
+dpkg-deb --root-owner-group --build "$pkg" "$work/$package.deb" >/dev/null
+# listed PRINTERS: the settings of a run with the list PRINTERS and that package.
+listed() {
+  printf '{"korvel_model":"","korvel_port":"","korvel_printers":%s,"korvel_package":"%s",%s}' \
+    "$1" "$work/$package.deb" \
+    "\"korvel_package_folder\":\"$work/deb\",\"korvel_pavonis\":\"/usr/lib/$package/pavonis\""
+}
+rv90='{"model":"RV-90","port":"socket://127.0.0.1:9"'
+kp960='{"model":"KP-960","port":"socket://127.0.0.1:12","default":true}'
+# The package's folder, its copy, its install and the two queues.
+play 5 -e "$(listed "[$rv90}, $kp960]")"
+for q in Korvel_RV-90:socket://127.0.0.1:9 Korvel_KP-960:socket://127.0.0.1:12; do
+  queue=${q%%:*}
+  expect_uri "${q#*:}"
+done
+default=$(cups lpstat -d)
+[ "$default" = "system default destination: Korvel_KP-960" ] ||
+  { echo "after run $runs Korvel_KP-960 should be the default; lpstat says: $default" >&2; exit 1; }
+play 0 -e "$(listed "[$rv90}, $kp960]")"
+play_refused "Give either korvel_printers" -e "$(listed "[$rv90}, $kp960]")" \
+  -e korvel_model=RV-90
+play_refused "(2 have it)" -e "$(listed "[$rv90, \"default\": true}, $kp960]")"
+dpkg -P "$package" >/dev/null
+! installed || { echo "dpkg -P left $package installed" >&2; exit 1; }
 echo "$runs passed, 0 failed"

@@ -3,7 +3,9 @@
 # self-signed code-signing certificate, checked as the people who receive it meet it: the
 # checksums, the zip's one folder with both programs beside the setup folder's files, both
 # programs' signatures and version resources, lintian's verdict on the Debian package, and the
-# package unpacked into a scratch root, whose pavonis finds its setup folder at the packaged place.
+# package unpacked into a scratch root, whose pavonis finds its setup folder at the packaged place,
+# the package installed into another scratch root and purged (logs and lock folder gone, backups
+# kept), and the Ansible role's tarball with its README and the guide's section on it.
 # Then a setup folder whose file names hold blanks must be released whole, and one with a finding
 # must be refused. Writes below build/release-test/ only, so a
 # developer's dist/ is left alone. Ends non-zero on the first fault.
@@ -29,6 +31,7 @@ mkdir -p "$work"
 dist=$work/dist
 zip=KorvelSetup-$version-win64.zip
 deb=korvel-setup_${version}_$(dpkg --print-architecture).deb
+role=korvel_printer-$version.tar.gz
 
 echo "== the release, signed with a throwaway certificate"
 openssl req -x509 -newkey rsa:3072 -nodes -sha256 -days 2 -subj "/CN=Korvel release test" \
@@ -37,7 +40,7 @@ openssl req -x509 -newkey rsa:3072 -nodes -sha256 -days 2 -subj "/CN=Korvel rele
 KORVEL_SIGN_CERT=$work/cert.pem KORVEL_SIGN_KEY=$work/key.pem KORVEL_DIST_DIR=$dist \
   scripts/release.sh
 (cd "$dist" && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS does not match"
-[ "$(cut -d' ' -f3 "$dist/SHA256SUMS" | sort | tr '\n' ' ')" = "$zip $deb " ] ||
+[ "$(cut -d' ' -f3 "$dist/SHA256SUMS" | sort | tr '\n' ' ')" = "$zip $deb $role " ] ||
   fail "SHA256SUMS lists $(cut -d' ' -f3 "$dist/SHA256SUMS" | tr '\n' ' ')"
 
 echo "== the zip"
@@ -69,6 +72,9 @@ fi
 grep -v 'running with root privileges' "$work/lintian.log" || true
 echo "ok: no errors"
 
+recommends=$(dpkg-deb -f "$dist/$deb" Recommends)
+[ "$recommends" = cups-daemon ] || fail "the package recommends '$recommends', not cups-daemon"
+
 echo "== the package unpacked into a scratch root"
 dpkg -x "$dist/$deb" "$work/root"
 said=$("$work/root/usr/bin/pavonis" --version)
@@ -79,15 +85,51 @@ grep -qF "$work/root/usr/share/korvel-setup/PrinterDriver/9pin/OEMPRINT.INF" <<<
   fail "pavonis models did not read the packaged setup folder: $models"
 echo "ok: $said, and its models from $work/root/usr/share/korvel-setup"
 
+echo "== the package purged from a scratch root"
+# dpkg --root with chrootless maintainer scripts: the scripts run here with DPKG_ROOT set, as
+# Debian bootstraps a system, so the purge takes the scratch root's logs, never this machine's.
+# The scratch root has none of the package's dependencies.
+purge_root=$work/purge-root
+mkdir -p "$purge_root/var/lib/dpkg/info" "$purge_root/var/lib/dpkg/updates"
+touch "$purge_root/var/lib/dpkg/status"
+in_root() { dpkg --root="$purge_root" --force-script-chrootless --force-depends "$@"; }
+in_root -i "$dist/$deb" >"$work/purge.log" 2>&1 || { cat "$work/purge.log" >&2; fail "dpkg -i"; }
+mkdir -p "$purge_root/var/log/korvel-setup" "$purge_root/var/lib/korvel-setup" \
+  "$purge_root/run/korvel-setup"
+touch "$purge_root/var/log/korvel-setup/setup-1.log" \
+  "$purge_root/var/lib/korvel-setup/Backup-1.txt" "$purge_root/run/korvel-setup/setup.lock"
+in_root -P korvel-setup >"$work/purge.log" 2>&1 || { cat "$work/purge.log" >&2; fail "dpkg -P"; }
+[ ! -e "$purge_root/var/log/korvel-setup" ] || fail "the purge left the logs"
+[ ! -e "$purge_root/run/korvel-setup" ] || fail "the purge left the lock folder"
+[ -f "$purge_root/var/lib/korvel-setup/Backup-1.txt" ] || fail "the purge took the backups"
+grep -qF "kept in /var/lib/korvel-setup" "$work/purge.log" ||
+  fail "the purge did not say where the backups are"
+grep -F "korvel-setup:" "$work/purge.log"
+echo "ok: logs and lock folder gone, backups kept"
+
+echo "== the role's tarball"
+mkdir "$work/role"
+tar -xzf "$dist/$role" -C "$work/role"
+for file in tasks/main.yml README.md ROLLOUT.md; do
+  [ -s "$work/role/korvel_printer/$file" ] || fail "the role's tarball lacks korvel_printer/$file"
+done
+diff -r -x ROLLOUT.md deploy/ansible/roles/korvel_printer "$work/role/korvel_printer" ||
+  fail "the role's tarball is not deploy/ansible/roles/korvel_printer"
+grep -qF "### A fleet: the Ansible role" "$work/role/korvel_printer/ROLLOUT.md" ||
+  fail "ROLLOUT.md holds no Ansible section of the guide"
+echo "ok: the role with its README and the guide's Ansible section"
+
 echo "== a setup folder whose file names hold blanks"
 cp -R sample-setup "$work/blank-setup"
 cp tests/data/ppd/korvel.ppd "$work/blank-setup/PrinterDriver/9pin/Korvel 9pin.ppd"
 KORVEL_DIST_DIR=$work/blank scripts/release.sh "$work/blank-setup" >"$work/blank.log" 2>&1 ||
   { cat "$work/blank.log" >&2; fail "the release of a setup folder with a blank in a name"; }
-unzip -l "$work/blank/$zip" | grep -qF "PrinterDriver/9pin/Korvel 9pin.ppd" ||
-  fail "the zip lacks Korvel 9pin.ppd"
-dpkg-deb -c "$work/blank/$deb" | grep -qF "9pin/Korvel 9pin.ppd" ||
-  fail "the package lacks Korvel 9pin.ppd"
+# The listings are read whole first: grep -q stops at its match, and a lister still writing then
+# dies of a broken pipe, which pipefail would count as a missing file.
+listing=$(unzip -l "$work/blank/$zip")
+grep -qF "PrinterDriver/9pin/Korvel 9pin.ppd" <<<"$listing" || fail "the zip lacks Korvel 9pin.ppd"
+listing=$(dpkg-deb -c "$work/blank/$deb")
+grep -qF "9pin/Korvel 9pin.ppd" <<<"$listing" || fail "the package lacks Korvel 9pin.ppd"
 echo "ok: released whole"
 
 echo "== a setup folder with a finding"
