@@ -104,6 +104,10 @@ release
 # A refused install gives 1603 and leaves the old queue where it was.
 KORVEL_PRINTUI_REFUSE=install expect_exit 1603 install --model RV-90 --force --port COM1:
 expect_walk "the old queue after the refusal" "LPT1:" "$prefix" queue "$printer"
+# The reason reaches the person who ran it, not only the log.
+grep -q "^Reason: " "$work/stderr" ||
+  fail "the refused install gave no reason on standard error: $(cat "$work/stderr")"
+echo "ok: the refusal's reason: $(grep "^Reason: " "$work/stderr" | tr -d '\r')"
 
 # A run stopped dead between the removal of the old queue and the install of the new one, as a
 # power cut or a deployment engine's time limit stops it: the printer UI takes a minute, and the
