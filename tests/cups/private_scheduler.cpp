@@ -56,28 +56,6 @@ std::string PrivateSchedulerFolder() {
     return kScheduler->Folder();
 }
 
-std::future<std::string> LoopbackPrinter(int& port) {
-    const int listener = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address = {};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    bind(listener, reinterpret_cast<sockaddr*>(&address), size);
-    listen(listener, 1);
-    getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size);
-    port = ntohs(address.sin_port);
-    return std::async(std::launch::async, [listener] {
-        std::string bytes;
-        const int connection = accept(listener, nullptr, nullptr);
-        char buffer[65536];
-        for (ssize_t n; connection >= 0 && (n = read(connection, buffer, sizeof buffer)) > 0;)
-            bytes.append(buffer, static_cast<size_t>(n));
-        close(connection);
-        close(listener);
-        return bytes;
-    });
-}
-
 namespace {
 
 // A loopback socket listening on a port the system chose, and that port.
@@ -93,6 +71,24 @@ int Listen(int& port) {
     port = ntohs(address.sin_port);
     return listener;
 }
+
+}  // namespace
+
+std::future<std::string> LoopbackPrinter(int& port) {
+    const int listener = Listen(port);
+    return std::async(std::launch::async, [listener] {
+        std::string bytes;
+        const int connection = accept(listener, nullptr, nullptr);
+        char buffer[65536];
+        for (ssize_t n; connection >= 0 && (n = read(connection, buffer, sizeof buffer)) > 0;)
+            bytes.append(buffer, static_cast<size_t>(n));
+        close(connection);
+        close(listener);
+        return bytes;
+    });
+}
+
+namespace {
 
 // A connection to the private scheduler ("127.0.0.1:PORT" in CUPS_SERVER), or -1.
 int ConnectToScheduler() {
