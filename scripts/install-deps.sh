@@ -9,7 +9,7 @@ packages=(
   g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
   wine64 xvfb xauth imagemagick fonts-wqy-microhei
   cups cups-daemon cups-client cups-filters libcups2-dev
-  osslsigncode openssl zip unzip dpkg-dev lintian
+  osslsigncode openssl zip unzip dpkg-dev lintian wixl msitools
   ansible-core python3-apt yamllint
 )
 

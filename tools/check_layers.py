@@ -3,6 +3,7 @@
 
 The layers, from the top; each part may include itself and what stands under it, nothing else:
   app/ (the wizard, over framework/) and console/ stand side by side: neither includes the other.
+  msi_action/ (the installer package's custom action) stands beside them, on platform/win32/ only.
   framework/ stands on the platform core alone: it is the GUI, and knows nothing of the engine.
   install/ stands on detect/, detect/ on setupdata/, setupdata/ on platform/standin/.
   platform/win32/ and platform/posix/ (with platform/cups/ over it) stand on platform/standin/,
@@ -31,6 +32,7 @@ import tempfile
 UNDER = {
     "app": {"framework", "install", "platform/win32"},
     "console": {"install", "platform/win32", "platform/cups"},
+    "msi_action": {"platform/win32"},
     "framework": {"platform"},
     "install": {"detect"},
     "detect": {"setupdata"},
