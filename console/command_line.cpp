@@ -20,14 +20,14 @@ const std::vector<CommandRule>& Rules() {
         {L"models", {L"--series"}, {}, 0, {}},
         {L"ports", {}, {}, 0, {}},
         {L"install",
-         {L"--model", L"--port", L"--port-file"},
+         {L"--model", L"--port", L"--port-file", L"--wait"},
          {L"--no-default", L"--test-page", L"--force", L"--dry-run"},
          0,
          {L"--model"}},
-        {L"stage", {L"--model"}, {}, 0, {L"--model"}},
-        {L"default", {L"--model"}, {L"--dry-run"}, 0, {L"--model"}},
-        {L"remove", {L"--model"}, {L"--dry-run", L"--force"}, 0, {L"--model"}},
-        {L"restore", {}, {L"--force", L"--dry-run"}, 1, {}},
+        {L"stage", {L"--model", L"--wait"}, {}, 0, {L"--model"}},
+        {L"default", {L"--model", L"--wait"}, {L"--dry-run"}, 0, {L"--model"}},
+        {L"remove", {L"--model", L"--wait"}, {L"--dry-run", L"--force"}, 0, {L"--model"}},
+        {L"restore", {L"--wait"}, {L"--force", L"--dry-run"}, 1, {}},
         {L"status", {L"--model"}, {}, 0, {L"--model"}},
         {L"validate", {}, {}, 1, {}},
     };
@@ -39,6 +39,18 @@ bool Contains(const std::vector<std::wstring>& list, const std::wstring& item) {
 }
 
 }  // namespace
+
+std::optional<uint32_t> LockWaitSeconds(const std::wstring& text) {
+    if (text.empty() || text.size() > 5 ||
+        text.find_first_not_of(L"0123456789") != std::wstring::npos)
+        return std::nullopt;
+    const uint32_t seconds = static_cast<uint32_t>(std::stoul(text));
+    return seconds <= kMostLockWaitSeconds ? std::optional<uint32_t>(seconds) : std::nullopt;
+}
+
+uint32_t ConsoleCall::LockWaitMs() const {
+    return LockWaitSeconds(Value(L"--wait")).value_or(0) * 1000;
+}
 
 bool ConsoleCall::Has(const std::wstring& flag) const {
     return Contains(flags, flag);
@@ -65,7 +77,8 @@ bool ParseCommandLine(const std::vector<std::wstring>& arguments, ConsoleCall& c
             // Checked against the command's rule once the command is known.
             const bool takesValue = argument == L"--setup-folder" || argument == L"--log" ||
                                     argument == L"--model" || argument == L"--port" ||
-                                    argument == L"--port-file" || argument == L"--series";
+                                    argument == L"--port-file" || argument == L"--series" ||
+                                    argument == L"--wait";
             if (!takesValue) {
                 parsed.flags.push_back(argument);
                 continue;
@@ -122,6 +135,11 @@ bool ParseCommandLine(const std::vector<std::wstring>& arguments, ConsoleCall& c
         message =
             L"The options --port and --port-file cannot be given together: give the port "
             L"once.";
+        return false;
+    }
+    if (parsed.values.count(L"--wait") != 0 && !LockWaitSeconds(parsed.values[L"--wait"])) {
+        message = L"The option --wait takes a number of seconds from 0 to " +
+                  std::to_wstring(kMostLockWaitSeconds) + L".";
         return false;
     }
     if (parsed.arguments.size() > rule->mostArguments) {

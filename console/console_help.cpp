@@ -39,6 +39,9 @@ constexpr wchar_t kCommonOptions[] =
                               and after a failure the reason)
   --dry-run                   install, remove, restore, default: says what the run would do and
                               changes nothing (no lock, no log, no backup)
+  --wait SECONDS              install, remove, restore, stage, default: waits up to SECONDS (at
+                              most 3600) for another setup run to end, instead of ending at once
+                              with "another setup is running"
   --help, --version
 
 )";

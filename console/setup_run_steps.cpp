@@ -97,6 +97,7 @@ bool BeginRun(CConsoleContext& context, CSetupRun& run, CSetupRun::Needs needs, 
     IConsoleHost* stopHost = &host;
     run.SetStopCheck([stopHost] { return stopHost->StopRequested(); });
     run.SetForce(context.Call().Has(L"--force"));
+    run.SetLockWait(context.Call().LockWaitMs());
     run.SetCommand(context.Call().command);
     if (!run.Begin(needs)) {
         exit = NotBegun(context, run);

@@ -101,9 +101,9 @@ bool CMsiActionHost::Remember(const RememberedPrinter& printer) {
         return false;
     }
     const UniqueKey key(raw);
-    for (const auto& [name, text] : {std::make_pair(L"Model", &printer.model),
-                                     std::make_pair(L"Port", &printer.port),
-                                     std::make_pair(L"TestPage", &printer.testPage)}) {
+    for (const auto& [name, text] :
+         {std::make_pair(L"Model", &printer.model), std::make_pair(L"Port", &printer.port),
+          std::make_pair(L"TestPage", &printer.testPage)}) {
         status = SetText(key.get(), name, *text);
         if (status != ERROR_SUCCESS) {
             Log(L"RegSetValueExW failed with " + std::to_wstring(status) + L".");

@@ -51,8 +51,8 @@ std::wstring CPrinterAction::Quoted(const std::wstring& argument) {
 
 uint32_t CPrinterAction::RunPavonis(const std::wstring& folder, const std::wstring& arguments) {
     const std::wstring program = ProgramIn(folder);
-    const std::wstring commandLine = Quoted(program) + L" " + arguments + L" --wait " +
-                                     std::to_wstring(kLockWaitSeconds);
+    const std::wstring commandLine =
+        Quoted(program) + L" " + arguments + L" --wait " + std::to_wstring(kLockWaitSeconds);
     m_host.Log(L"Running " + commandLine);
     uint32_t exitCode = 0;
     uint32_t error = 0;

@@ -10,10 +10,15 @@ struct InstallRecord {
     std::wstring port;
     std::wstring driverVersion;  // the driver INF's DriverVer, as written there
     std::wstring installedAt;    // local time, "2026-12-07 23:15:01"
+    // Plain dotted versions that a detection rule compares as versions: the driver's, from
+    // DriverVer after its date ("1.0.0.0"), and the program's that installed it ("1.0.0").
+    std::wstring version = L"";
+    std::wstring setupVersion = L"";
 
     bool operator==(const InstallRecord& other) const {
         return printerName == other.printerName && model == other.model && port == other.port &&
-               driverVersion == other.driverVersion && installedAt == other.installedAt;
+               driverVersion == other.driverVersion && installedAt == other.installedAt &&
+               version == other.version && setupVersion == other.setupVersion;
     }
 };
 

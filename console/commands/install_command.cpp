@@ -14,6 +14,7 @@
 #include "detect/usb_port.h"
 #include "install/run/unfinished_runs.h"
 #include "install/spooler/installed_queues.h"
+#include "korvel_version.h"
 #include "platform/clock_service.h"
 #include "platform/install_record_service.h"
 #include "platform/log_sink.h"
@@ -58,6 +59,18 @@ std::wstring DriverVersion(const SetupContext& setup) {
         return std::wstring();
     }
     return version;
+}
+
+// The driver's own version from a DriverVer line ("12/01/2026,1.0.0.0" gives "1.0.0.0"), or
+// empty when the line names none.
+std::wstring PlainDriverVersion(const std::wstring& driverVer) {
+    const size_t comma = driverVer.find(L',');
+    if (comma == std::wstring::npos)
+        return std::wstring();
+    const size_t begin = driverVer.find_first_not_of(L" \t", comma + 1);
+    if (begin == std::wstring::npos)
+        return std::wstring();
+    return driverVer.substr(begin, driverVer.find_last_not_of(L" \t") - begin + 1);
 }
 
 // A printer installed as asked already: on Windows by its install record and its queue, on CUPS
@@ -127,8 +140,8 @@ void WriteInstallRecord(CConsoleContext& context, const std::wstring& port,
                   now.hour, now.minute, now.second);
     IInstallRecordService* records = Services().installRecords;
     if (records != nullptr &&
-        !records->Write(
-            {context.Setup().printerName, context.Call().Value(L"--model"), port, version, stamp}))
+        !records->Write({context.Setup().printerName, context.Call().Value(L"--model"), port,
+                         version, stamp, PlainDriverVersion(version), KORVEL_VERSION_WIDE}))
         LogFailure(L"Could not write the install record");
 }
 

@@ -60,6 +60,9 @@ class CSetupRun {
     // lost. Without it such a queue is kept, and the run fails and says why.
     void SetForce(bool force) { m_force = force; }
 
+    // How long Begin waits for another setup run to release the setup lock; set before Begin.
+    void SetLockWait(uint32_t lockWaitMs) { m_lockWaitMs = lockWaitMs; }
+
     // Takes the machine-wide setup lock for the calling thread, which must be the one that calls
     // End; then opens the log, writes the setup folder and the user's choices, and repairs the runs
     // that were stopped dead before they ended (Repairs). False when another setup run holds the

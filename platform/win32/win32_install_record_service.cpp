@@ -12,17 +12,21 @@ namespace {
 
 constexpr wchar_t kRecordsKey[] = L"SOFTWARE\\Korvel\\Printer Setup\\Printers\\";
 
-// The record's fields and the names of their values, in the order they are written.
+// The record's fields and the names of their values, in the order they are written. A record
+// written before a value was added lacks it, and reads with it empty.
 struct Field {
     const wchar_t* value;
     std::wstring InstallRecord::*member;
+    bool optional;
 };
 constexpr Field kFields[] = {
-    {L"PrinterName", &InstallRecord::printerName},
-    {L"Model", &InstallRecord::model},
-    {L"Port", &InstallRecord::port},
-    {L"DriverVersion", &InstallRecord::driverVersion},
-    {L"InstalledAt", &InstallRecord::installedAt},
+    {L"PrinterName", &InstallRecord::printerName, false},
+    {L"Model", &InstallRecord::model, false},
+    {L"Port", &InstallRecord::port, false},
+    {L"DriverVersion", &InstallRecord::driverVersion, false},
+    {L"InstalledAt", &InstallRecord::installedAt, false},
+    {L"Version", &InstallRecord::version, true},
+    {L"SetupVersion", &InstallRecord::setupVersion, true},
 };
 
 // The record's key below HKLM, or false with the failure recorded when the printer name cannot
@@ -103,6 +107,8 @@ bool CWin32InstallRecordService::Read(const std::wstring& printerName, InstallRe
     InstallRecord read;
     for (const Field& field : kFields) {
         status = ReadText(key.get(), field.value, read.*field.member);
+        if (status == ERROR_FILE_NOT_FOUND && field.optional)
+            continue;
         if (status != ERROR_SUCCESS) {
             RecordWin32Failure(L"RegGetValueW", status);
             return false;

@@ -28,8 +28,10 @@ class CFakeSetupLockService : public ISetupLockService {
     bool heldElsewhere = false;
     int held = 0;
     int acquired = 0;
+    uint32_t lastWaitMs = 0;
 
-    LockResult Acquire(uint32_t) override {
+    LockResult Acquire(uint32_t waitMs) override {
+        lastWaitMs = waitMs;
         if (heldElsewhere)
             return LockResult::kBusy;
         ++held;

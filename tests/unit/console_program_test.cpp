@@ -18,6 +18,7 @@
 #include "install/cups/queue_install.h"
 #include "install/run/queue_backup.h"
 #include "install/run/setup_log.h"
+#include "korvel_version.h"
 #include "platform/device_uri.h"
 #include "platform/port_file.h"
 #include "platform/standin/wide_text.h"
@@ -77,6 +78,9 @@ TEST_F(ConsoleProgramTest, BadArgumentsEndWithUsageAnd87) {
         {L"restore", L"a", L"b"},
         {L"install", L"--model", L"RV-9000"},  // no such model
         {L"status", L"--model", L"RV-90", L"--port-file", L"-"},
+        {L"install", L"--model", L"RV-90", L"--wait", L"5s"},
+        {L"install", L"--model", L"RV-90", L"--wait", L"3601"},
+        {L"status", L"--model", L"RV-90", L"--wait", L"5"},
     };
     for (const auto& call : calls) {
         EXPECT_EQ(Run(call), 87) << (call.empty() ? L"" : call[0]);
@@ -97,6 +101,9 @@ TEST_F(ConsoleProgramTest, InstallReplacesRecordsAndLeavesAnInstalledPrinterAlon
     EXPECT_EQ(record.model, L"RV-90");
     EXPECT_EQ(record.port, L"LPT1:");
     EXPECT_FALSE(record.driverVersion.empty());
+    // Plain versions that a detection rule can compare: the driver's and the program's.
+    EXPECT_EQ(record.version, L"1.0.0.0");
+    EXPECT_EQ(record.setupVersion, KORVEL_VERSION_WIDE);
     EXPECT_EQ(setupLock.held, 0);
 
     // Start-up scripts run it at every boot.
@@ -115,6 +122,10 @@ TEST_F(ConsoleProgramTest, EachRefusalHasItsExitCode) {
     setupLock.heldElsewhere = true;
     EXPECT_EQ(Run({L"install", L"--model", L"RV-90"}), 1618);
     EXPECT_EQ(Run({L"remove", L"--model", L"RV-90"}), 1618);
+    EXPECT_EQ(setupLock.lastWaitMs, 0u);
+    // An installer package waits for the run that holds the lock.
+    EXPECT_EQ(Run({L"remove", L"--model", L"RV-90", L"--wait", L"300"}), 1618);
+    EXPECT_EQ(setupLock.lastWaitMs, 300000u);
     setupLock.heldElsewhere = false;
 
     session.elevated = false;

@@ -47,8 +47,8 @@ TEST(MsiActionTest, EachExitCodeOfPavonisReachesMsiexecAsItsResult) {
         uint32_t result;
         bool restart;
     } cases[] = {
-        {0, true, 0, false},      {3010, true, 0, true},     {1603, true, 1603, false},
-        {1618, true, 1603, false}, {87, true, 1603, false},  {1641, true, 1603, false},
+        {0, true, 0, false},       {3010, true, 0, true},   {1603, true, 1603, false},
+        {1618, true, 1603, false}, {87, true, 1603, false}, {1641, true, 1603, false},
         {0, false, 1603, false},
     };
     for (const Case& c : cases) {
