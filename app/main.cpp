@@ -25,6 +25,11 @@ SetupContext theSetup;
 StringList checkedPrinters;
 CPavonisApp theApp;
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+// The wizard takes no command line. A deployment engine that starts it with /quiet as SYSTEM would
+// wait for ever on a window nobody sees, so any argument ends it at once, before any window or
+// log, with msiexec's code for a bad command line: the engine sees a failure rather than a hang.
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR arguments, int) {
+    if (arguments != nullptr && arguments[wcsspn(arguments, L" \t")] != L'\0')
+        return ERROR_INVALID_COMMAND_LINE;
     return RunApplication();
 }
