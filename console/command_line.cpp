@@ -29,7 +29,7 @@ const std::vector<CommandRule>& Rules() {
         {L"remove", {L"--model", L"--wait"}, {L"--dry-run", L"--force"}, 0, {L"--model"}},
         {L"restore", {L"--wait"}, {L"--force", L"--dry-run"}, 1, {}},
         {L"status", {L"--model"}, {}, 0, {L"--model"}},
-        {L"validate", {}, {}, 1, {}},
+        {L"validate", {}, {L"--strict"}, 1, {}},
     };
     return rules;
 }

@@ -11,7 +11,9 @@ constexpr wchar_t kCommonCommands[] =
                               a change wrote); a queue of a saved name with other settings is
                               replaced only with --force, saved first
   status --model M            one line when the printer is installed, none when it is not
-  validate [DIR]              checks a setup folder and lists every finding
+  validate [DIR] [--strict]   checks a setup folder and lists every finding: faults, and
+                              warnings (such as a catalog that signs nothing), which fail it
+                              only with --strict
 
 Options:
 )";

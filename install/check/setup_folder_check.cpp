@@ -391,14 +391,31 @@ void TakeCatalogLine(const std::string& text, uint32_t lineNumber, CatalogLine& 
 
 // Whether the folder of a file below the setup folder holds a file of the name, its letters'
 // case aside, as Windows looks for it.
-bool HasFileBeside(const std::wstring& root, const std::wstring& file, const std::string& name) {
+// The name of the file `name` beside `file`, found as Windows finds files, whatever the case of
+// its letters; empty when there is none.
+std::wstring FileBeside(const std::wstring& root, const std::wstring& file,
+                        const std::string& name) {
     StringList names;
     if (!ListNativeFolder((root + file.substr(0, file.rfind(L'\\'))).c_str(), names))
-        return false;
+        return std::wstring();
     const std::wstring wanted = DecodeLatin1(name);
-    return std::any_of(names.begin(), names.end(), [&](const std::wstring& present) {
+    const auto found = std::find_if(names.begin(), names.end(), [&](const std::wstring& present) {
         return SameNameIgnoringCase(present, wanted);
     });
+    return found == names.end() ? std::wstring() : *found;
+}
+
+// Whether the bytes begin as a PKCS #7 signed-data file does, which a catalog is: a DER sequence
+// (of any length form) whose first element is the object identifier 1.2.840.113549.1.7.2.
+bool LooksLikeSignedData(const std::string& bytes) {
+    static const std::string kSignedData = "\x06\x09\x2A\x86\x48\x86\xF7\x0D\x01\x07\x02";
+    if (bytes.size() < 2 || static_cast<unsigned char>(bytes[0]) != 0x30)
+        return false;
+    const unsigned char length = static_cast<unsigned char>(bytes[1]);
+    // A short length, an indefinite one (0x80), or 0x80 plus the count of length bytes.
+    const size_t header = length <= 0x80 ? 2 : 2 + (length & 0x7F);
+    return length <= 0x84 && bytes.size() >= header + kSignedData.size() &&
+           bytes.compare(header, kSignedData.size(), kSignedData) == 0;
 }
 
 void CheckDriverInf(const std::wstring& folder, int32_t type, const std::vector<Printer>& printers,
@@ -496,12 +513,26 @@ void CheckDriverInf(const std::wstring& folder, int32_t type, const std::vector<
             L"The driver INF names no catalog file: [Version] has no CatalogFile line" + kUnsigned,
             L"Add CatalogFile=<name>.cat to [Version] and put the driver package's signed catalog "
             L"of that name beside the INF.");
-    } else if (!HasFileBeside(folder, file, catalog.name)) {
+    } else if (const std::wstring present = FileBeside(folder, file, catalog.name);
+               present.empty()) {
         add(catalog.line,
             L"The catalog file " + DecodeLatin1(catalog.name) +
                 L" that the driver INF names is not beside it" + kUnsigned,
             L"Put the driver package's signed catalog beside the INF as " +
                 DecodeLatin1(catalog.name) + L".");
+    } else if (std::string bytes;
+               !ReadNativeFile((folder + file.substr(0, file.rfind(L'\\') + 1) + present).c_str(),
+                               bytes) ||
+               !LooksLikeSignedData(bytes)) {
+        add(catalog.line,
+            L"The catalog file " + present +
+                (bytes.empty() ? L" is empty or cannot be read"
+                               : L" is no PKCS #7 signed catalog") +
+                L": Windows installs the driver package only where test signing is on.",
+            L"Put the catalog that signs the driver package (from the driver's maker, or made "
+            L"with Inf2Cat and signed) beside the INF as " +
+                present + L".");
+        findings.back().severity = FindingSeverity::kWarning;
     }
 
     // The models sections for 64-bit Windows that the INF holds; the first names the fixes.
@@ -620,6 +651,12 @@ void CheckFamilyPpd(const std::wstring& root, int32_t type, std::vector<SetupFin
 }
 
 }  // namespace
+
+bool HasFaults(const std::vector<SetupFinding>& findings) {
+    return std::any_of(findings.begin(), findings.end(), [](const SetupFinding& finding) {
+        return finding.severity == FindingSeverity::kFault;
+    });
+}
 
 std::vector<SetupFinding> CheckSetupFolder(const std::wstring& folder) {
     std::wstring root = folder;

@@ -18,7 +18,7 @@
 // The input is a printer information file, then "@INF@" and a driver INF that both families use
 // (without the marker there are no driver INFs), which lies beside a catalog "oemprint.cat". Every
 // finding must name one of the three files and say what is wrong and what to do; and a folder
-// without findings must be one that the wizard's own reads take whole: every model of every listed
+// without faults must be one that the wizard's own reads take whole: every model of every listed
 // series, and of the series the wizard offers, leads to a printer name, a family and a model line
 // in its driver INF.
 namespace {
@@ -91,7 +91,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                    finding.file == L"PrinterDriver\\9pin\\OEMPRINT.INF");
         FUZZ_CHECK(!finding.problem.empty() && !finding.fix.empty());
     }
-    if (!findings.empty())
+    // The empty catalog is a warning; only faults stop the wizard.
+    if (HasFaults(findings))
         return 0;
 
     CStandInProfileService profile;

@@ -90,6 +90,10 @@ std::string Utf16LeFile(const std::string& utf8Text) {
     return bytes;
 }
 
+// A sequence whose two length bytes give 256, then the object identifier of signed data.
+const std::string kSignedCatalogStart(
+    "\x30\x82\x01\x00\x06\x09\x2A\x86\x48\x86\xF7\x0D\x01\x07\x02", 15);
+
 void WriteLargeSetupFolder(const CTempFolder& folder, int series, int models) {
     std::string info = "[PRINTER_SERIES]\n", names = "[PRINTER_NAME]\n", types = "[PRINTER_TYPE]\n";
     std::string sections;
@@ -114,6 +118,6 @@ void WriteLargeSetupFolder(const CTempFolder& folder, int series, int models) {
     folder.Write("PrinterInfor.Inf", Utf16LeFile(info + sections + names + types));
     folder.Write("PrinterDriver/24pin/OEMPRINT.INF", inf24);
     folder.Write("PrinterDriver/9pin/OEMPRINT.INF", inf9);
-    folder.Write("PrinterDriver/24pin/k.cat", "");
-    folder.Write("PrinterDriver/9pin/k.cat", "");
+    folder.Write("PrinterDriver/24pin/k.cat", kSignedCatalogStart);
+    folder.Write("PrinterDriver/9pin/k.cat", kSignedCatalogStart);
 }

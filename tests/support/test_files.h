@@ -37,6 +37,10 @@ class CTempFolder {
 // `text` (UTF-8) as the bytes of a UTF-16LE file with a byte order mark.
 std::string Utf16LeFile(const std::string& utf8Text);
 
+// The first bytes of a PKCS #7 signed-data file, as a signed driver catalog begins: enough for
+// the setup-folder check to take it for one.
+extern const std::string kSignedCatalogStart;
+
 // Writes a sound setup folder of `series` series of `models` models each into `folder`, half of
 // the models in each family, half of the series with a USB VID/PID identifier of a supported
 // device and the rest with a Korvel identifier, the first series with a Chinese name.

@@ -44,10 +44,11 @@ struct SetupCopy {
     std::string inf24 = WithoutCr(ReadSource("sample-setup/PrinterDriver/24pin/OEMPRINT.INF"));
     std::string inf9 = WithoutCr(ReadSource("sample-setup/PrinterDriver/9pin/OEMPRINT.INF"));
     bool infoMark = true;
-    std::map<std::string, std::string> more = {{"PrinterDriver/24pin/oemprint.cat", ""},
-                                               {"PrinterDriver/9pin/oemprint.cat", ""},
-                                               {"PrinterDriver/24pin/Korvel.PPD", SamplePpd()},
-                                               {"PrinterDriver/24pin/notes.txt", "x"}};
+    std::map<std::string, std::string> more = {
+        {"PrinterDriver/24pin/oemprint.cat", kSignedCatalogStart},
+        {"PrinterDriver/9pin/oemprint.cat", kSignedCatalogStart},
+        {"PrinterDriver/24pin/Korvel.PPD", SamplePpd()},
+        {"PrinterDriver/24pin/notes.txt", "x"}};
 
     void WriteTo(const CTempFolder& folder) const {
         for (const auto& [name, bytes] : more)
@@ -108,9 +109,11 @@ std::string Describe(const std::vector<SetupFinding>& findings) {
     return text;
 }
 
-TEST(SetupFolderCheckTest, TheSampleSetupFolderIsSound) {
+// Its catalogs are empty stand-ins: warnings, as every real machine would refuse them.
+TEST(SetupFolderCheckTest, TheSampleSetupFolderHasNoFaults) {
     const std::vector<SetupFinding> findings = CheckSetupFolder(SourcePath("sample-setup") + L"\\");
-    EXPECT_TRUE(findings.empty()) << Describe(findings);
+    EXPECT_FALSE(HasFaults(findings)) << Describe(findings);
+    EXPECT_EQ(findings.size(), 2u) << Describe(findings);
 }
 
 TEST(SetupFolderCheckTest, EachPlantedFaultIsFoundWhereItIs) {
@@ -219,13 +222,15 @@ TEST(SetupFolderCheckTest, EachPlantedFaultIsFoundWhereItIs) {
 }
 
 // Windows stages only signed driver packages: [Version] must name a catalog (for 64-bit Windows)
-// that lies beside the INF, found as Windows finds files, whatever the case of its letters.
+// that lies beside the INF, found as Windows finds files, whatever the case of its letters. A
+// catalog that signs nothing is a warning: only a machine with test signing on takes it.
 TEST(SetupFolderCheckTest, ADriverPackageWithoutItsCatalogIsAFinding) {
     const std::string catalog = "CatalogFile=oemprint.cat\n";
     const struct {
         const char* package;
         Plant plant;
         uint32_t line;  // of the one finding in the 9-pin INF; 0 for none
+        FindingSeverity severity = FindingSeverity::kFault;
     } cases[] = {
         {"no catalog line", Replace(&SetupCopy::inf9, catalog, ""), 2},
         {"a catalog line without a name", Replace(&SetupCopy::inf9, catalog, "CatalogFile= ;\n"),
@@ -236,6 +241,11 @@ TEST(SetupFolderCheckTest, ADriverPackageWithoutItsCatalogIsAFinding) {
          Replace(&SetupCopy::inf9, catalog, catalog + "CatalogFile.NTamd64=korvel9.cat\n"), 9},
         {"the name in other letter case",
          Replace(&SetupCopy::inf9, catalog, "catalogfile = \"OEMPrint.CAT\" ; signed\n"), 0},
+        {"an empty catalog", AddFile("PrinterDriver/9pin/oemprint.cat", ""), 8,
+         FindingSeverity::kWarning},
+        {"a catalog that is no PKCS #7 file",
+         AddFile("PrinterDriver/9pin/oemprint.cat", "\x30\x03\x06\x01\x00 signed"), 8,
+         FindingSeverity::kWarning},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.package);
@@ -251,7 +261,11 @@ TEST(SetupFolderCheckTest, ADriverPackageWithoutItsCatalogIsAFinding) {
         ASSERT_EQ(findings.size(), 1u) << Describe(findings);
         EXPECT_EQ(findings[0].file, kInf9);
         EXPECT_EQ(findings[0].line, c.line);
-        EXPECT_NE(findings[0].problem.find(L"only signed driver packages"), std::wstring::npos);
+        EXPECT_EQ(findings[0].severity, c.severity);
+        EXPECT_NE(findings[0].problem.find(c.severity == FindingSeverity::kFault
+                                               ? L"only signed driver packages"
+                                               : L"only where test signing is on"),
+                  std::wstring::npos);
     }
 }
 
