@@ -1,17 +1,20 @@
 #!/usr/bin/env bash
 # Makes the release of a setup folder (default: sample-setup/) in dist/ (or $KORVEL_DIST_DIR):
-#   KorvelSetup-<version>-win64.zip   one folder KorvelSetup-<version>/ with PavonisSetup.exe and
-#                                     pavonis.exe beside the setup folder's files, as the wizard
-#                                     expects them
+#   KorvelSetup-<version>-win64.zip   one folder KorvelSetup-<version>/ with PavonisSetup.exe,
+#                                     pavonis.exe and the admin guide ADMIN.md beside the setup
+#                                     folder's files, as the wizard expects them
+#   KorvelSetup-<version>-x64.msi     the same for Windows Installer: per machine in Program
+#                                     Files, one printer by MODEL (packaging/msi/)
 #   korvel-setup_<version>_<arch>.deb pavonis built with libcups, the setup folder in
 #                                     /usr/share/korvel-setup, its manual page, bash completion,
 #                                     copyright, changelog and the tmpfiles.d entry of its lock
 #   korvel_printer-<version>.tar.gz   the Ansible role korvel_printer/ with its README, and the
 #                                     Ansible section of docs/rollout.md as
 #                                     korvel_printer/ROLLOUT.md
-#   SHA256SUMS                        of the three
+#   SHA256SUMS                        of the four
 # The version is the project's (CMakeLists.txt). A setup folder that `pavonis validate` finds
-# faults in is refused, with the findings, before anything is packed.
+# faults in is refused, with the findings, before anything is packed; its warnings are shown, and
+# with --strict (release.sh --strict [SETUP_FOLDER]) refused too.
 #
 # Signing: when KORVEL_SIGN_CERT and KORVEL_SIGN_KEY name a PEM certificate (with its chain) and
 # its unencrypted PEM key, both Windows programs are signed with osslsigncode (SHA-256) before
@@ -25,6 +28,11 @@ die() {
   exit 1
 }
 
+strict=()
+if [ "${1:-}" = --strict ]; then
+  strict=(--strict)
+  shift
+fi
 # Both named against the caller's folder, before the script moves to the source tree.
 setup=$(realpath -e "${1:-$root/sample-setup}") || die "no setup folder ${1:-}"
 dist=$(realpath -m "${KORVEL_DIST_DIR:-$root/dist}")
@@ -59,14 +67,15 @@ version=$(sed -n 's/^#define KORVEL_VERSION "\(.*\)"$/\1/p' build/release/genera
 [ -n "$version" ] || die "no version in build/release/generated/korvel_version.h"
 
 echo "== validate $setup"
-if ! findings=$("$pavonis" validate "$setup" 2>&1); then
+if ! findings=$("$pavonis" validate "${strict[@]}" "$setup" 2>&1); then
   echo "$findings" >&2
   die "the setup folder has findings; mend them, then run the release again"
 fi
+echo "$findings"
 
 echo "== Windows build"
 cmake --preset win64 >/dev/null
-cmake --build --preset win64 -j "$(nproc)" --target PavonisSetup pavonis
+cmake --build --preset win64 -j "$(nproc)" --target PavonisSetup pavonis korvel_msi_action
 
 # Every file gets the time of the last commit, so that the same sources make the same zip and
 # package (Debian's reproducible builds use the same variable).
@@ -79,6 +88,7 @@ rm -rf "$stage"
 out_dir=$stage/out
 mkdir -p "$out_dir"
 zip_name=KorvelSetup-$version-win64.zip
+msi_name=KorvelSetup-$version-x64.msi
 arch=$(dpkg --print-architecture)
 deb_name=korvel-setup_${version}_$arch.deb
 
@@ -102,6 +112,7 @@ if [ -n "$sign_cert" ]; then
 else
   echo "The Windows programs are unsigned: KORVEL_SIGN_CERT and KORVEL_SIGN_KEY are not set."
 fi
+install -m 0644 packaging/ADMIN.md "$stage/zip/$top/"
 find "$stage/zip" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
 # Entries in a fixed order, without the packing machine's owners and extra attributes.
 # zip -@ takes one name a line: a name with a line break in it is refused, not split.
@@ -109,6 +120,12 @@ if find "$stage/zip" -name $'*\n*' | grep -q .; then
   die "a file name of the setup folder holds a line break"
 fi
 (cd "$stage/zip" && find "$top" | LC_ALL=C sort | zip -q -X -@ "$out_dir/$zip_name")
+
+echo "== $msi_name"
+mkdir "$stage/msi"
+cp "$stage/zip/$top/PavonisSetup.exe" "$stage/zip/$top/pavonis.exe" packaging/ADMIN.md \
+  build/win64/msi_action/korvel_msi_action.dll "$stage/msi/"
+packaging/msi/build-msi.sh "$version" "$stage/msi" "$setup" "$out_dir/$msi_name"
 
 echo "== $deb_name"
 # dpkg-shlibdeps reads the source package's debian/control and expects the files in
@@ -128,7 +145,7 @@ find "$pkg/usr/share/korvel-setup" -type d -exec chmod 0755 {} +
 find "$pkg/usr/share/korvel-setup" -type f -exec chmod 0644 {} +
 gzip -9n <packaging/pavonis.1 >"$pkg/usr/share/man/man1/pavonis.1.gz"
 install -m 0644 packaging/bash-completion/pavonis "$pkg/usr/share/bash-completion/completions/"
-install -m 0644 packaging/debian/copyright "$pkg/usr/share/doc/korvel-setup/"
+install -m 0644 packaging/debian/copyright packaging/ADMIN.md "$pkg/usr/share/doc/korvel-setup/"
 install -m 0644 packaging/tmpfiles.d/korvel-setup.conf "$pkg/usr/lib/tmpfiles.d/"
 install -m 0755 packaging/debian/postinst packaging/debian/postrm "$pkg/DEBIAN/"
 cat >"$stage/changelog" <<EOF
@@ -190,9 +207,9 @@ find "$role_tree" -type f -exec chmod 0644 {} +
   tar --sort=name --mtime="@$SOURCE_DATE_EPOCH" --owner=0 --group=0 --numeric-owner \
     --format=gnu -cf - korvel_printer) | gzip -9n >"$out_dir/$role_name"
 
-(cd "$out_dir" && sha256sum "$zip_name" "$deb_name" "$role_name" >SHA256SUMS)
+(cd "$out_dir" && sha256sum "$zip_name" "$msi_name" "$deb_name" "$role_name" >SHA256SUMS)
 mkdir -p "$dist"
-mv -f "$out_dir/$zip_name" "$out_dir/$deb_name" "$out_dir/$role_name" "$out_dir/SHA256SUMS" \
-  "$dist/"
+mv -f "$out_dir/$zip_name" "$out_dir/$msi_name" "$out_dir/$deb_name" "$out_dir/$role_name" \
+  "$out_dir/SHA256SUMS" "$dist/"
 echo "== release $version in $dist"
-(cd "$dist" && stat -c '%n: %s bytes' "$zip_name" "$deb_name" "$role_name" SHA256SUMS)
+(cd "$dist" && stat -c '%n: %s bytes' "$zip_name" "$msi_name" "$deb_name" "$role_name" SHA256SUMS)

@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # The release of sample-setup/ as scripts/release.sh makes it, signed with a throwaway
 # self-signed code-signing certificate, checked as the people who receive it meet it: the
-# checksums, the zip's one folder with both programs beside the setup folder's files, both
-# programs' signatures and version resources, lintian's verdict on the Debian package, and the
+# checksums, the zip's one folder with both programs and the admin guide beside the setup folder's
+# files, both programs' signatures and version resources, the installer package's tables (and
+# that their check catches planted faults), signature and files, lintian's verdict on the Debian
+# package, and the
 # package unpacked into a scratch root, whose pavonis finds its setup folder at the packaged place,
 # the package installed into another scratch root and purged (logs and lock folder gone, backups
 # kept), and the Ansible role's tarball with its README and the guide's section on it.
 # Then a setup folder whose file names hold blanks must be released whole, and one with a finding
-# must be refused. Writes below build/release-test/ only, so a
+# must be refused, as must the sample folder's warnings under --strict. Writes below build/release-test/ only, so a
 # developer's dist/ is left alone. Ends non-zero on the first fault.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/../.."
@@ -30,6 +32,7 @@ rm -rf "$work"
 mkdir -p "$work"
 dist=$work/dist
 zip=KorvelSetup-$version-win64.zip
+msi=KorvelSetup-$version-x64.msi
 deb=korvel-setup_${version}_$(dpkg --print-architecture).deb
 role=korvel_printer-$version.tar.gz
 
@@ -40,7 +43,7 @@ openssl req -x509 -newkey rsa:3072 -nodes -sha256 -days 2 -subj "/CN=Korvel rele
 KORVEL_SIGN_CERT=$work/cert.pem KORVEL_SIGN_KEY=$work/key.pem KORVEL_DIST_DIR=$dist \
   scripts/release.sh
 (cd "$dist" && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS does not match"
-[ "$(cut -d' ' -f3 "$dist/SHA256SUMS" | sort | tr '\n' ' ')" = "$zip $deb $role " ] ||
+[ "$(cut -d' ' -f3 "$dist/SHA256SUMS" | sort | tr '\n' ' ')" = "$zip $msi $deb $role " ] ||
   fail "SHA256SUMS lists $(cut -d' ' -f3 "$dist/SHA256SUMS" | tr '\n' ' ')"
 
 echo "== the zip"
@@ -48,8 +51,9 @@ unzip -q "$dist/$zip" -d "$work/unzipped"
 tops=$(cd "$work/unzipped" && find . -mindepth 1 -maxdepth 1 | tr '\n' ' ')
 [ "$tops" = "./KorvelSetup-$version " ] || fail "the zip's top level holds $tops"
 top=$work/unzipped/KorvelSetup-$version
-diff -r -x PavonisSetup.exe -x pavonis.exe sample-setup "$top" ||
+diff -r -x PavonisSetup.exe -x pavonis.exe -x ADMIN.md sample-setup "$top" ||
   fail "the zip's setup files are not those of sample-setup/"
+cmp -s packaging/ADMIN.md "$top/ADMIN.md" || fail "the zip's ADMIN.md is not packaging/ADMIN.md"
 for exe in PavonisSetup.exe pavonis.exe; do
   if ! osslsigncode verify -CAfile "$work/cert.pem" -in "$top/$exe" >"$work/verify.log" 2>&1; then
     cat "$work/verify.log" >&2
@@ -63,6 +67,30 @@ for exe in PavonisSetup.exe pavonis.exe; do
   done
   echo "ok: $exe is signed and says version $version"
 done
+
+echo "== the installer package"
+python3 packaging/msi/check_msi_tables.py "$dist/$msi" || fail "the package's tables"
+if ! osslsigncode verify -CAfile "$work/cert.pem" -in "$dist/$msi" >"$work/verify.log" 2>&1; then
+  cat "$work/verify.log" >&2
+  fail "the signature of $msi"
+fi
+msiextract -C "$work/msi" "$dist/$msi" >/dev/null
+installed="$work/msi/Program Files/Korvel/Printer Setup"
+cmp -s packaging/ADMIN.md "$installed/ADMIN.md" || fail "the package's ADMIN.md"
+cmp -s "$top/pavonis.exe" "$installed/pavonis.exe" || fail "the package's pavonis.exe is not the zip's"
+diff -r -x PavonisSetup.exe -x pavonis.exe -x ADMIN.md sample-setup "$installed" ||
+  fail "the package's setup files are not those of sample-setup/"
+# The table check itself catches what wixl is known to get wrong.
+for plant in "UPDATE \`CustomAction\` SET \`Source\` = '' WHERE \`Action\` = 'InstallPrinter'" \
+  "UPDATE \`InstallExecuteSequence\` SET \`Sequence\` = 6700 WHERE \`Action\` = 'InstallPrinter'" \
+  "UPDATE \`Property\` SET \`Value\` = 'MODEL' WHERE \`Property\` = 'SecureCustomProperties'"; do
+  cp "$dist/$msi" "$work/planted.msi"
+  msibuild "$work/planted.msi" -q "$plant"
+  if python3 packaging/msi/check_msi_tables.py "$work/planted.msi" 2>/dev/null; then
+    fail "the table check passed a package after: $plant"
+  fi
+done
+echo "ok: $msi is signed, its tables are sound, it holds the zip's files"
 
 echo "== lintian"
 if ! lintian --fail-on error "$dist/$deb" >"$work/lintian.log" 2>&1; then
@@ -84,6 +112,8 @@ grep -qF "RV-90" <<<"$models" || fail "pavonis models lists no RV-90: $models"
 grep -qF "$work/root/usr/share/korvel-setup/PrinterDriver/9pin/OEMPRINT.INF" <<<"$models" ||
   fail "pavonis models did not read the packaged setup folder: $models"
 echo "ok: $said, and its models from $work/root/usr/share/korvel-setup"
+cmp -s packaging/ADMIN.md "$work/root/usr/share/doc/korvel-setup/ADMIN.md" ||
+  fail "the package's /usr/share/doc/korvel-setup/ADMIN.md"
 
 echo "== the package purged from a scratch root"
 # dpkg --root with chrootless maintainer scripts: the scripts run here with DPKG_ROOT set, as
@@ -142,3 +172,11 @@ fi
 grep -qF "oemprint.cat" "$work/refused.log" || fail "the refusal names no finding"
 [ ! -e "$work/refused" ] || fail "the refused release wrote into $work/refused"
 echo "ok: refused, with the finding"
+
+echo "== the sample folder's warnings under --strict"
+if KORVEL_DIST_DIR=$work/strict scripts/release.sh --strict >"$work/strict.log" 2>&1; then
+  fail "the strict release passed the sample folder's empty catalogs"
+fi
+grep -qF "warning: The catalog file oemprint.cat is empty" "$work/strict.log" ||
+  fail "the strict refusal names no warning"
+echo "ok: refused, with the warnings"
