@@ -75,7 +75,8 @@ if ! osslsigncode verify -CAfile "$work/cert.pem" -in "$dist/$msi" >"$work/verif
   fail "the signature of $msi"
 fi
 msiextract -C "$work/msi" "$dist/$msi" >/dev/null
-installed="$work/msi/Program Files/Korvel/Printer Setup"
+# msiextract lays the files out below their folder in Program Files.
+installed="$work/msi/Korvel/Printer Setup"
 cmp -s packaging/ADMIN.md "$installed/ADMIN.md" || fail "the package's ADMIN.md"
 cmp -s "$top/pavonis.exe" "$installed/pavonis.exe" || fail "the package's pavonis.exe is not the zip's"
 diff -r -x PavonisSetup.exe -x pavonis.exe -x ADMIN.md sample-setup "$installed" ||
