@@ -5,6 +5,8 @@
 #   install    MODEL=RV-630K PORT=LPT2: installs the files, the queue on LPT2:, the install
 #              record, the remembered printer and the "Apps & features" entry
 #   again      the same command changes nothing
+#   another    a run of the installed package with another MODEL removes the remembered printer
+#              and installs the new one on the remembered port
 #   wizard     the installed PavonisSetup.exe /quiet ends at once with 1639, with no window
 #   upgrade    the higher version without MODEL ends with the queue installed
 #   downgrade  the project's version is refused over the higher one
@@ -103,6 +105,12 @@ echo "== again"
 msiexec 0 /i "$(windows_path "$work/korvel-$version.msi")" MODEL=RV-630K PORT=LPT2:
 expect "the printer-UI installs after two runs" "$(install_commands)" "1"
 
+echo "== another"
+msiexec 0 /i "$(windows_path "$work/korvel-$version.msi")" MODEL=RV-90
+printer="Korvel RV-90"
+expect_walk "the queues after another model" "$printer" "$prefix" queues
+expect_walk "the new queue's port" "LPT2:" "$prefix" queue "$printer"
+
 echo "== wizard"
 start=$(date +%s%N)
 in_wine "$folder/PavonisSetup.exe" /quiet
@@ -140,6 +148,7 @@ expect "the remembered model after the uninstall" \
   "$(reg_value 'HKLM\SOFTWARE\Korvel\Printer Setup\Installer' Model)" ""
 
 echo "== refusal"
+printer="Korvel RV-630K"
 # The old queue, on LPT1:, as an earlier install left it.
 mkdir -p "$work/old" && cp -r "$source_dir/sample-setup/." "$pavonis" "$work/old/"
 in_wine "$work/old/pavonis.exe" install --model RV-630K --port LPT1: --no-default
