@@ -54,11 +54,10 @@ cp "$here/korvel-setup.wxs" "$work/"
   wixl-heat -p setup/ --directory-ref INSTALLDIR --component-group SetupFolder \
     --var var.SetupDir --win64) >"$work/setup-folder.wxs"
 
-# wixl warns that it has no Platform property (it takes -a instead): that line is left out.
 (cd "$work" && wixl -a x64 -D Version="$version" -D ProductCode="$product_code" \
   -D UpgradeCode="$upgrade_code" -D StageDir=programs -D SetupDir=setup -D Win64=yes \
   -o package.msi korvel-setup.wxs setup-folder.wxs) 2>"$work/wixl.log" ||
-  { grep -v "no property named 'Platform'" "$work/wixl.log" >&2; die "wixl failed"; }
+  { cat "$work/wixl.log" >&2; die "wixl failed"; }
 
 # What wixl drops: Property/@Secure. A property set on the command line reaches the part of
 # msiexec that runs the actions only when it is listed here.
