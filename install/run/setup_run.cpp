@@ -3,12 +3,14 @@
 #include <algorithm>
 #include <utility>
 
+#include "install/run/install_record_keeper.h"
 #include "install/run/journal_repair.h"
 #include "install/run/queue_restore.h"
 #include "install/run/time_stamp.h"
 #include "install/run/unfinished_runs.h"
 #include "platform/clock_service.h"
 #include "platform/file_store_service.h"
+#include "platform/install_record_service.h"
 #include "platform/log_sink.h"
 #include "platform/name_case.h"
 #include "platform/native_path.h"
@@ -115,6 +117,7 @@ bool CSetupRun::Begin(Needs needs) {
                 L"again.");
         return false;
     }
+    m_begun = true;
     return true;
 }
 
@@ -329,6 +332,14 @@ void CSetupRun::OpenJournal() {
     m_backup.printer = m_setup.printerName;
     m_backup.account = AccountName();
     m_backup.defaultAtStart = DefaultNow();
+    // What a restore of the queue of the printer's name writes back with it.
+    IInstallRecordService* records = Services().installRecords;
+    InstallRecord record;
+    m_backup.recordKnown = records != nullptr && !m_backup.printer.empty();
+    if (m_backup.recordKnown && records->Read(m_backup.printer, record))
+        m_backup.recordAtStart = record;
+    else
+        TakePlatformFailure();  // no record, or none that can be read: nothing to bring back
 }
 
 std::optional<std::wstring> CSetupRun::DefaultNow() {
@@ -564,6 +575,10 @@ void CSetupRun::End(int32_t result) {
 }
 
 void CSetupRun::End(bool succeeded, const std::wstring& result) {
+    // Whatever the run did to the queue of its printer, the record matches it. A removal's record
+    // goes only with the last queue of the printer, which its command sees to.
+    if (!m_ended && m_begun && m_command != L"remove")
+        MatchInstallRecord(m_setup.printerName);
     if (!m_ended && m_logInstalled)
         LogLine(succeeded ? LogLevel::kInformation : LogLevel::kError, L"Result: " + result + L".");
     // The journal ends only here: what the backup says of each queue is now final.

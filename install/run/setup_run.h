@@ -141,6 +141,11 @@ class CSetupRun {
     // installed as the backup holds it afterwards.
     bool RestoreFile(const std::wstring& name, bool force = false);
     const std::vector<RestoredQueue>& RestoredQueues() const { return m_restored; }
+    // Why RestoreFile could not begin on a file, for the user: there is no such file (or none to
+    // restore), it cannot be read as a backup, or it is too large; empty when it could.
+    enum class RestoreStart { kStarted, kNoFile, kNotABackup };
+    RestoreStart RestoreStarted() const { return m_restoreStart; }
+    const std::wstring& RestoreProblem() const { return m_restoreProblem; }
 
     // A step ended on an unexpected error (an exception a front end caught): the run has failed,
     // nothing more is removed or installed, and the log says so.
@@ -209,6 +214,7 @@ class CSetupRun {
     bool m_logInstalled = false;
     uint32_t m_lockWaitMs;
     bool m_lockHeld = false;
+    bool m_begun = false;  // Begin let the run go on to its work
     bool m_lockBusy = false;
     bool m_checkClosed = false;
     bool m_listFailed = false;
@@ -228,6 +234,8 @@ class CSetupRun {
     std::wstring m_failureReason;
     std::vector<std::wstring> m_notices;
     std::vector<RestoredQueue> m_restored;
+    RestoreStart m_restoreStart = RestoreStart::kStarted;
+    std::wstring m_restoreProblem;
     CQueueBackup m_backup;
     std::wstring m_backupName;
     std::wstring m_backupPath;
