@@ -140,8 +140,8 @@ TEST_F(ConsoleProgramTest, StatusSpeaksOnlyWhenInstalledAndFailsOnlyWhenItCannot
     EXPECT_EQ(Run({L"status", L"--model", L"RV-90"}), 0);
     EXPECT_EQ(out, std::vector<std::wstring>{L"Korvel RV-90 is installed on COM1:."});
     EXPECT_EQ(Run({L"status", L"--model", L"RV-90", L"--json"}), 0);
-    EXPECT_EQ(out, std::vector<std::wstring>{
-                       L"{\"installed\":true,\"printer\":\"Korvel RV-90\",\"port\":\"COM1:\"}"});
+    EXPECT_EQ(out, std::vector<std::wstring>{L"{\"installed\":true,\"printer\":\"Korvel "
+                                             L"RV-90\",\"port\":\"COM1:\",\"record\":null}"});
     spooler.failList = true;
     EXPECT_NE(Run({L"status", L"--model", L"RV-90"}), 0);
 }
@@ -159,7 +159,43 @@ TEST_F(ConsoleProgramTest, RemoveSavesAndRestoreBringsBack) {
     EXPECT_TRUE(spooler.HasQueue(kPrinter));
     EXPECT_TRUE(spooler.HasQueue(L"Korvel RV-90 (Copy 1)"));
     EXPECT_EQ(spooler.defaultPrinter, kPrinter);
-    EXPECT_EQ(Run({L"restore", L"Backup-none.txt"}), 1603);
+    // The record comes back with its queue, and status shows both.
+    EXPECT_EQ(installRecords.records[kPrinter].model, L"RV-90");
+    EXPECT_EQ(Run({L"status", L"--model", L"RV-90", L"--json"}), 0);
+    EXPECT_NE(out.at(0).find(L"\"record\":{\"model\":\"RV-90\",\"port\":\"LPT1:\""),
+              std::wstring::npos)
+        << out[0];
+
+    // A restore says what is wrong with the file it was given.
+    const struct {
+        const wchar_t* name;
+        int exit;
+        const wchar_t* says;
+    } files[] = {
+        {L"Backup-none.txt", 2, L"There is no backup file Backup-none.txt in "},
+        {L"..\\Backup-x.txt", 87, L"Not the name of a backup file: "},
+        {L"NUL", 87, L"Not the name of a backup file: "},
+    };
+    for (const auto& file : files) {
+        EXPECT_EQ(Run({L"restore", file.name}), file.exit) << file.name;
+        EXPECT_EQ(err.at(0).rfind(file.says, 0), 0u) << err[0];
+    }
+}
+
+TEST_F(ConsoleProgramTest, AnInstallWhoseDefaultWasNotMadeFailsWithItsQueueInPlace) {
+    launcher.onRun = [this](const std::wstring& command) {
+        if (command.find(L" /y ") == std::wstring::npos)
+            CarryOutPrintUi(spooler, command);
+    };
+    EXPECT_EQ(Run({L"install", L"--model", L"RV-90"}), 1);
+    EXPECT_TRUE(spooler.HasQueue(kPrinter));
+    EXPECT_EQ(installRecords.records.count(kPrinter), 1u);
+    EXPECT_NE(std::find(err.begin(), err.end(),
+                        L"The print system did not make Korvel RV-90 the default printer."),
+              err.end());
+    RealPrinterUi();
+    EXPECT_EQ(Run({L"install", L"--model", L"RV-90"}), 0);
+    EXPECT_EQ(spooler.defaultPrinter, kPrinter);
 }
 
 TEST_F(ConsoleProgramTest, ValidateEndsWithOneOnFindings) {
