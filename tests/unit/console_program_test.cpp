@@ -205,6 +205,37 @@ TEST_F(ConsoleProgramTest, ValidateEndsWithOneOnFindings) {
     EXPECT_EQ(out[0].rfind(L"{\"findings\":[{\"file\":\"PrinterInfor.Inf\"", 0), 0u) << out[0];
 }
 
+// Setup data that cannot be read at all is said to be so by every command, rather than blamed on
+// the model asked for.
+TEST_F(ConsoleProgramTest, AnInformationFileThatCannotBeReadStopsEveryCommandWithItsReason) {
+    const std::string text = Utf16LeFile("[PRINTER_SERIES]\nRV\n");
+    const struct {
+        const char* what;
+        std::string name;
+        std::string bytes;
+        const wchar_t* says = L"cannot be read as setup data: ";
+    } files[] = {
+        {"empty", "PrinterInfor.Inf", ""},
+        {"odd length", "PrinterInfor.Inf", text.substr(0, text.size() - 1)},
+        {"UTF-16BE mark", "PrinterInfor.Inf", "\xFE\xFF" + text.substr(2)},
+        {"UTF-8 mark", "PrinterInfor.Inf", "\xEF\xBB\xBF" + text.substr(2)},
+        {"only NULs", "PrinterInfor.Inf", std::string(64, '\0')},
+        {"a folder", "PrinterInfor.Inf/inside", "", L"has no printer information file"},
+    };
+    for (const auto& file : files) {
+        CTempFolder folder;
+        folder.Write(file.name, file.bytes);
+        const std::wstring at = folder.WindowsPath();
+        for (const std::vector<std::wstring>& call :
+             {std::vector<std::wstring>{L"models", L"--json", L"--setup-folder", at},
+              {L"status", L"--model", L"RV-630K", L"--setup-folder", at},
+              {L"install", L"--model", L"RV-630K", L"--setup-folder", at}}) {
+            EXPECT_EQ(Run(call), 2) << file.what;
+            EXPECT_NE(err.at(0).find(file.says), std::wstring::npos) << file.what << ": " << err[0];
+        }
+    }
+}
+
 // A finding quotes the setup file, which may hold any character: --json escapes the quote, the
 // backslash and every control character, so that the line stays one JSON value.
 TEST_F(ConsoleProgramTest, JsonEscapesQuotesBackslashesAndControlCharacters) {
