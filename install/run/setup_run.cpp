@@ -141,10 +141,18 @@ bool CSetupRun::SecureProgramFolder(std::wstring& movedAside) {
             L"try again then.";
         return false;
     }
-    if (failure)
-        m_lockProblem = L"the program's folder cannot be made safe: " + failure->call +
-                        L" failed with error " + std::to_wstring(failure->code) + L" (" +
-                        failure->text + L").";
+    // Said as a whole sentence of its own: the lock itself was never tried.
+    m_programFolderUnsafe = true;
+    std::wstring folder = store->PathOf(L"", L"");
+    while (!folder.empty() && (folder.back() == L'\\' || folder.back() == L'/'))
+        folder.pop_back();
+    m_lockProblem = L"The program's folder " + folder +
+                    L" could not be made safe for the run: it may be changed by accounts that are "
+                    L"not administrators, or could not be checked" +
+                    (failure ? L" (" + failure->call + L" failed with error " +
+                                   std::to_wstring(failure->code) + L": " + failure->text + L")"
+                             : std::wstring()) +
+                    L".";
     return false;
 }
 

@@ -72,6 +72,9 @@ class CSetupRun {
     // Why the lock could not be had, in the system's words (its holder, or what is wrong with
     // it); empty when that is only that another run holds it.
     const std::wstring& LockProblem() const { return m_lockProblem; }
+    // The run did not begin because the program's folder could not be made safe; LockProblem()
+    // says why, as a whole sentence.
+    bool ProgramFolderUnsafe() const { return m_programFolderUnsafe; }
 
     // Whether Begin gave up because an unfinished run's queues could not be looked at (the
     // spooler did not answer): nothing of it was marked, and this run changed nothing either, so
@@ -214,7 +217,8 @@ class CSetupRun {
     bool m_logInstalled = false;
     uint32_t m_lockWaitMs;
     bool m_lockHeld = false;
-    bool m_begun = false;  // Begin let the run go on to its work
+    bool m_begun = false;
+    bool m_programFolderUnsafe = false;  // Begin let the run go on to its work
     bool m_lockBusy = false;
     bool m_checkClosed = false;
     bool m_listFailed = false;

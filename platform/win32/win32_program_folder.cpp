@@ -5,6 +5,7 @@
 #include <knownfolders.h>
 #include <aclapi.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "platform/win32/win32_failure.h"
@@ -176,4 +177,37 @@ bool TrustedFile(HANDLE file) {
         return false;
     }
     return true;
+}
+
+CProgramFolderGuard::CProgramFolderGuard(const std::wstring& root) {
+    constexpr DWORD kWaitMs = 60000;
+    CSddlSecurity security(L"D:P(A;;GA;;;SY)(A;;GA;;;BA)");
+    if (security.Get() == nullptr)
+        return;
+    m_mutex.reset(CreateMutexW(security.Get(), FALSE, NameFor(root).c_str()));
+    if (!m_mutex) {
+        RecordWin32Failure(L"CreateMutexW", GetLastError());
+        return;
+    }
+    // A run that died holding it leaves it abandoned: the folder is checked afresh anyway.
+    const DWORD waited = WaitForSingleObject(m_mutex.get(), kWaitMs);
+    if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED) {
+        m_held = true;
+        return;
+    }
+    RecordWin32Failure(L"WaitForSingleObject",
+                       waited == WAIT_TIMEOUT ? ERROR_TIMEOUT : GetLastError());
+}
+
+CProgramFolderGuard::~CProgramFolderGuard() {
+    if (m_held)
+        ReleaseMutex(m_mutex.get());
+}
+
+std::wstring CProgramFolderGuard::NameFor(const std::wstring& root) {
+    // A backslash would be taken for a namespace; the name is otherwise the folder's path, so
+    // that tests with folders of their own do not wait for each other.
+    std::wstring name = L"Global\\Korvel Setup folder " + root;
+    std::replace(name.begin() + 7, name.end(), L'\\', L'/');
+    return name.substr(0, MAX_PATH - 1);
 }

@@ -60,3 +60,26 @@ bool TrustedSecurity(PSECURITY_DESCRIPTOR descriptor, const CTrustedAccounts& ac
 // Whether an open file is a plain file (no link, no folder) that a trusted account owns.
 // Refusals are recorded as "file check".
 bool TrustedFile(HANDLE file);
+
+// Held while the program's folder at `root` is checked and, when it cannot be trusted, moved
+// aside and made again. Two runs with administrator rights that both found the folder untrusted
+// would otherwise each move it, and the second could move away the new folder in which the first
+// already holds its lock; the setup lock cannot guard this, as it lives in that very folder. The
+// guard is a mutex in the global namespace, where only services and administrators may make
+// objects, and only the system and administrators may open it. Held() is false, with the failure
+// recorded, when it could not be had within a minute.
+class CProgramFolderGuard {
+  public:
+    explicit CProgramFolderGuard(const std::wstring& root);
+    ~CProgramFolderGuard();
+    CProgramFolderGuard(const CProgramFolderGuard&) = delete;
+    CProgramFolderGuard& operator=(const CProgramFolderGuard&) = delete;
+
+    bool Held() const { return m_held; }
+    // The mutex's name for the folder at `root`: one guard a folder.
+    static std::wstring NameFor(const std::wstring& root);
+
+  private:
+    UniqueHandle m_mutex;
+    bool m_held = false;
+};

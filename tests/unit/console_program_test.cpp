@@ -557,6 +557,9 @@ TEST_F(ConsoleProgramTest, AFolderThatCannotBeMovedAsideWhileAnotherRunHoldsItsL
     setupLock.heldElsewhere = false;
     EXPECT_EQ(Run({L"install", L"--model", L"RV-90", L"--port", L"LPT1:"}), 1603);
     EXPECT_EQ(setupLock.held, 0);
+    // It says what happened, not that the lock was refused.
+    EXPECT_EQ(err.at(0).rfind(L"The program's folder ", 0), 0u) << err[0];
+    EXPECT_NE(err[0].find(L"could not be made safe"), std::wstring::npos) << err[0];
 }
 
 // The lines sent to the system's log, as "level message".
