@@ -102,6 +102,11 @@ std::wstring CTrustedAccounts::UserSid() const {
     return owned.get();
 }
 
+bool CTrustedAccounts::IsRunningAccountOrAdministrators(PSID sid) const {
+    return IsWellKnownSid(sid, WinBuiltinAdministratorsSid) ||
+           EqualSid(sid, reinterpret_cast<const TOKEN_USER*>(m_user.data())->User.Sid);
+}
+
 bool CTrustedAccounts::MayOwn(PSID sid) const {
     return MayChange(sid) || EqualSid(sid, m_installer.get());
 }

@@ -30,6 +30,10 @@ class CTrustedAccounts {
 
     bool MayChange(PSID sid) const;
     bool MayOwn(PSID sid) const;
+    // Whether `sid` is the running account or the administrators: the owners of a file that a
+    // person asked the program to write to. The system and the installer service own the files
+    // of the system, which such a request must not reach.
+    bool IsRunningAccountOrAdministrators(PSID sid) const;
     // The running account's security identifier as text ("S-1-5-18"); empty when it cannot be
     // converted (the failure is then recorded).
     std::wstring UserSid() const;

@@ -207,6 +207,30 @@ TEST_F(FileStoreWineTest, NeitherNamesMadeInAdvanceNorASecondRunKeepAFolderFromB
     EXPECT_NE(aside[0].empty(), aside[1].empty());
 }
 
+// A log copy goes only into a file of the running account's or the administrators'. Wine reports
+// every file as the running account's, whoever was made its owner, so the owners are held to the
+// rule as security identifiers.
+TEST(TrustedSecurityWineTest, ALogCopysFileMayBelongOnlyToTheRunningAccountOrTheAdministrators) {
+    CTrustedAccounts accounts;
+    ASSERT_TRUE(accounts.Load());
+    const struct {
+        std::wstring sid;
+        bool owns;
+    } owners[] = {
+        {accounts.UserSid(), true},
+        {L"S-1-5-32-544", true},  // the administrators
+        {L"S-1-5-18", false},     // the system
+        {L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464", false},  // installer
+        {L"S-1-5-32-545", false},                                                    // the users
+    };
+    for (const auto& owner : owners) {
+        PSID sid = nullptr;
+        ASSERT_TRUE(ConvertStringSidToSidW(owner.sid.c_str(), &sid)) << owner.sid;
+        const UniqueLocal<void> owned(sid);
+        EXPECT_EQ(accounts.IsRunningAccountOrAdministrators(sid), owner.owns) << owner.sid;
+    }
+}
+
 // The decision on security descriptors as SDDL, owner and access list as anybody could set them.
 TEST(TrustedSecurityWineTest, OnlyTrustedOwnersWithNoWiderChangeRightsAreTrusted) {
     const struct {
