@@ -55,4 +55,10 @@ class IFileStoreService {
                               std::string& head, uint64_t& size) = 0;
 
     virtual bool DeleteFile(const wchar_t* folder, const wchar_t* name) = 0;
+
+    // Why accounts other than the system and the administrators (on Linux, other than root) may
+    // change the folder `path`, given in Windows form, and so what a run with full rights reads
+    // from it (the setup folder, the driver's folder) between its checks and its use; empty when
+    // only they may, or when it cannot be told. Nothing is recorded.
+    virtual std::wstring WhyOthersMayChange(const wchar_t* path) = 0;
 };

@@ -100,6 +100,8 @@ bool CSetupRun::Begin(Needs needs) {
         LogLine(LogLevel::kError, L"No printer name or no port was chosen; nothing was touched.");
         return false;
     }
+    if (needs == Needs::kPrinterAndPort)
+        WarnOfFoldersOthersMayChange();
     const CStepFailures repair;
     if (!RepairUnfinishedRuns()) {
         NoteFailure(repair);
@@ -119,6 +121,28 @@ bool CSetupRun::Begin(Needs needs) {
     }
     m_begun = true;
     return true;
+}
+
+void CSetupRun::WarnOfFoldersOthersMayChange() {
+    IFileStoreService* store = Services().fileStore;
+    if (store == nullptr)
+        return;
+    // The driver's folder is often the setup folder's own: one warning says it for both.
+    std::wstring driverFolder = m_setup.driverInfPath;
+    driverFolder.erase(std::min(driverFolder.size(), driverFolder.find_last_of(L"\\/")));
+    for (const std::wstring& folder : {std::wstring(m_setup.setupFolder), driverFolder}) {
+        const std::wstring why = folder.empty() ? L"" : store->WhyOthersMayChange(folder.c_str());
+        if (why.empty())
+            continue;
+        m_notices.push_back(
+            L"Warning: accounts that are not administrators may change the folder " +
+            DisplayPath(folder) + L" (" + why.substr(0, why.size() - 1) +
+            L"), from which this run installs the driver: copy the setup folder "
+            L"to one that only administrators can change, such as a folder in "
+            L"Program Files.");
+        LogLine(LogLevel::kWarning, m_notices.back());
+        return;
+    }
 }
 
 bool CSetupRun::SecureProgramFolder(std::wstring& movedAside) {

@@ -192,6 +192,9 @@ class CSetupRun {
     bool SecureProgramFolder(std::wstring& movedAside);
     bool TakeLock();
     void ReleaseLock();
+    // Says, on the notices and in the log, when the setup folder or the driver's folder may be
+    // changed by accounts that are not administrators.
+    void WarnOfFoldersOthersMayChange();
     bool StopRequested();
     bool RepairUnfinishedRuns();
     static std::wstring AccountName();

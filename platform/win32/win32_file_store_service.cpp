@@ -355,3 +355,14 @@ bool CWin32FileStoreService::DeleteFile(const wchar_t* folder, const wchar_t* na
     }
     return true;
 }
+
+std::wstring CWin32FileStoreService::WhyOthersMayChange(const wchar_t* path) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (path == nullptr ||
+        GetNamedSecurityInfoW(path, SE_FILE_OBJECT,
+                              OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, nullptr,
+                              nullptr, nullptr, nullptr, &descriptor) != ERROR_SUCCESS)
+        return std::wstring();
+    const UniqueLocal<void> owned(descriptor);
+    return WhyOthersMayChangeIt(descriptor);
+}

@@ -216,3 +216,59 @@ std::wstring CProgramFolderGuard::NameFor(const std::wstring& root) {
     std::replace(name.begin() + 7, name.end(), L'\\', L'/');
     return name.substr(0, MAX_PATH - 1);
 }
+
+namespace {
+
+// The system, the administrators and the installer service.
+bool IsAdministration(PSID sid) {
+    static const std::wstring kInstaller =
+        L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";
+    if (IsWellKnownSid(sid, WinLocalSystemSid) || IsWellKnownSid(sid, WinBuiltinAdministratorsSid))
+        return true;
+    wchar_t* text = nullptr;
+    if (!ConvertSidToStringSidW(sid, &text))
+        return false;
+    const UniqueLocal<wchar_t> owned(text);
+    return kInstaller == text;
+}
+
+std::wstring SidText(PSID sid) {
+    wchar_t* text = nullptr;
+    if (!ConvertSidToStringSidW(sid, &text))
+        return L"another account";
+    const UniqueLocal<wchar_t> owned(text);
+    return text;
+}
+
+}  // namespace
+
+std::wstring WhyOthersMayChangeIt(PSECURITY_DESCRIPTOR descriptor) {
+    PSID owner = nullptr;
+    BOOL defaulted = FALSE;
+    if (!GetSecurityDescriptorOwner(descriptor, &owner, &defaulted) || owner == nullptr)
+        return std::wstring();
+    // Its owner may change its access list.
+    if (!IsAdministration(owner))
+        return L"it belongs to " + SidText(owner) + L".";
+    BOOL present = FALSE;
+    PACL access = nullptr;
+    if (!GetSecurityDescriptorDacl(descriptor, &present, &access, &defaulted))
+        return std::wstring();
+    if (!present || access == nullptr)
+        return L"it has no access list, which lets everybody change it.";
+    for (DWORD i = 0; i < access->AceCount; ++i) {
+        void* entry = nullptr;
+        if (!GetAce(access, i, &entry))
+            return std::wstring();
+        const auto* header = static_cast<const ACE_HEADER*>(entry);
+        // Entries for what is made in it later do not apply to the folder itself, and those
+        // who may make files in it are caught by the folder's own entries.
+        if (header->AceType != ACCESS_ALLOWED_ACE_TYPE || (header->AceFlags & INHERIT_ONLY_ACE))
+            continue;
+        const auto* allowed = static_cast<const ACCESS_ALLOWED_ACE*>(entry);
+        PSID sid = const_cast<DWORD*>(&allowed->SidStart);
+        if ((allowed->Mask & kChangeRights) != 0 && !IsAdministration(sid))
+            return L"it lets " + SidText(sid) + L" change it.";
+    }
+    return std::wstring();
+}

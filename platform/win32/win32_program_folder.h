@@ -61,6 +61,12 @@ class CSddlSecurity {
 bool TrustedSecurity(PSECURITY_DESCRIPTOR descriptor, const CTrustedAccounts& accounts,
                      const wchar_t* check);
 
+// Why accounts other than the system, the administrators and the installer service may change
+// what `descriptor` guards: its owner is another account, it has no access list, or its list
+// lets another account change it. Empty when only those may. The running account counts as
+// another one here: its programs that run without elevation have its rights too.
+std::wstring WhyOthersMayChangeIt(PSECURITY_DESCRIPTOR descriptor);
+
 // Whether an open file is a plain file (no link, no folder) that a trusted account owns.
 // Refusals are recorded as "file check".
 bool TrustedFile(HANDLE file);

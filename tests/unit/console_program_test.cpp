@@ -562,6 +562,18 @@ TEST_F(ConsoleProgramTest, AFolderThatCannotBeMovedAsideWhileAnotherRunHoldsItsL
     EXPECT_NE(err[0].find(L"could not be made safe"), std::wstring::npos) << err[0];
 }
 
+// The driver a run installs may be swapped by whoever may change its folder: the run says so.
+TEST_F(ConsoleProgramTest, AnInstallFromAFolderOthersMayChangeWarnsOfIt) {
+    fileStore.othersMayChange = L"it lets S-1-5-32-545 change it.";
+    EXPECT_EQ(Run({L"install", L"--model", L"RV-90", L"--port", L"LPT1:"}), 0);
+    ASSERT_EQ(err.size(), 1u);
+    EXPECT_EQ(
+        err[0].rfind(L"Warning: accounts that are not administrators may change the folder ", 0),
+        0u)
+        << err[0];
+    EXPECT_NE(err[0].find(L"(it lets S-1-5-32-545 change it)"), std::wstring::npos) << err[0];
+}
+
 // The lines sent to the system's log, as "level message".
 class CRecordingSystemLog : public ISystemLogService {
   public:

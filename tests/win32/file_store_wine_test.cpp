@@ -231,6 +231,30 @@ TEST(TrustedSecurityWineTest, ALogCopysFileMayBelongOnlyToTheRunningAccountOrThe
     }
 }
 
+// Which setup folders a run warns of, by their security descriptors; and under Wine, where every
+// file is the running account's, each folder is one.
+TEST(TrustedSecurityWineTest, AFolderIsOthersToChangeUnlessOnlyTheAdministrationMay) {
+    const struct {
+        const wchar_t* sddl;
+        const wchar_t* why;  // empty when only the administration may change it
+    } cases[] = {
+        {L"O:SYD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)", L""},
+        {L"O:BAD:(A;OICIIO;FA;;;CO)(A;;FA;;;SY)", L""},  // for what is made in it only
+        {L"O:BUD:(A;;FA;;;SY)", L"it belongs to S-1-5-32-545."},
+        {L"O:SYD:(A;;FA;;;SY)(A;;0x2;;;AU)", L"it lets S-1-5-11 change it."},
+        {L"O:BA", L"it has no access list, which lets everybody change it."},
+    };
+    for (const auto& entry : cases) {
+        PSECURITY_DESCRIPTOR descriptor = nullptr;
+        ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(
+            entry.sddl, SDDL_REVISION_1, &descriptor, nullptr));
+        const UniqueLocal<void> owned(descriptor);
+        EXPECT_EQ(WhyOthersMayChangeIt(descriptor), entry.why) << entry.sddl;
+    }
+    CTempFolder temp;
+    EXPECT_NE(CWin32FileStoreService().WhyOthersMayChange(temp.WindowsPath().c_str()), L"");
+}
+
 // The decision on security descriptors as SDDL, owner and access list as anybody could set them.
 TEST(TrustedSecurityWineTest, OnlyTrustedOwnersWithNoWiderChangeRightsAreTrusted) {
     const struct {
