@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "console/console_context.h"
+#include "install/check/setup_folder_check.h"
 #include "install/cups/queue_install.h"
 #include "platform/native_path.h"
 #include "platform/services.h"
@@ -34,6 +35,15 @@ bool UseSetupFolder(CConsoleContext& context, Outcome& exit) {
         context.Host().Err(std::wstring(L"The setup folder has no printer information file: ") +
                            (setup.printerInfoPath[0] != L'\0' ? DisplayPath(setup.printerInfoPath)
                                                               : L"PrinterInfor.Inf"));
+        exit = Outcome::kMissingSetup;
+        return false;
+    }
+    file.reset();
+    const std::wstring why = WhyInfoFileCannotBeRead(setup.printerInfoPath);
+    if (!why.empty()) {
+        context.Host().Err(L"The printer information file " + DisplayPath(setup.printerInfoPath) +
+                           L" cannot be read as setup data: " + why +
+                           L" pavonis validate says more.");
         exit = Outcome::kMissingSetup;
         return false;
     }

@@ -75,7 +75,7 @@ Changing printers needs root or a member of the lpadmin group.
 
 Exit codes (sysexits): 0 success; 1 the install, removal, restore or default failed, or a reading
 command could not look; 64 bad arguments, or install without --port with no printer connected; 65 validate
-found faults; 66 setup folder or file missing; 69 a command this system lacks; 75 another setup of
+found faults; 66 setup folder or file missing or unreadable, or no such backup file; 69 a command this system lacks; 75 another setup of
 Korvel printers is running; 77 the print system refused the change for want of rights; 130
 cancelled.
 Logs: /var/log/korvel-setup, backups of replaced queues: /var/lib/korvel-setup (for others than
@@ -104,8 +104,9 @@ constexpr wchar_t kWindowsNotes[] =
 nobody's: run "pavonis default --model M" in the user's context (an Intune user assignment, a logon
 script) to make the printer the user's default.
 
-Exit codes: 0 success; 1 a reading command failed, or validate found faults; 2 setup folder or file
-missing; 5 not run as administrator; 87 bad arguments; 1602 cancelled; 1603 install, removal or
+Exit codes: 0 success; 1 a reading command failed, validate found faults, or the printer was not
+made the default; 2 setup folder or file missing or unreadable, or no such backup file; 5 not run
+as administrator; 87 bad arguments; 1602 cancelled; 1603 install, removal or
 restore failed; 1618 another setup of Korvel printers is running; 3010 installed, the computer must
 restart before the printer can be used.
 Logs: %ProgramData%\Korvel Setup\Logs. Backups of replaced queues: %ProgramData%\Korvel Setup\Backups.)";

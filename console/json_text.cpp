@@ -45,6 +45,16 @@ JsonText& JsonText::Add(const std::wstring& name, const JsonArray& array) {
     return *this;
 }
 
+JsonText& JsonText::Add(const std::wstring& name, const JsonText& object) {
+    Member(name, object.Text());
+    return *this;
+}
+
+JsonText& JsonText::AddNull(const std::wstring& name) {
+    Member(name, L"null");
+    return *this;
+}
+
 void JsonArray::Item(const std::wstring& json) {
     if (!m_items.empty())
         m_items += L",";

@@ -26,6 +26,8 @@ class JsonText {
     JsonText& Add(const std::wstring& name, bool value);
     JsonText& Add(const std::wstring& name, int value);
     JsonText& Add(const std::wstring& name, const JsonArray& array);
+    JsonText& Add(const std::wstring& name, const JsonText& object);
+    JsonText& AddNull(const std::wstring& name);
     std::wstring Text() const { return L"{" + m_members + L"}"; }
 
     // `text` as a JSON string, quotes included.

@@ -42,14 +42,21 @@ Outcome MakeDefault(CConsoleContext& context, const std::wstring& port, CSetupRu
     Change change(true, L"madeDefault", port);
     exit = Outcome::kSuccess;
     if (!confirmed) {
-        context.Host().Err(std::wstring(L"The print system did not make ") + made + L".");
         text.clear();
         change = Change(false, L"failed", port);
-        exit = Failed(context, step, Outcome::kFailed);
-        // The printer UI's command may end without a word while nothing changed.
-        if (step.Reason().empty())
-            context.SetFailureReason(L"The print system did not make " + made + L".");
+        exit = DefaultNotMade(context, step);
     }
     return run != nullptr ? EndRun(context, *run, text, change, exit)
                           : Report(context, text, change, exit);
+}
+
+Outcome DefaultNotMade(CConsoleContext& context, const CStepFailures& step) {
+    const std::wstring text = std::wstring(L"The print system did not make ") +
+                              context.Setup().printerName + L" the default printer.";
+    context.Host().Err(text);
+    const Outcome exit = Failed(context, step, Outcome::kFailed);
+    // The printer UI's command may end without a word while nothing changed.
+    if (step.Reason().empty())
+        context.SetFailureReason(text);
+    return exit;
 }

@@ -68,7 +68,7 @@ Outcome NotBegun(CConsoleContext& context, CSetupRun& run) {
             run.LockProblem().empty()
                 ? L"The setup could not begin: the run lacks a printer or port."
                 // The lock's own texts are whole sentences that name it.
-                : (run.LockProblem().rfind(L"The setup lock", 0) == 0
+                : (run.ProgramFolderUnsafe() || run.LockProblem().rfind(L"The setup lock", 0) == 0
                        ? run.LockProblem()
                        : L"The setup lock could not be had: " + run.LockProblem());
         host.Err(problem + L" Nothing was touched.");

@@ -17,7 +17,8 @@ class IFileStoreService {
     // Makes sure that the program's own folder, the parent of every folder PrepareFolder makes,
     // is one that only the system and administrators can change, before anything is kept in it
     // or locked there. A folder of that name that anybody else made or may change is moved aside,
-    // under its name with ".untrusted-<universal time>" added, and a new one is made: `movedAside`
+    // under its name with ".untrusted-<universal time>Z-<random>" added (a name nobody can make
+    // first), and a new one is made: `movedAside`
     // then names where the old one went (empty otherwise). Where the folders are checked one by
     // one as they are prepared, there is nothing to do. False when the folder cannot be made
     // trustworthy.
@@ -54,4 +55,10 @@ class IFileStoreService {
                               std::string& head, uint64_t& size) = 0;
 
     virtual bool DeleteFile(const wchar_t* folder, const wchar_t* name) = 0;
+
+    // Why accounts other than the system and the administrators (on Linux, other than root) may
+    // change the folder `path`, given in Windows form, and so what a run with full rights reads
+    // from it (the setup folder, the driver's folder) between its checks and its use; empty when
+    // only they may, or when it cannot be told. Nothing is recorded.
+    virtual std::wstring WhyOthersMayChange(const wchar_t* path) = 0;
 };

@@ -105,21 +105,9 @@ Outcome LeaveAsInstalled(CConsoleContext& context, const std::wstring& port, CSe
                           : Report(context, text, change, Outcome::kSuccess);
 }
 
-// Keeps the install record true to the queue: a record whose queue is gone is deleted.
-void ForgetRecordWithoutQueue(const SetupContext& setup) {
-    IInstallRecordService* records = Services().installRecords;
-    QueueState state;
-    if (records != nullptr &&
-        LookUpInstalledQueue(setup.printerName, state) == QueueLookup::kAbsent &&
-        !records->Delete(setup.printerName)) {
-        LogFailure(L"Could not delete the install record of " + std::wstring(setup.printerName));
-    }
-}
-
 // The end of an install that failed or was stopped, in which the run put the replaced queues
 // back.
 Outcome NotInstalled(CConsoleContext& context, CSetupRun& run, const std::wstring& port) {
-    ForgetRecordWithoutQueue(context.Setup());
     const bool cancelled = run.Cancelled();
     context.Host().Err(cancelled ? L"Stopped on request; the replaced queues are back."
                                  : L"The printer " + context.PrinterName() +
@@ -161,13 +149,22 @@ Outcome InstallInRun(CConsoleContext& context, const std::wstring& port,
     if (run.Prepare() && run.CheckExisting())
         run.Remove();
     const int32_t result = run.Install();
-    if (result != 0)
-        run.ApplyOptions();
-    else
+    if (result == 0) {
         run.Restore();
-    if (result == 0)
         return NotInstalled(context, run, port);
+    }
+    const CStepFailures options;
+    run.ApplyOptions();
     WriteInstallRecord(context, port, version);
+    // Installed as asked includes the default, and only a look tells that it was made: the
+    // printer UI's command says nothing of what it did. The queue stays, as the default
+    // command's failure leaves it. A driver that is in use only after a restart may have no
+    // queue to make the default before it.
+    if (setup.GetMakeDefault() != 0 && !run.RestartRequired() &&
+        LookUpDefaultPrinter(setup.printerName) != QueueLookup::kPresent) {
+        const Outcome failure = DefaultNotMade(context, options);
+        return EndRun(context, run, L"", {true, L"failed", port, run.BackupPath()}, failure);
+    }
     // Nothing of ours restarts the computer: the deployment engine decides, told by the code.
     const bool restart = run.RestartRequired();
     return EndRun(

@@ -5,6 +5,7 @@
 #include "console/console_context.h"
 #include "console/dry_run_plan.h"
 #include "console/setup_run_steps.h"
+#include "install/run/unfinished_runs.h"
 
 namespace {
 
@@ -24,6 +25,14 @@ const wchar_t* FateText(CSetupRun::RestoredQueue::Fate fate) {
 
 Outcome RunRestoreCommand(CConsoleContext& context) {
     const ConsoleCall& call = context.Call();
+    const std::wstring file = call.arguments.empty() ? L"" : call.arguments[0];
+    if (!file.empty() && !IsBackupFileName(file)) {
+        context.Host().Err(L"Not the name of a backup file: " + file +
+                           L". Name a file of the backup folder, Backup-<time>.txt, without its "
+                           L"folder.");
+        context.Host().Err(L"Usage: pavonis restore [BACKUP] [--force]");
+        return Outcome::kBadArguments;
+    }
     Outcome exit = Outcome::kSuccess;
     if (!Elevated(context, exit))
         return exit;
@@ -33,7 +42,6 @@ Outcome RunRestoreCommand(CConsoleContext& context) {
     CSetupRun run(context.Setup(), kConsoleProgramName);
     if (!BeginRun(context, run, CSetupRun::Needs::kNothing, exit))
         return exit;
-    const std::wstring file = call.arguments.empty() ? L"" : call.arguments[0];
     const bool whole = run.RestoreFile(file, call.Has(L"--force"));
     using Fate = CSetupRun::RestoredQueue::Fate;
     bool changed = false;
@@ -42,6 +50,14 @@ Outcome RunRestoreCommand(CConsoleContext& context) {
                   queue.madeDefault;
         if (!call.json)
             context.Host().Out(queue.name + L": " + FateText(queue.fate));
+    }
+    if (run.RestoreStarted() != CSetupRun::RestoreStart::kStarted) {
+        context.Host().Err(run.RestoreProblem());
+        context.SetFailureReason(run.RestoreProblem());
+        return EndRun(context, run, L"", {false, L"failed", L"", L""},
+                      run.RestoreStarted() == CSetupRun::RestoreStart::kNoFile
+                          ? Outcome::kMissingSetup
+                          : Outcome::kInstallFailed);
     }
     if (!whole) {
         context.Host().Err(L"Not every queue of the backup is installed as it was saved; " +

@@ -7,7 +7,9 @@
 #include "console/json_text.h"
 #include "install/run/unfinished_runs.h"
 #include "install/spooler/installed_queues.h"
+#include "platform/install_record_service.h"
 #include "platform/platform_failure.h"
+#include "platform/services.h"
 #include "platform/spooler_service.h"
 #include "platform/uri_passwords.h"
 
@@ -30,22 +32,45 @@ void MentionUnfinishedRuns(CConsoleContext& context) {
     }
 }
 
+// The install record deployment engines read, beside the queue, so that a person can see both
+// agree: an object, or null when there is none. Absent where this system keeps no records.
+void AddInstallRecord(JsonText& json, const std::wstring& printer) {
+    IInstallRecordService* records = Services().installRecords;
+    if (records == nullptr)
+        return;
+    InstallRecord record;
+    if (!records->Read(printer, record)) {
+        TakePlatformFailure();
+        json.AddNull(L"record");
+        return;
+    }
+    json.Add(L"record", JsonText()
+                            .Add(L"model", record.model)
+                            .Add(L"port", record.port)
+                            .Add(L"driverVersion", record.driverVersion)
+                            .Add(L"installedAt", record.installedAt)
+                            .Add(L"version", record.version)
+                            .Add(L"setupVersion", record.setupVersion));
+}
+
 // The line and JSON of an installed printer, which on CUPS name its queue too.
 void PrintInstalled(CConsoleContext& context, const QueueState& state) {
     const SetupContext& setup = context.Setup();
     const bool cups = context.Cups();
     const std::wstring port = UriWithoutPassword(state.port);
+    JsonText json = cups ? JsonText()
+                               .Add(L"installed", true)
+                               .Add(L"printer", context.PrinterName())
+                               .Add(L"queue", setup.printerName)
+                               .Add(L"port", port)
+                         : JsonText()
+                               .Add(L"installed", true)
+                               .Add(L"printer", setup.printerName)
+                               .Add(L"port", port);
+    AddInstallRecord(json, setup.printerName);
     context.Print(context.PrinterName() + L" is installed on " + port +
                       (cups ? std::wstring(L" as the queue ") + setup.printerName : L"") + L".",
-                  cups ? JsonText()
-                             .Add(L"installed", true)
-                             .Add(L"printer", context.PrinterName())
-                             .Add(L"queue", setup.printerName)
-                             .Add(L"port", port)
-                       : JsonText()
-                             .Add(L"installed", true)
-                             .Add(L"printer", setup.printerName)
-                             .Add(L"port", port));
+                  json);
 }
 
 }  // namespace
@@ -64,8 +89,12 @@ Outcome RunStatusCommand(CConsoleContext& context) {
             PrintInstalled(context, state);
             return Outcome::kSuccess;
         case QueueLookup::kAbsent:
-            if (context.Call().json)
-                context.Host().Out(JsonText().Add(L"installed", false).Text());
+            if (context.Call().json) {
+                JsonText json;
+                json.Add(L"installed", false);
+                AddInstallRecord(json, context.Setup().printerName);
+                context.Host().Out(json.Text());
+            }
             return Outcome::kSuccess;
         case QueueLookup::kUnknown:
             break;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "install/run/install_record_keeper.h"
 #include "install/run/queue_restore.h"
 #include "install/run/setup_run.h"
 #include "install/spooler/installed_queues.h"
@@ -39,6 +40,16 @@ std::wstring DefaultLeft(const CQueueBackup& backup) {
             left = *entry.defaultAfter;
     }
     return left;
+}
+
+// Whether the queue of the printer's name is back as the journal saved it.
+bool MadeAgainByName(const CQueueBackup& backup) {
+    for (const CQueueBackup::Entry& entry : backup.entries) {
+        if (entry.state == BackupState::kRestored &&
+            SameNameIgnoringCase(entry.record.name, backup.printer))
+            return true;
+    }
+    return false;
 }
 
 }  // namespace
@@ -173,6 +184,9 @@ void CJournalRepair::Run() {
             }
             Carry(journal, journal.backup.entries[next.entry], next.action);
         }
+        if (!journal.backup.RemovalWasTheGoal())
+            MatchInstallRecord(journal.backup.printer,
+                               MadeAgainByName(journal.backup) ? &journal.backup : nullptr);
         // A queue that could not be made again stays to be repaired by a later run.
         if (!journal.backup.HoldsPendingQueue())
             journal.backup.run = RunState::kRepaired;

@@ -190,6 +190,34 @@ bool ApplyLine(const std::string& key, const std::string& raw, CQueueBackup::Ent
     return true;
 }
 
+// The install record's fields by their names in a backup.
+struct RecordField {
+    const char* key;
+    std::wstring InstallRecord::*member;
+};
+constexpr RecordField kRecordFields[] = {
+    {"model", &InstallRecord::model},
+    {"port", &InstallRecord::port},
+    {"driver-version", &InstallRecord::driverVersion},
+    {"installed-at", &InstallRecord::installedAt},
+    {"version", &InstallRecord::version},
+    {"setup-version", &InstallRecord::setupVersion},
+};
+
+// Applies one "record-<field>" line of the [run] section.
+bool ApplyRecordLine(const std::string& field, const std::wstring& value, CQueueBackup& backup) {
+    for (const RecordField& known : kRecordFields) {
+        if (field != known.key)
+            continue;
+        backup.recordKnown = true;
+        if (!backup.recordAtStart)
+            backup.recordAtStart.emplace();
+        (*backup.recordAtStart).*known.member = value;
+        return true;
+    }
+    return false;
+}
+
 // Applies one key=value line of the [run] section. False for a line that no backup has.
 bool ApplyRunLine(const std::string& key, const std::string& raw, CQueueBackup& backup) {
     std::string value;
@@ -206,6 +234,10 @@ bool ApplyRunLine(const std::string& key, const std::string& raw, CQueueBackup& 
         backup.account = wide;
     else if (key == "default-at-start")
         backup.defaultAtStart = wide;
+    else if (key == "record" && value == "none")
+        backup.recordKnown = true;
+    else if (key.rfind("record-", 0) == 0)
+        return ApplyRecordLine(key.substr(7), wide, backup);
     else
         return false;
     return true;
@@ -265,6 +297,12 @@ std::string CQueueBackup::Format() const {
     Text(out, "account", account);
     if (defaultAtStart)
         Text(out, "default-at-start", *defaultAtStart);
+    if (recordKnown && !recordAtStart)
+        Line(out, "record", "none");
+    if (recordKnown && recordAtStart) {
+        for (const RecordField& field : kRecordFields)
+            Text(out, std::string("record-") + field.key, (*recordAtStart).*field.member);
+    }
     for (const Entry& entry : entries) {
         const QueueRecord& record = entry.record;
         out += "\r\n[queue]\r\n";

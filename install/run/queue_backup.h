@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/install_record_service.h"
 #include "platform/queue_record.h"
 
 // What became of a saved queue.
@@ -71,6 +72,12 @@ class CQueueBackup {
     std::wstring printer;
     std::wstring account;
     std::optional<std::wstring> defaultAtStart;
+    // The printer's install record when the run saved its first queue, which describes the queue
+    // of the printer's name that the run saved: what a restore or a rollback writes back with that
+    // queue. `recordKnown` is false in a file of a version that did not keep it, and where this
+    // system keeps no records; with it true, an empty `recordAtStart` says there was none.
+    bool recordKnown = false;
+    std::optional<InstallRecord> recordAtStart;
     std::vector<Entry> entries;
 
     // The most bytes a backup file may hold. Every run reads the backups of its folder, so a file

@@ -3,12 +3,14 @@
 #include <algorithm>
 #include <utility>
 
+#include "install/run/install_record_keeper.h"
 #include "install/run/journal_repair.h"
 #include "install/run/queue_restore.h"
 #include "install/run/time_stamp.h"
 #include "install/run/unfinished_runs.h"
 #include "platform/clock_service.h"
 #include "platform/file_store_service.h"
+#include "platform/install_record_service.h"
 #include "platform/log_sink.h"
 #include "platform/name_case.h"
 #include "platform/native_path.h"
@@ -98,6 +100,8 @@ bool CSetupRun::Begin(Needs needs) {
         LogLine(LogLevel::kError, L"No printer name or no port was chosen; nothing was touched.");
         return false;
     }
+    if (needs == Needs::kPrinterAndPort)
+        WarnOfFoldersOthersMayChange();
     const CStepFailures repair;
     if (!RepairUnfinishedRuns()) {
         NoteFailure(repair);
@@ -115,7 +119,30 @@ bool CSetupRun::Begin(Needs needs) {
                 L"again.");
         return false;
     }
+    m_begun = true;
     return true;
+}
+
+void CSetupRun::WarnOfFoldersOthersMayChange() {
+    IFileStoreService* store = Services().fileStore;
+    if (store == nullptr)
+        return;
+    // The driver's folder is often the setup folder's own: one warning says it for both.
+    std::wstring driverFolder = m_setup.driverInfPath;
+    driverFolder.erase(std::min(driverFolder.size(), driverFolder.find_last_of(L"\\/")));
+    for (const std::wstring& folder : {std::wstring(m_setup.setupFolder), driverFolder}) {
+        const std::wstring why = folder.empty() ? L"" : store->WhyOthersMayChange(folder.c_str());
+        if (why.empty())
+            continue;
+        m_notices.push_back(
+            L"Warning: accounts that are not administrators may change the folder " +
+            DisplayPath(folder) + L" (" + why.substr(0, why.size() - 1) +
+            L"), from which this run installs the driver: copy the setup folder "
+            L"to one that only administrators can change, such as a folder in "
+            L"Program Files.");
+        LogLine(LogLevel::kWarning, m_notices.back());
+        return;
+    }
 }
 
 bool CSetupRun::SecureProgramFolder(std::wstring& movedAside) {
@@ -138,10 +165,18 @@ bool CSetupRun::SecureProgramFolder(std::wstring& movedAside) {
             L"try again then.";
         return false;
     }
-    if (failure)
-        m_lockProblem = L"the program's folder cannot be made safe: " + failure->call +
-                        L" failed with error " + std::to_wstring(failure->code) + L" (" +
-                        failure->text + L").";
+    // Said as a whole sentence of its own: the lock itself was never tried.
+    m_programFolderUnsafe = true;
+    std::wstring folder = store->PathOf(L"", L"");
+    while (!folder.empty() && (folder.back() == L'\\' || folder.back() == L'/'))
+        folder.pop_back();
+    m_lockProblem = L"The program's folder " + folder +
+                    L" could not be made safe for the run: it may be changed by accounts that are "
+                    L"not administrators, or could not be checked" +
+                    (failure ? L" (" + failure->call + L" failed with error " +
+                                   std::to_wstring(failure->code) + L": " + failure->text + L")"
+                             : std::wstring()) +
+                    L".";
     return false;
 }
 
@@ -329,6 +364,14 @@ void CSetupRun::OpenJournal() {
     m_backup.printer = m_setup.printerName;
     m_backup.account = AccountName();
     m_backup.defaultAtStart = DefaultNow();
+    // What a restore of the queue of the printer's name writes back with it.
+    IInstallRecordService* records = Services().installRecords;
+    InstallRecord record;
+    m_backup.recordKnown = records != nullptr && !m_backup.printer.empty();
+    if (m_backup.recordKnown && records->Read(m_backup.printer, record))
+        m_backup.recordAtStart = record;
+    else
+        TakePlatformFailure();  // no record, or none that can be read: nothing to bring back
 }
 
 std::optional<std::wstring> CSetupRun::DefaultNow() {
@@ -564,6 +607,10 @@ void CSetupRun::End(int32_t result) {
 }
 
 void CSetupRun::End(bool succeeded, const std::wstring& result) {
+    // Whatever the run did to the queue of its printer, the record matches it. A removal's record
+    // goes only with the last queue of the printer, which its command sees to.
+    if (!m_ended && m_begun && m_command != L"remove")
+        MatchInstallRecord(m_setup.printerName);
     if (!m_ended && m_logInstalled)
         LogLine(succeeded ? LogLevel::kInformation : LogLevel::kError, L"Result: " + result + L".");
     // The journal ends only here: what the backup says of each queue is now final.

@@ -75,6 +75,9 @@ class CSetupRun {
     // Why the lock could not be had, in the system's words (its holder, or what is wrong with
     // it); empty when that is only that another run holds it.
     const std::wstring& LockProblem() const { return m_lockProblem; }
+    // The run did not begin because the program's folder could not be made safe; LockProblem()
+    // says why, as a whole sentence.
+    bool ProgramFolderUnsafe() const { return m_programFolderUnsafe; }
 
     // Whether Begin gave up because an unfinished run's queues could not be looked at (the
     // spooler did not answer): nothing of it was marked, and this run changed nothing either, so
@@ -144,6 +147,11 @@ class CSetupRun {
     // installed as the backup holds it afterwards.
     bool RestoreFile(const std::wstring& name, bool force = false);
     const std::vector<RestoredQueue>& RestoredQueues() const { return m_restored; }
+    // Why RestoreFile could not begin on a file, for the user: there is no such file (or none to
+    // restore), it cannot be read as a backup, or it is too large; empty when it could.
+    enum class RestoreStart { kStarted, kNoFile, kNotABackup };
+    RestoreStart RestoreStarted() const { return m_restoreStart; }
+    const std::wstring& RestoreProblem() const { return m_restoreProblem; }
 
     // A step ended on an unexpected error (an exception a front end caught): the run has failed,
     // nothing more is removed or installed, and the log says so.
@@ -187,6 +195,9 @@ class CSetupRun {
     bool SecureProgramFolder(std::wstring& movedAside);
     bool TakeLock();
     void ReleaseLock();
+    // Says, on the notices and in the log, when the setup folder or the driver's folder may be
+    // changed by accounts that are not administrators.
+    void WarnOfFoldersOthersMayChange();
     bool StopRequested();
     bool RepairUnfinishedRuns();
     static std::wstring AccountName();
@@ -212,6 +223,8 @@ class CSetupRun {
     bool m_logInstalled = false;
     uint32_t m_lockWaitMs;
     bool m_lockHeld = false;
+    bool m_begun = false;
+    bool m_programFolderUnsafe = false;  // Begin let the run go on to its work
     bool m_lockBusy = false;
     bool m_checkClosed = false;
     bool m_listFailed = false;
@@ -231,6 +244,8 @@ class CSetupRun {
     std::wstring m_failureReason;
     std::vector<std::wstring> m_notices;
     std::vector<RestoredQueue> m_restored;
+    RestoreStart m_restoreStart = RestoreStart::kStarted;
+    std::wstring m_restoreProblem;
     CQueueBackup m_backup;
     std::wstring m_backupName;
     std::wstring m_backupPath;

@@ -3,10 +3,12 @@
 #include <string>
 #include <vector>
 
+#include "install/run/install_record_keeper.h"
 #include "install/run/queue_restore.h"
 #include "install/run/unfinished_runs.h"
 #include "platform/file_store_service.h"
 #include "platform/log_sink.h"
+#include "platform/name_case.h"
 #include "platform/platform_failure.h"
 #include "platform/services.h"
 #include "platform/spooler_service.h"
@@ -36,29 +38,48 @@ bool CSetupRun::RestoreFile(const std::wstring& name, bool force) {
     std::vector<Journal> journals;
     ReadJournals(journals, JournalDetail::kRun);
     const std::wstring file = name.empty() ? NewestBackupToRestore(journals) : name;
+    const std::wstring folder = store->PathOf(kBackupFolder, L"");
+    const std::wstring path = store->PathOf(kBackupFolder, file.c_str());
+    if (file.empty() || std::find(files.begin(), files.end(), file) == files.end()) {
+        m_restoreStart = RestoreStart::kNoFile;
+        m_restoreProblem = file.empty()
+                               ? L"There is no backup to restore in " + folder + L"."
+                               : L"There is no backup file " + file + L" in " + folder + L".";
+        LogLine(LogLevel::kError, m_restoreProblem);
+        return false;
+    }
     CQueueBackup backup;
-    const BackupRead read = file.empty() ? BackupRead::kUnreadable : ReadBackupFile(file, backup);
+    const BackupRead read = ReadBackupFile(file, backup);
     if (read == BackupRead::kTooLarge) {
         // Begin's repair may have said so already.
-        const std::wstring notice = TooLargeNotice(store->PathOf(kBackupFolder, file.c_str()));
+        const std::wstring notice = TooLargeNotice(path);
         if (std::find(m_notices.begin(), m_notices.end(), notice) == m_notices.end())
             m_notices.push_back(notice);
+        m_restoreStart = RestoreStart::kNotABackup;
+        m_restoreProblem = notice;
         LogLine(LogLevel::kError, notice);
         return false;
     }
     if (read != BackupRead::kRead) {
         LogFailure(L"Could not read the backup file " + file);
         NoteFailure(step);
+        m_restoreStart = RestoreStart::kNotABackup;
+        m_restoreProblem = L"The backup file " + path + L" cannot be read as a backup.";
         return false;
     }
-    const std::wstring path = store->PathOf(kBackupFolder, file.c_str());
     Info(L"Restoring from " + path + L".");
     using Fate = RestoredQueue::Fate;
     bool whole = true;
     bool changed = false;
+    // Whether the queue of the printer's name is the one the backup saved, now installed.
+    bool madeAgain = false;
     for (CQueueBackup::Entry& entry : backup.entries) {
         ReplaceFromBackup(entry, force);
         const Fate fate = m_restored.back().fate;
+        madeAgain =
+            madeAgain ||
+            (SameNameIgnoringCase(entry.record.name, backup.printer) &&
+             (fate == Fate::kMadeAgain || fate == Fate::kReplaced || fate == Fate::kAsSaved));
         whole = whole && fate != Fate::kDiffers && fate != Fate::kNotMadeAgain;
         // A queue that no longer waits to be made again no longer keeps its file from going.
         const bool waiting =
@@ -71,6 +92,7 @@ bool CSetupRun::RestoreFile(const std::wstring& name, bool force) {
             changed = true;
         }
     }
+    MatchInstallRecord(backup.printer, madeAgain ? &backup : nullptr);
     // A queue this restore replaced was saved in this run's own backup.
     if (changed && !store->WriteFile(kBackupFolder, file.c_str(), backup.Format()))
         LogFailure(L"Could not write what became of the queues to " + path, LogLevel::kWarning);

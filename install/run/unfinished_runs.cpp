@@ -10,7 +10,11 @@
 bool IsBackupFileName(const std::wstring& file) {
     static const std::wstring kStart = L"Backup-";
     static const std::wstring kEnd = L".txt";
-    return file.size() > kStart.size() + kEnd.size() &&
+    // A name of the folder itself: no path, no drive and nothing that could end a line.
+    const bool plain = std::none_of(file.begin(), file.end(), [](wchar_t c) {
+        return c == L'/' || c == L'\\' || c == L':' || c < L' ';
+    });
+    return plain && file.size() > kStart.size() + kEnd.size() &&
            file.compare(0, kStart.size(), kStart) == 0 &&
            file.compare(file.size() - kEnd.size(), kEnd.size(), kEnd) == 0;
 }

@@ -11,7 +11,9 @@
 #include <memory>
 #include <utility>
 
+#include "platform/native_path.h"
 #include "platform/posix/posix_fd.h"
+#include "platform/posix/posix_root_trust.h"
 #include "platform/platform_failure.h"
 #include "platform/standin/wide_text.h"
 
@@ -219,4 +221,11 @@ bool CPosixFileStoreService::DeleteFile(const wchar_t* folder, const wchar_t* na
     if (!FilePath(folder, name, path))
         return false;
     return unlink(path.c_str()) == 0 || Fail(L"unlink", errno);
+}
+
+std::wstring CPosixFileStoreService::WhyOthersMayChange(const wchar_t* path) {
+    // Only root's runs read with rights that others lack.
+    if (geteuid() != 0 || path == nullptr)
+        return std::wstring();
+    return DecodeUtf8(WhyNotRootsAlone(EncodeUtf8(DisplayPath(path))));
 }

@@ -25,6 +25,7 @@ class CPosixFileStoreService : public IFileStoreService {
     bool ReadFileHead(const wchar_t* folder, const wchar_t* name, size_t most, std::string& head,
                       uint64_t& size) override;
     bool DeleteFile(const wchar_t* folder, const wchar_t* name) override;
+    std::wstring WhyOthersMayChange(const wchar_t* path) override;
 
   private:
     // The folder's path, or false with the failure recorded for an unknown folder.

@@ -1,6 +1,7 @@
 #include "platform/win32/win32_file_store_service.h"
 
 #include <aclapi.h>
+#include <rpc.h>
 #include <sddl.h>
 
 #include <algorithm>
@@ -130,6 +131,25 @@ UniqueHandle OpenFile(const std::wstring& path, DWORD access, DWORD share, DWORD
     return UniqueHandle(file);
 }
 
+// The name an untrusted program folder is moved aside to: "<root>.untrusted-<universal
+// time>Z-<random>", the time for a person, the random part so that nobody can make the name
+// first and so block every run. Empty with the failure recorded.
+std::wstring AsideName(const std::wstring& root) {
+    UUID random{};
+    const RPC_STATUS status = UuidCreate(&random);
+    if (status != RPC_S_OK) {
+        RecordWin32Failure(L"UuidCreate", static_cast<DWORD>(status));
+        return std::wstring();
+    }
+    SYSTEMTIME now{};
+    GetSystemTime(&now);
+    wchar_t name[64] = {};
+    std::swprintf(name, 64, L".untrusted-%04u%02u%02u-%02u%02u%02uZ-%08lx%04x%04x", now.wYear,
+                  now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond,
+                  static_cast<unsigned long>(random.Data1), random.Data2, random.Data3);
+    return root + name;
+}
+
 }  // namespace
 
 CWin32FileStoreService::CWin32FileStoreService(std::wstring root) : m_root(std::move(root)) {}
@@ -157,6 +177,10 @@ bool CWin32FileStoreService::SecureProgramFolder(std::wstring& movedAside) {
     CTrustedAccounts accounts;
     if (!Root(root) || !accounts.Load())
         return false;
+    // The check and the move are one step for every run: see CProgramFolderGuard.
+    const CProgramFolderGuard guard(root);
+    if (!guard.Held())
+        return false;
     if (GetFileAttributesW(root.c_str()) == INVALID_FILE_ATTRIBUTES) {
         const DWORD error = GetLastError();
         if (error != ERROR_FILE_NOT_FOUND) {
@@ -171,18 +195,22 @@ bool CWin32FileStoreService::SecureProgramFolder(std::wstring& movedAside) {
     // planted or may still change is kept, for an administrator to look at, but no longer used.
     // The refusal is no failure of this call.
     TakePlatformFailure();
-    SYSTEMTIME now{};
-    GetSystemTime(&now);
-    wchar_t stamp[32] = {};
-    std::swprintf(stamp, 32, L".untrusted-%04u%02u%02u-%02u%02u%02uZ", now.wYear, now.wMonth,
-                  now.wDay, now.wHour, now.wMinute, now.wSecond);
-    const std::wstring aside = root + stamp;
-    // Renamed, never copied: a copy would follow the links a user could have left in it.
-    if (!MoveFileExW(root.c_str(), aside.c_str(), 0)) {
-        RecordWin32Failure(L"MoveFileExW", GetLastError());
-        return false;
+    // Renamed, never copied: a copy would follow the links a user could have left in it. The new
+    // name is one nobody can make in advance, as a name of the time alone could be.
+    for (int attempt = 0;; ++attempt) {
+        const std::wstring aside = AsideName(root);
+        if (aside.empty())
+            return false;
+        if (MoveFileExW(root.c_str(), aside.c_str(), 0)) {
+            movedAside = aside;
+            break;
+        }
+        const DWORD error = GetLastError();
+        if ((error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) || attempt == 3) {
+            RecordWin32Failure(L"MoveFileExW", error);
+            return false;
+        }
     }
-    movedAside = aside;
     return MakeFolder(root, accounts);
 }
 
@@ -326,4 +354,15 @@ bool CWin32FileStoreService::DeleteFile(const wchar_t* folder, const wchar_t* na
         return false;
     }
     return true;
+}
+
+std::wstring CWin32FileStoreService::WhyOthersMayChange(const wchar_t* path) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (path == nullptr ||
+        GetNamedSecurityInfoW(path, SE_FILE_OBJECT,
+                              OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, nullptr,
+                              nullptr, nullptr, nullptr, &descriptor) != ERROR_SUCCESS)
+        return std::wstring();
+    const UniqueLocal<void> owned(descriptor);
+    return WhyOthersMayChangeIt(descriptor);
 }

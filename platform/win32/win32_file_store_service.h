@@ -27,6 +27,7 @@ class CWin32FileStoreService : public IFileStoreService {
     bool ReadFileHead(const wchar_t* folder, const wchar_t* name, size_t most, std::string& head,
                       uint64_t& size) override;
     bool DeleteFile(const wchar_t* folder, const wchar_t* name) override;
+    std::wstring WhyOthersMayChange(const wchar_t* path) override;
 
   private:
     // The program's own folder, or false with the failure recorded.

@@ -1,7 +1,6 @@
 #include "platform/win32/win32_launcher_service.h"
 
 #include <windows.h>
-#include <shellapi.h>
 
 #include <memory>
 #include <string>
@@ -61,9 +60,13 @@ LaunchResult RunInJob(const std::wstring& path, const wchar_t* parameters, uint3
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_SHOWNORMAL;
     PROCESS_INFORMATION started{};
-    // Suspended until it is in the job, so that no process it starts can escape the job.
-    if (!CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED,
-                        nullptr, nullptr, &startup, &started)) {
+    // Suspended until it is in the job, so that no process it starts can escape the job. In a
+    // process group of its own, so that a Ctrl+C meant for the console program does not end it
+    // halfway through its work: the console program decides what a stop means, as it does for
+    // its own steps.
+    if (!CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
+                        CREATE_SUSPENDED | CREATE_NEW_PROCESS_GROUP, nullptr, nullptr, &startup,
+                        &started)) {
         error = GetLastError();
         RecordWin32Failure(L"CreateProcessW", error);
         return LaunchResult::kNotStarted;
@@ -151,32 +154,7 @@ LaunchResult CWin32LauncherService::RunSystemProgram(const wchar_t* program,
         return LaunchResult::kNotStarted;
     path += L'\\';
     path += program;
-    if (m_mode == LauncherMode::kConsole)
-        return RunInJob(path, parameters, waitMs, error);
-
-    SHELLEXECUTEINFOW info{};
-    info.cbSize = sizeof(info);
-    // Without SEE_MASK_FLAG_NO_UI the shell shows an error box of its own before it returns, and
-    // that box clears the error code (measured under Wine: 0 where the file was missing). The
-    // caller tells the user itself, from the code.
-    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
-    info.hwnd = nullptr;
-    info.lpVerb = L"open";
-    info.lpFile = path.c_str();
-    info.lpParameters = parameters;
-    info.lpDirectory = nullptr;
-    info.nShow = SW_SHOWNORMAL;
-    if (!ShellExecuteExW(&info)) {
-        error = GetLastError();
-        RecordWin32Failure(L"ShellExecuteExW", error);
-        return LaunchResult::kNotStarted;
-    }
-    // The shell hands back no process when the start went through some other route; then there
-    // is nothing to wait for. A wait that failed tells no more than one that ran out.
-    UniqueHandle process(info.hProcess);
-    if (process && WaitForSingleObject(process.get(), waitMs) != WAIT_OBJECT_0)
-        return LaunchResult::kTimedOut;
-    return LaunchResult::kFinished;
+    return RunInJob(path, parameters, waitMs, error);
 }
 
 void CWin32LauncherService::ShowError(const wchar_t* text, const wchar_t* caption) {

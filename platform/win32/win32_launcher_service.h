@@ -2,18 +2,17 @@
 
 #include "platform/launcher_service.h"
 
-// How the launcher starts programs and tells of errors.
+// How the launcher tells of errors: the wizard's in a message box; the console program's on
+// standard error, as nobody may be there to close a box.
 enum class LauncherMode {
-    // The wizard's: programs through ShellExecuteExW, left running when the wait ends (kTimedOut);
-    // errors in a message box.
     kWizard,
-    // The console program's: programs in a job object, ended with every process they started
-    // when the wait ends (kEnded); errors on standard error, as nobody may be there to close a
-    // box.
     kConsole,
 };
 
-// Programs of the system directory, and errors, in the way the mode says.
+// Programs of the system directory, each in a job object of its own and a process group of its
+// own, ended with every process it started when the wait ends (kEnded): a command that finished
+// after its caller gave up on it would change the printers behind the caller's report. Errors in
+// the way the mode says.
 class CWin32LauncherService : public ILauncherService {
   public:
     explicit CWin32LauncherService(LauncherMode mode = LauncherMode::kWizard);

@@ -54,11 +54,13 @@ std::wstring WhyNotAFileOfOurs(HANDLE file, const std::wstring& path) {
                         nullptr, &descriptor) != ERROR_SUCCESS)
         return L"its owner could not be read.";
     const UniqueLocal<void> ownedDescriptor(descriptor);
-    // The running account's own file is fine too: the copy is for whoever asked for it.
+    // The copy is for whoever asked for it: a file of the running account's or the
+    // administrators'. A file of the system's or the installer service's is a file of Windows.
     CTrustedAccounts accounts;
     if (!accounts.Load())
         return L"the running account could not be read.";
-    return accounts.MayOwn(owner) ? L"" : L"it belongs to another account.";
+    return accounts.IsRunningAccountOrAdministrators(owner) ? L""
+                                                            : L"it belongs to another account.";
 }
 
 // Opens the file as it is, a link itself rather than what it points to.

@@ -5,6 +5,7 @@
 #include <knownfolders.h>
 #include <aclapi.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "platform/win32/win32_failure.h"
@@ -101,6 +102,11 @@ std::wstring CTrustedAccounts::UserSid() const {
     return owned.get();
 }
 
+bool CTrustedAccounts::IsRunningAccountOrAdministrators(PSID sid) const {
+    return IsWellKnownSid(sid, WinBuiltinAdministratorsSid) ||
+           EqualSid(sid, reinterpret_cast<const TOKEN_USER*>(m_user.data())->User.Sid);
+}
+
 bool CTrustedAccounts::MayOwn(PSID sid) const {
     return MayChange(sid) || EqualSid(sid, m_installer.get());
 }
@@ -176,4 +182,93 @@ bool TrustedFile(HANDLE file) {
         return false;
     }
     return true;
+}
+
+CProgramFolderGuard::CProgramFolderGuard(const std::wstring& root) {
+    constexpr DWORD kWaitMs = 60000;
+    CSddlSecurity security(L"D:P(A;;GA;;;SY)(A;;GA;;;BA)");
+    if (security.Get() == nullptr)
+        return;
+    m_mutex.reset(CreateMutexW(security.Get(), FALSE, NameFor(root).c_str()));
+    if (!m_mutex) {
+        RecordWin32Failure(L"CreateMutexW", GetLastError());
+        return;
+    }
+    // A run that died holding it leaves it abandoned: the folder is checked afresh anyway.
+    const DWORD waited = WaitForSingleObject(m_mutex.get(), kWaitMs);
+    if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED) {
+        m_held = true;
+        return;
+    }
+    RecordWin32Failure(L"WaitForSingleObject",
+                       waited == WAIT_TIMEOUT ? ERROR_TIMEOUT : GetLastError());
+}
+
+CProgramFolderGuard::~CProgramFolderGuard() {
+    if (m_held)
+        ReleaseMutex(m_mutex.get());
+}
+
+std::wstring CProgramFolderGuard::NameFor(const std::wstring& root) {
+    // A backslash would be taken for a namespace; the name is otherwise the folder's path, so
+    // that tests with folders of their own do not wait for each other.
+    std::wstring name = L"Global\\Korvel Setup folder " + root;
+    std::replace(name.begin() + 7, name.end(), L'\\', L'/');
+    return name.substr(0, MAX_PATH - 1);
+}
+
+namespace {
+
+// The system, the administrators and the installer service.
+bool IsAdministration(PSID sid) {
+    static const std::wstring kInstaller =
+        L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";
+    if (IsWellKnownSid(sid, WinLocalSystemSid) || IsWellKnownSid(sid, WinBuiltinAdministratorsSid))
+        return true;
+    wchar_t* text = nullptr;
+    if (!ConvertSidToStringSidW(sid, &text))
+        return false;
+    const UniqueLocal<wchar_t> owned(text);
+    return kInstaller == text;
+}
+
+std::wstring SidText(PSID sid) {
+    wchar_t* text = nullptr;
+    if (!ConvertSidToStringSidW(sid, &text))
+        return L"another account";
+    const UniqueLocal<wchar_t> owned(text);
+    return text;
+}
+
+}  // namespace
+
+std::wstring WhyOthersMayChangeIt(PSECURITY_DESCRIPTOR descriptor) {
+    PSID owner = nullptr;
+    BOOL defaulted = FALSE;
+    if (!GetSecurityDescriptorOwner(descriptor, &owner, &defaulted) || owner == nullptr)
+        return std::wstring();
+    // Its owner may change its access list.
+    if (!IsAdministration(owner))
+        return L"it belongs to " + SidText(owner) + L".";
+    BOOL present = FALSE;
+    PACL access = nullptr;
+    if (!GetSecurityDescriptorDacl(descriptor, &present, &access, &defaulted))
+        return std::wstring();
+    if (!present || access == nullptr)
+        return L"it has no access list, which lets everybody change it.";
+    for (DWORD i = 0; i < access->AceCount; ++i) {
+        void* entry = nullptr;
+        if (!GetAce(access, i, &entry))
+            return std::wstring();
+        const auto* header = static_cast<const ACE_HEADER*>(entry);
+        // Entries for what is made in it later do not apply to the folder itself, and those
+        // who may make files in it are caught by the folder's own entries.
+        if (header->AceType != ACCESS_ALLOWED_ACE_TYPE || (header->AceFlags & INHERIT_ONLY_ACE))
+            continue;
+        const auto* allowed = static_cast<const ACCESS_ALLOWED_ACE*>(entry);
+        PSID sid = const_cast<DWORD*>(&allowed->SidStart);
+        if ((allowed->Mask & kChangeRights) != 0 && !IsAdministration(sid))
+            return L"it lets " + SidText(sid) + L" change it.";
+    }
+    return std::wstring();
 }

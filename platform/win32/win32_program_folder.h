@@ -30,6 +30,10 @@ class CTrustedAccounts {
 
     bool MayChange(PSID sid) const;
     bool MayOwn(PSID sid) const;
+    // Whether `sid` is the running account or the administrators: the owners of a file that a
+    // person asked the program to write to. The system and the installer service own the files
+    // of the system, which such a request must not reach.
+    bool IsRunningAccountOrAdministrators(PSID sid) const;
     // The running account's security identifier as text ("S-1-5-18"); empty when it cannot be
     // converted (the failure is then recorded).
     std::wstring UserSid() const;
@@ -57,6 +61,35 @@ class CSddlSecurity {
 bool TrustedSecurity(PSECURITY_DESCRIPTOR descriptor, const CTrustedAccounts& accounts,
                      const wchar_t* check);
 
+// Why accounts other than the system, the administrators and the installer service may change
+// what `descriptor` guards: its owner is another account, it has no access list, or its list
+// lets another account change it. Empty when only those may. The running account counts as
+// another one here: its programs that run without elevation have its rights too.
+std::wstring WhyOthersMayChangeIt(PSECURITY_DESCRIPTOR descriptor);
+
 // Whether an open file is a plain file (no link, no folder) that a trusted account owns.
 // Refusals are recorded as "file check".
 bool TrustedFile(HANDLE file);
+
+// Held while the program's folder at `root` is checked and, when it cannot be trusted, moved
+// aside and made again. Two runs with administrator rights that both found the folder untrusted
+// would otherwise each move it, and the second could move away the new folder in which the first
+// already holds its lock; the setup lock cannot guard this, as it lives in that very folder. The
+// guard is a mutex in the global namespace, where only services and administrators may make
+// objects, and only the system and administrators may open it. Held() is false, with the failure
+// recorded, when it could not be had within a minute.
+class CProgramFolderGuard {
+  public:
+    explicit CProgramFolderGuard(const std::wstring& root);
+    ~CProgramFolderGuard();
+    CProgramFolderGuard(const CProgramFolderGuard&) = delete;
+    CProgramFolderGuard& operator=(const CProgramFolderGuard&) = delete;
+
+    bool Held() const { return m_held; }
+    // The mutex's name for the folder at `root`: one guard a folder.
+    static std::wstring NameFor(const std::wstring& root);
+
+  private:
+    UniqueHandle m_mutex;
+    bool m_held = false;
+};

@@ -34,11 +34,14 @@ logs="$prefix/drive_c/ProgramData/Korvel Setup/Logs"
 # wrote our setup log means that we tried to show a window or a message box, which fails the test.
 pavonis() {
   code=0
+  touch "$work/started"
   out=$(env -u DISPLAY WINEDEBUG=err+winediag WINEPREFIX="$prefix" timeout 120 "$wine64" \
     "$run/pavonis.exe" "$@" 2>"$work/stderr") || code=$?
   out=${out//$'\r'/}
   local thread
-  for thread in $(cat "$logs"/*.log 2>/dev/null | sed -n 's/.* thread="\([0-9]*\)".*/\1/p' | sort -u); do
+  # Only this run's log: Wine gives the numbers of threads that ended to new ones.
+  for thread in $(find "$logs" -name '*.log' -newer "$work/started" -exec cat {} + 2>/dev/null |
+    sed -n 's/.* thread="\([0-9]*\)".*/\1/p' | sort -u); do
     if grep -q "^$(printf '%04x' "$thread"):err:winediag:nodrv_CreateWindow" "$work/stderr"; then
       fail "pavonis $1 tried to show a window: $(cat "$work/stderr")"
     fi
@@ -149,6 +152,16 @@ expect_exit 0 status --model RV-90
 expect "the status after remove" "$out" ""
 expect_exit 0 restore
 expect_walk "the queues after restore" "$printer" "$prefix" queues
+# The record comes back with its queue, as deployment engines read it.
+WINEPREFIX=$prefix "$wine64" reg query "$record_key" >"$work/record" 2>/dev/null ||
+  fail "no registry record after restore"
+grep -q "RV-90" "$work/record" || fail "the restored record names no model: $(cat "$work/record")"
+
+# A default that was not made fails the install, with the queue in place.
+KORVEL_PRINTUI_REFUSE=default expect_exit 1 install --model RV-90 --force
+expect_walk "the queue after the refused default" "LPT1:" "$prefix" queue "$printer"
+grep -q "did not make $printer the default printer" "$work/stderr" ||
+  fail "the install whose default was refused did not say so: $(cat "$work/stderr")"
 
 expect_exit 0 validate "$(windows_path "$run")"
 expect_exit 87 install --model RV-9000

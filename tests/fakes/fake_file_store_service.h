@@ -33,6 +33,9 @@ class CFakeFileStoreService : public IFileStoreService {
     bool ReadFileHead(const wchar_t* folder, const wchar_t* name, size_t most, std::string& head,
                       uint64_t& size) override;
     bool DeleteFile(const wchar_t* folder, const wchar_t* name) override;
+    // What WhyOthersMayChange says of every folder.
+    std::wstring othersMayChange;
+    std::wstring WhyOthersMayChange(const wchar_t*) override { return othersMayChange; }
 
   private:
     std::map<std::wstring, std::string>* Prepared(const wchar_t* folder, const wchar_t* call);

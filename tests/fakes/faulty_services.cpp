@@ -128,6 +128,9 @@ class CFaultyServices::FileStore : public CFaulty<IFileStoreService> {
     bool DeleteFile(const wchar_t* f, const wchar_t* n) override {
         return !Fails(L"DeleteFileW") && m_inner.DeleteFile(f, n);
     }
+    std::wstring WhyOthersMayChange(const wchar_t* p) override {
+        return m_inner.WhyOthersMayChange(p);
+    }
 };
 
 class CFaultyServices::Launcher : public CFaulty<ILauncherService> {

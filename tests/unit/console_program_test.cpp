@@ -151,8 +151,8 @@ TEST_F(ConsoleProgramTest, StatusSpeaksOnlyWhenInstalledAndFailsOnlyWhenItCannot
     EXPECT_EQ(Run({L"status", L"--model", L"RV-90"}), 0);
     EXPECT_EQ(out, std::vector<std::wstring>{L"Korvel RV-90 is installed on COM1:."});
     EXPECT_EQ(Run({L"status", L"--model", L"RV-90", L"--json"}), 0);
-    EXPECT_EQ(out, std::vector<std::wstring>{
-                       L"{\"installed\":true,\"printer\":\"Korvel RV-90\",\"port\":\"COM1:\"}"});
+    EXPECT_EQ(out, std::vector<std::wstring>{L"{\"installed\":true,\"printer\":\"Korvel "
+                                             L"RV-90\",\"port\":\"COM1:\",\"record\":null}"});
     spooler.failList = true;
     EXPECT_NE(Run({L"status", L"--model", L"RV-90"}), 0);
 }
@@ -170,7 +170,43 @@ TEST_F(ConsoleProgramTest, RemoveSavesAndRestoreBringsBack) {
     EXPECT_TRUE(spooler.HasQueue(kPrinter));
     EXPECT_TRUE(spooler.HasQueue(L"Korvel RV-90 (Copy 1)"));
     EXPECT_EQ(spooler.defaultPrinter, kPrinter);
-    EXPECT_EQ(Run({L"restore", L"Backup-none.txt"}), 1603);
+    // The record comes back with its queue, and status shows both.
+    EXPECT_EQ(installRecords.records[kPrinter].model, L"RV-90");
+    EXPECT_EQ(Run({L"status", L"--model", L"RV-90", L"--json"}), 0);
+    EXPECT_NE(out.at(0).find(L"\"record\":{\"model\":\"RV-90\",\"port\":\"LPT1:\""),
+              std::wstring::npos)
+        << out[0];
+
+    // A restore says what is wrong with the file it was given.
+    const struct {
+        const wchar_t* name;
+        int exit;
+        const wchar_t* says;
+    } files[] = {
+        {L"Backup-none.txt", 2, L"There is no backup file Backup-none.txt in "},
+        {L"..\\Backup-x.txt", 87, L"Not the name of a backup file: "},
+        {L"NUL", 87, L"Not the name of a backup file: "},
+    };
+    for (const auto& file : files) {
+        EXPECT_EQ(Run({L"restore", file.name}), file.exit) << file.name;
+        EXPECT_EQ(err.at(0).rfind(file.says, 0), 0u) << err[0];
+    }
+}
+
+TEST_F(ConsoleProgramTest, AnInstallWhoseDefaultWasNotMadeFailsWithItsQueueInPlace) {
+    launcher.onRun = [this](const std::wstring& command) {
+        if (command.find(L" /y ") == std::wstring::npos)
+            CarryOutPrintUi(spooler, command);
+    };
+    EXPECT_EQ(Run({L"install", L"--model", L"RV-90"}), 1);
+    EXPECT_TRUE(spooler.HasQueue(kPrinter));
+    EXPECT_EQ(installRecords.records.count(kPrinter), 1u);
+    EXPECT_NE(std::find(err.begin(), err.end(),
+                        L"The print system did not make Korvel RV-90 the default printer."),
+              err.end());
+    RealPrinterUi();
+    EXPECT_EQ(Run({L"install", L"--model", L"RV-90"}), 0);
+    EXPECT_EQ(spooler.defaultPrinter, kPrinter);
 }
 
 TEST_F(ConsoleProgramTest, ValidateEndsWithOneOnFindings) {
@@ -184,6 +220,37 @@ TEST_F(ConsoleProgramTest, ValidateEndsWithOneOnFindings) {
     EXPECT_EQ(Run({L"validate", L"C:\\nowhere", L"--json"}), 1);
     ASSERT_EQ(out.size(), 1u);
     EXPECT_EQ(out[0].rfind(L"{\"findings\":[{\"file\":\"PrinterInfor.Inf\"", 0), 0u) << out[0];
+}
+
+// Setup data that cannot be read at all is said to be so by every command, rather than blamed on
+// the model asked for.
+TEST_F(ConsoleProgramTest, AnInformationFileThatCannotBeReadStopsEveryCommandWithItsReason) {
+    const std::string text = Utf16LeFile("[PRINTER_SERIES]\nRV\n");
+    const struct {
+        const char* what;
+        std::string name;
+        std::string bytes;
+        const wchar_t* says = L"cannot be read as setup data: ";
+    } files[] = {
+        {"empty", "PrinterInfor.Inf", ""},
+        {"odd length", "PrinterInfor.Inf", text.substr(0, text.size() - 1)},
+        {"UTF-16BE mark", "PrinterInfor.Inf", "\xFE\xFF" + text.substr(2)},
+        {"UTF-8 mark", "PrinterInfor.Inf", "\xEF\xBB\xBF" + text.substr(2)},
+        {"only NULs", "PrinterInfor.Inf", std::string(64, '\0')},
+        {"a folder", "PrinterInfor.Inf/inside", "", L"has no printer information file"},
+    };
+    for (const auto& file : files) {
+        CTempFolder folder;
+        folder.Write(file.name, file.bytes);
+        const std::wstring at = folder.WindowsPath();
+        for (const std::vector<std::wstring>& call :
+             {std::vector<std::wstring>{L"models", L"--json", L"--setup-folder", at},
+              {L"status", L"--model", L"RV-630K", L"--setup-folder", at},
+              {L"install", L"--model", L"RV-630K", L"--setup-folder", at}}) {
+            EXPECT_EQ(Run(call), 2) << file.what;
+            EXPECT_NE(err.at(0).find(file.says), std::wstring::npos) << file.what << ": " << err[0];
+        }
+    }
 }
 
 // A finding quotes the setup file, which may hold any character: --json escapes the quote, the
@@ -507,6 +574,21 @@ TEST_F(ConsoleProgramTest, AFolderThatCannotBeMovedAsideWhileAnotherRunHoldsItsL
     setupLock.heldElsewhere = false;
     EXPECT_EQ(Run({L"install", L"--model", L"RV-90", L"--port", L"LPT1:"}), 1603);
     EXPECT_EQ(setupLock.held, 0);
+    // It says what happened, not that the lock was refused.
+    EXPECT_EQ(err.at(0).rfind(L"The program's folder ", 0), 0u) << err[0];
+    EXPECT_NE(err[0].find(L"could not be made safe"), std::wstring::npos) << err[0];
+}
+
+// The driver a run installs may be swapped by whoever may change its folder: the run says so.
+TEST_F(ConsoleProgramTest, AnInstallFromAFolderOthersMayChangeWarnsOfIt) {
+    fileStore.othersMayChange = L"it lets S-1-5-32-545 change it.";
+    EXPECT_EQ(Run({L"install", L"--model", L"RV-90", L"--port", L"LPT1:"}), 0);
+    ASSERT_EQ(err.size(), 1u);
+    EXPECT_EQ(
+        err[0].rfind(L"Warning: accounts that are not administrators may change the folder ", 0),
+        0u)
+        << err[0];
+    EXPECT_NE(err[0].find(L"(it lets S-1-5-32-545 change it)"), std::wstring::npos) << err[0];
 }
 
 // The lines sent to the system's log, as "level message".

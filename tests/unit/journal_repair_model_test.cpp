@@ -59,6 +59,11 @@ struct Op {
     unsigned pick;      // which queue an outside change picks
 };
 
+// An install may move a printer to the other port.
+const wchar_t* Port(const Op& op) {
+    return kPorts[(op.printer + op.pick / 2) % 2];
+}
+
 std::string Describe(const Op& op) {
     std::string text = kKindNames[static_cast<int>(op.kind)];
     if (op.kind < Kind::kDeleteQueue) {
@@ -344,7 +349,8 @@ struct World : CSetupRunMachine {
                               0,
                               0};
         session.account = op.otherAccount ? L"S-1-5-21-2000" : kAccount;
-        Model model{Take(*this), session.account, op.outage};
+        const Snapshot before = Take(*this);
+        Model model{before, session.account, op.outage};
         model.Run();
         spooler.down = op.outage;
         CFaultPlan plan(op.stopAt, CFaultPlan::Kind::kStopsDead);
@@ -354,7 +360,7 @@ struct World : CSetupRunMachine {
             CScopedServices scope(faulty.Set());
             SetupContext setup;
             setup.SetPrinterName(kPrinters[op.printer]);
-            setup.SetPortName(kPorts[op.printer]);
+            setup.SetPortName(Port(op));
             setup.SetMakeDefault(1);
             CSetupRun run(setup, L"Test");
             const wchar_t* const commands[] = {L"finish", L"install", L"remove", L"restore",
@@ -374,11 +380,43 @@ struct World : CSetupRunMachine {
                 std::printf("%s\n", run.LogText().c_str());
             }
             Work(op, run, begun);
+            if (plan.failedCall.empty() && !op.outage)
+                complaint += RecordComplaint(op, before);
         }
         spooler.down = false;
         if (!AllReleased())
             complaint += "a handle or the lock was left; ";
         return complaint;
+    }
+
+    // After a run that ran to its end, the install record of each printer whose queues it
+    // changed, by its own work or by a repair, names the queue's port, or is gone with the queue.
+    std::string RecordComplaint(const Op& op, const Snapshot& before) {
+        const Snapshot now = Take(*this);
+        std::vector<std::wstring> printers;
+        if (op.kind != Kind::kRestore && op.kind != Kind::kDefault)
+            printers.push_back(kPrinters[op.printer]);
+        for (const auto& [name, journal] : now.journals) {
+            const auto old = before.journals.find(name);
+            if (old == before.journals.end() || old->second.Format() != journal.Format())
+                printers.push_back(journal.printer);
+        }
+        std::sort(printers.begin(), printers.end());
+        printers.erase(std::unique(printers.begin(), printers.end()), printers.end());
+        std::string out;
+        for (const std::wstring& printer : printers) {
+            const auto record = installRecords.records.find(printer);
+            const QueueRecord* queue = Find(now, printer);
+            if (record == installRecords.records.end())
+                continue;
+            if (queue == nullptr)
+                out += "the record of " + Narrow(printer) + " names a queue that is gone; ";
+            else if (record->second.port != Device(*queue))
+                out += "the record of " + Narrow(printer) + " names the port " +
+                       Narrow(record->second.port) + ", the queue has " + Narrow(Device(*queue)) +
+                       "; ";
+        }
+        return out;
     }
 
     void Work(const Op& op, CSetupRun& run, bool begun) {
@@ -396,13 +434,20 @@ struct World : CSetupRunMachine {
                     run.ApplyOptions();
                 else
                     run.Restore();
+                // As the console's install records what it installed.
+                if (result != 0 && op.kind == Kind::kInstall)
+                    installRecords.Write({kPrinters[op.printer], L"RV", Port(op), L"1", L"now"});
                 run.End(result);
                 return;
             }
-            case Kind::kRemove:
+            case Kind::kRemove: {
                 run.Remove();
-                run.End(run.ConfirmRemoval(), L"removed");
+                const bool removed = run.ConfirmRemoval();
+                if (removed)
+                    installRecords.Delete(kPrinters[op.printer]);
+                run.End(removed, L"removed");
                 return;
+            }
             case Kind::kRestore:
                 run.End(run.RestoreFile(L"", op.pick % 2 == 0), L"restored");
                 return;

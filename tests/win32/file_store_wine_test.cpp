@@ -4,12 +4,15 @@
 #include <aclapi.h>
 #include <sddl.h>
 
+#include <cwchar>
 #include <regex>
 #include <string>
+#include <thread>
 
 #include "platform/log_copy.h"
 #include "platform/native_path.h"
 #include "platform/platform_failure.h"
+#include "platform/win32/unique_handle.h"
 #include "platform/win32/win32_file_store_service.h"
 #include "platform/win32/win32_program_folder.h"
 #include "tests/support/test_files.h"
@@ -148,10 +151,11 @@ TEST_F(FileStoreWineTest, AProgramFolderThatOthersMayChangeIsMovedAsideAndMadeAg
     std::wstring movedAside;
     ASSERT_TRUE(store.SecureProgramFolder(movedAside));
     EXPECT_FALSE(TakePlatformFailure().has_value());
-    // "<root>.untrusted-20261208-042700Z", in universal time.
+    // "<root>.untrusted-20261208-042700Z-<16 random hex digits>", in universal time.
     const std::wstring prefix = root + L".untrusted-";
     EXPECT_EQ(movedAside.substr(0, prefix.size()), prefix);
-    EXPECT_TRUE(std::regex_match(movedAside.substr(prefix.size()), std::wregex(L"\\d{8}-\\d{6}Z")))
+    EXPECT_TRUE(std::regex_match(movedAside.substr(prefix.size()),
+                                 std::wregex(L"\\d{8}-\\d{6}Z-[0-9a-f]{16}")))
         << testing::PrintToString(movedAside);
     EXPECT_NE(GetFileAttributesW((movedAside + L"\\Backups\\planted").c_str()),
               INVALID_FILE_ATTRIBUTES);
@@ -160,6 +164,95 @@ TEST_F(FileStoreWineTest, AProgramFolderThatOthersMayChangeIsMovedAsideAndMadeAg
     StringList names;
     ASSERT_TRUE(store.ListFiles(L"Backups", names));
     EXPECT_TRUE(names.empty());
+}
+
+// A standard user who makes the names of the coming seconds in advance blocks nothing, and two
+// runs never move the folder at once: while one holds the folder's guard, the other waits.
+TEST_F(FileStoreWineTest, NeitherNamesMadeInAdvanceNorASecondRunKeepAFolderFromBeingMovedOnce) {
+    ASSERT_TRUE(store.PrepareFolder(L"Backups"));
+    GrantEveryoneWrite(root);
+    SYSTEMTIME now{};
+    GetSystemTime(&now);
+    for (int second = 0; second < 60; ++second) {
+        wchar_t name[32] = {};
+        std::swprintf(name, 32, L".untrusted-%04u%02u%02u-%02u%02u%02uZ", now.wYear, now.wMonth,
+                      now.wDay, now.wHour, now.wMinute, second);
+        ASSERT_TRUE(CreateDirectoryW((root + name).c_str(), nullptr));
+    }
+    const UniqueHandle guard(
+        CreateMutexW(nullptr, TRUE, CProgramFolderGuard::NameFor(root).c_str()));
+    ASSERT_TRUE(guard);
+    std::wstring movedAside;
+    bool secured = false;
+    std::thread second([&] { secured = store.SecureProgramFolder(movedAside); });
+    Sleep(300);
+    // Still waiting: the folder is where it was, untrusted.
+    EXPECT_NE(Rights(root).find(L";WD)"), std::wstring::npos);
+    ReleaseMutex(guard.get());
+    second.join();
+    EXPECT_TRUE(secured);
+    EXPECT_NE(GetFileAttributesW((movedAside + L"\\Backups").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(Rights(root).find(L";WD)"), std::wstring::npos) << Rights(root);
+
+    // Two runs started together on an untrusted folder: one moves it, the other finds the new one.
+    GrantEveryoneWrite(root);
+    std::wstring aside[2];
+    bool done[2] = {};
+    std::thread runs[2];
+    for (int i = 0; i < 2; ++i)
+        runs[i] = std::thread([&, i] { done[i] = store.SecureProgramFolder(aside[i]); });
+    for (std::thread& run : runs)
+        run.join();
+    EXPECT_TRUE(done[0] && done[1]);
+    EXPECT_NE(aside[0].empty(), aside[1].empty());
+}
+
+// A log copy goes only into a file of the running account's or the administrators'. Wine reports
+// every file as the running account's, whoever was made its owner, so the owners are held to the
+// rule as security identifiers.
+TEST(TrustedSecurityWineTest, ALogCopysFileMayBelongOnlyToTheRunningAccountOrTheAdministrators) {
+    CTrustedAccounts accounts;
+    ASSERT_TRUE(accounts.Load());
+    const struct {
+        std::wstring sid;
+        bool owns;
+    } owners[] = {
+        {accounts.UserSid(), true},
+        {L"S-1-5-32-544", true},  // the administrators
+        {L"S-1-5-18", false},     // the system
+        {L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464", false},  // installer
+        {L"S-1-5-32-545", false},                                                    // the users
+    };
+    for (const auto& owner : owners) {
+        PSID sid = nullptr;
+        ASSERT_TRUE(ConvertStringSidToSidW(owner.sid.c_str(), &sid)) << owner.sid;
+        const UniqueLocal<void> owned(sid);
+        EXPECT_EQ(accounts.IsRunningAccountOrAdministrators(sid), owner.owns) << owner.sid;
+    }
+}
+
+// Which setup folders a run warns of, by their security descriptors; and under Wine, where every
+// file is the running account's, each folder is one.
+TEST(TrustedSecurityWineTest, AFolderIsOthersToChangeUnlessOnlyTheAdministrationMay) {
+    const struct {
+        const wchar_t* sddl;
+        const wchar_t* why;  // empty when only the administration may change it
+    } cases[] = {
+        {L"O:SYD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)", L""},
+        {L"O:BAD:(A;OICIIO;FA;;;CO)(A;;FA;;;SY)", L""},  // for what is made in it only
+        {L"O:BUD:(A;;FA;;;SY)", L"it belongs to S-1-5-32-545."},
+        {L"O:SYD:(A;;FA;;;SY)(A;;0x2;;;AU)", L"it lets S-1-5-11 change it."},
+        {L"O:BA", L"it has no access list, which lets everybody change it."},
+    };
+    for (const auto& entry : cases) {
+        PSECURITY_DESCRIPTOR descriptor = nullptr;
+        ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(
+            entry.sddl, SDDL_REVISION_1, &descriptor, nullptr));
+        const UniqueLocal<void> owned(descriptor);
+        EXPECT_EQ(WhyOthersMayChangeIt(descriptor), entry.why) << entry.sddl;
+    }
+    CTempFolder temp;
+    EXPECT_NE(CWin32FileStoreService().WhyOthersMayChange(temp.WindowsPath().c_str()), L"");
 }
 
 // The decision on security descriptors as SDDL, owner and access list as anybody could set them.

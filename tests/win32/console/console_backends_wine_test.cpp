@@ -163,10 +163,13 @@ class ConsoleLauncherWineTest : public ::testing::Test {
     uint32_t error = 0;
 };
 
+// In the wizard as in the console program: a command that finished after the caller gave up on
+// it would change the printers behind the caller's report.
 TEST_F(ConsoleLauncherWineTest, AProgramRunningWhenTheWaitEndsIsEndedWithWhatItStarted) {
     CTempFolder folder;
     const std::wstring report = folder.WindowsPath() + L"tree.txt";
-    EXPECT_EQ(launcher.RunSystemProgram(kHelper, (L"tree " + report).c_str(), 4000, error),
+    CWin32LauncherService wizard(LauncherMode::kWizard);
+    EXPECT_EQ(wizard.RunSystemProgram(kHelper, (L"tree " + report).c_str(), 4000, error),
               LaunchResult::kEnded);
     const std::string bytes = ReadBytes(report);
     std::wistringstream lines(
@@ -182,6 +185,29 @@ TEST_F(ConsoleLauncherWineTest, AProgramRunningWhenTheWaitEndsIsEndedWithWhatItS
                             : GetLastError() == ERROR_INVALID_PARAMETER)
             << id;
     }
+}
+
+// A Ctrl+C at the console reaches the console program alone, which decides what to do; the
+// printer UI it started is not ended halfway through its work.
+TEST_F(ConsoleLauncherWineTest, ACtrlCAtTheConsoleDoesNotEndTheProgramStarted) {
+    // This process goes on; a handler, unlike ignoring the signal, is not passed on to the
+    // programs it starts.
+    const PHANDLER_ROUTINE handled = [](DWORD) -> BOOL { return TRUE; };
+    ASSERT_TRUE(SetConsoleCtrlHandler(handled, TRUE));
+    bool sent = false;
+    std::thread stop([&sent] {
+        Sleep(1000);
+        sent = GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0) != FALSE;
+    });
+    const LaunchResult result = launcher.RunSystemProgram(kHelper, L"sleep", 3000, error);
+    stop.join();
+    SetConsoleCtrlHandler(handled, FALSE);
+    // Run on a terminal, the test must have its console.
+    if (!sent && GetEnvironmentVariableW(L"KORVEL_ON_TERMINAL", nullptr, 0) != 0)
+        FAIL() << "no console to send Ctrl+C to";
+    if (!sent)
+        GTEST_SKIP() << "no console to send Ctrl+C to";
+    EXPECT_EQ(result, LaunchResult::kEnded);
 }
 
 TEST_F(ConsoleLauncherWineTest, AProgramEndingWithinTheWaitHasFinished) {

@@ -201,7 +201,7 @@ TEST_F(PrintUiWineTest, AFailedStartIsRecordedWithItsError) {
               LaunchResult::kNotStarted);
     const auto failure = TakePlatformFailure();
     ASSERT_TRUE(failure.has_value());
-    EXPECT_EQ(failure->call, L"ShellExecuteExW");
+    EXPECT_EQ(failure->call, L"CreateProcessW");
     EXPECT_EQ(failure->code, error);
     EXPECT_EQ(failure->code, static_cast<uint32_t>(ERROR_FILE_NOT_FOUND));
     EXPECT_FALSE(failure->text.empty());
