@@ -13,8 +13,10 @@
 #   uninstall  msiexec /x removes the queue, the files and the entry
 #   refusal    an install whose printer-UI command is refused fails, leaves no files and the old
 #              queue as it was
+#   restart    a package whose pavonis.exe asks for a restart (3010; a stand-in, as Wine's
+#              Plug-and-Play update never does) succeeds with 3010
 # Wine hands the shell only the low 8 bits of an exit code; the codes are compared so.
-#   msi_test.sh --pavonis EXE --wizard EXE --action DLL --walker EXE --printui DLL --driver DLL
+#   msi_test.sh --pavonis EXE --restart-pavonis EXE --wizard EXE --action DLL --walker EXE --printui DLL --driver DLL
 #               --version VERSION --work FOLDER
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -24,6 +26,7 @@ source "$source_dir/tests/e2e/walk.sh"
 while [ $# -gt 0 ]; do
   case $1 in
     --pavonis) pavonis=$2 ;;
+    --restart-pavonis) restart_pavonis=$2 ;;
     --wizard) wizard=$2 ;;
     --action) action=$2 ;;
     --walker) WALKER=$2 ;;
@@ -48,6 +51,11 @@ for v in "$version" "$higher"; do
   "$source_dir/packaging/msi/build-msi.sh" "$v" "$work/programs" "$source_dir/sample-setup" \
     "$work/korvel-$v.msi"
 done
+mkdir "$work/restart-programs"
+cp "$restart_pavonis" "$work/restart-programs/pavonis.exe"
+cp "$wizard" "$action" "$source_dir/packaging/ADMIN.md" "$work/restart-programs/"
+"$source_dir/packaging/msi/build-msi.sh" "$version" "$work/restart-programs" \
+  "$source_dir/sample-setup" "$work/korvel-restart.msi"
 echo "ok: built the package at $version and $higher ($(stat -c %s "$work/korvel-$version.msi") bytes)"
 
 prepare_prefix "$("$source_dir/scripts/wine-template.sh")" "$prefix" "$printui" "$driver"
@@ -164,4 +172,8 @@ case $code in
 esac
 [ ! -e "$folder/pavonis.exe" ] || fail "the refused install left its files"
 expect_walk "the old queue after the refused install" "LPT1:" "$prefix" queue "$printer"
+
+echo "== restart"
+msiexec 3010 /i "$(windows_path "$work/korvel-restart.msi")" MODEL=RV-630K
+[ -f "$folder/pavonis.exe" ] || fail "the install that needs a restart left no files"
 echo "ok: the installer package"
