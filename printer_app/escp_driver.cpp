@@ -174,6 +174,12 @@ bool FillEscpDriverData(const char* driverName, pappl_pr_driver_data_t* data) {
     return true;
 }
 
+bool RefuseUntypedData(pappl_job_t* job, pappl_device_t*, void*) {
+    return Refuse(job, PAPPL_JREASON_DOCUMENT_FORMAT_ERROR,
+                  "The document is neither ESC/P (which begins with ESC) nor a format the printer "
+                  "converts");
+}
+
 const char* EscpMimeType(const unsigned char* header, size_t size, void*) {
     return size > 0 && header[0] == 0x1b ? kEscpMimeType : nullptr;
 }

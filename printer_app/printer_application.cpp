@@ -9,6 +9,7 @@
 
 #include "korvel_version.h"
 #include "printer_app/escp_driver.h"
+#include "printer_app/png_filter.h"
 #include "setupdata/setup_context.h"
 
 namespace {
@@ -17,9 +18,7 @@ namespace {
 constexpr int kDefaultPort = 8631;
 constexpr char kDefaultStateDirectory[] = "/var/lib/korvel-printer-app";
 constexpr char kDefaultSpoolDirectory[] = "/var/spool/korvel-printer-app";
-// Requests over TCP that change the system are authenticated through this PAM service, and only
-// members of the administrators' group pass.
-constexpr char kDefaultAuthService[] = "korvel-printer-app";
+// The group whose members may reach the domain socket, and so change the system.
 constexpr char kDefaultAdminGroup[] = "lpadmin";
 
 std::string Option(const char* name, int count, cups_option_t* options, const char* fallback) {
@@ -42,6 +41,32 @@ void Complain(const std::string& text) {
 }
 
 }  // namespace
+
+bool IsJobOperation(ipp_op_t operation) {
+    switch (operation) {
+        case IPP_OP_PRINT_JOB:
+        case IPP_OP_VALIDATE_JOB:
+        case IPP_OP_CREATE_JOB:
+        case IPP_OP_SEND_DOCUMENT:
+        case IPP_OP_CANCEL_JOB:
+        case IPP_OP_CANCEL_CURRENT_JOB:
+        case IPP_OP_CANCEL_MY_JOBS:
+        case IPP_OP_CLOSE_JOB:
+        case IPP_OP_GET_JOB_ATTRIBUTES:
+        case IPP_OP_GET_JOBS:
+        case IPP_OP_GET_PRINTER_ATTRIBUTES:
+        case IPP_OP_CREATE_JOB_SUBSCRIPTIONS:
+        case IPP_OP_CREATE_PRINTER_SUBSCRIPTIONS:
+        case IPP_OP_GET_SUBSCRIPTION_ATTRIBUTES:
+        case IPP_OP_GET_SUBSCRIPTIONS:
+        case IPP_OP_RENEW_SUBSCRIPTION:
+        case IPP_OP_CANCEL_SUBSCRIPTION:
+        case IPP_OP_GET_NOTIFICATIONS:
+            return true;
+        default:
+            return false;
+    }
+}
 
 bool IsServerCommand(int argc, char** argv) {
     // The sub-command is the first argument that is neither an option nor an option's value.
@@ -122,16 +147,20 @@ pappl_system_t* CPrinterApplication::CreateServer(int count, cups_option_t* opti
     const std::string spool =
         Option("spool-directory", count, options, kDefaultSpoolDirectory);
     const std::string log = Option("log-file", count, options, "-");
-    const std::string auth = Option("auth-service", count, options, kDefaultAuthService);
     pappl_system_t* system = papplSystemCreate(
         static_cast<pappl_soptions_t>(PAPPL_SOPTIONS_MULTI_QUEUE | PAPPL_SOPTIONS_NO_TLS), kName,
         static_cast<int>(port), "_print,_universal", spool.c_str(), log.c_str(),
-        LogLevel(Option("log-level", count, options, "warn")), auth.c_str(), false);
+        LogLevel(Option("log-level", count, options, "warn")), nullptr, false);
     if (system == nullptr)
         return nullptr;
     papplSystemSetAdminGroup(system,
                              Option("admin-group", count, options, kDefaultAdminGroup).c_str());
+    papplSystemSetAuthCallback(system, "Basic", AuthCallback, this);
     papplSystemSetMIMECallback(system, EscpMimeType, nullptr);
+    // Found before PAPPL's own PNG filter, which goes to PWG raster.
+    papplSystemAddMIMEFilter(system, "image/png", kEscpMimeType, FilterPng, nullptr);
+    papplSystemAddMIMEFilter(system, "application/octet-stream", kEscpMimeType, RefuseUntypedData,
+                             nullptr);
     papplSystemSetPrinterDrivers(system, 2, g_escpDrivers, AutoAddCallback, nullptr,
                                  DriverCallback, this);
     if (!papplSystemAddListeners(system, host.c_str())) {
@@ -139,9 +168,26 @@ pappl_system_t* CPrinterApplication::CreateServer(int count, cups_option_t* opti
         papplSystemDelete(system);
         return nullptr;
     }
+    m_system = system;
     papplSystemLoadState(system, m_stateFile.c_str());
     papplSystemSetSaveCallback(system, SaveCallback, this);
     return system;
+}
+
+// Asked for every request over TCP that needs rights (the domain socket needs none: its folder
+// lets only the service's account and administrators in). Printing and the jobs' own operations
+// pass, as PAPPL lets them pass on the loopback; everything that changes the system or a printer
+// is refused. PAM could not check an administrator's password here anyway: the service's
+// account may not read the password database.
+http_status_t CPrinterApplication::AuthCallback(pappl_client_t* client, const char* group, gid_t,
+                                                void* data) {
+    auto* self = static_cast<CPrinterApplication*>(data);
+    if (group == nullptr || group[0] == '\0' || IsJobOperation(papplClientGetOperation(client)))
+        return HTTP_STATUS_CONTINUE;
+    papplLog(self->m_system, PAPPL_LOGLEVEL_WARN,
+             "Refused %s over TCP: changes are made through the domain socket.",
+             ippOpString(papplClientGetOperation(client)));
+    return HTTP_STATUS_FORBIDDEN;
 }
 
 bool CPrinterApplication::DriverCallback(pappl_system_t* system, const char* driverName,
