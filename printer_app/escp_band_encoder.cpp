@@ -12,7 +12,10 @@ constexpr uint32_t kLargestFeed = 255;
 }  // namespace
 
 CEscpBandEncoder::CEscpBandEncoder(const EscpMode& mode, uint32_t width)
-    : m_mode(mode), m_width(width), m_rowBytes((width + 7) / 8), m_pass(mode.pinsPerPass * m_rowBytes) {}
+    : m_mode(mode),
+      m_width(width),
+      m_rowBytes((width + 7) / 8),
+      m_pass(mode.pinsPerPass * m_rowBytes) {}
 
 void CEscpBandEncoder::AddRow(const uint8_t* bits, std::string& out) {
     std::memcpy(&m_pass[m_rowsInPass * m_rowBytes], bits, m_rowBytes);

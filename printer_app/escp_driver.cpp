@@ -78,7 +78,8 @@ bool EndPage(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t* device, unsi
     std::string bytes;
     std::string problem;
     if (!JobOf(job)->EndPage(bytes, problem))
-        return Refuse(job, PAPPL_JREASON_DOCUMENT_FORMAT_ERROR, "The document is cut short: " + problem);
+        return Refuse(job, PAPPL_JREASON_DOCUMENT_FORMAT_ERROR,
+                      "The document is cut short: " + problem);
     return WriteAll(device, bytes);
 }
 
@@ -140,8 +141,8 @@ bool FillEscpDriverData(const char* driverName, pappl_pr_driver_data_t* data) {
     data->ppm = 1;
     data->ppm_color = 0;
     data->kind = PAPPL_KIND_DOCUMENT;
-    data->color_supported = static_cast<pappl_color_mode_t>(PAPPL_COLOR_MODE_AUTO |
-                                                            PAPPL_COLOR_MODE_MONOCHROME);
+    data->color_supported =
+        static_cast<pappl_color_mode_t>(PAPPL_COLOR_MODE_AUTO | PAPPL_COLOR_MODE_MONOCHROME);
     data->color_default = PAPPL_COLOR_MODE_MONOCHROME;
     // The driver dithers the grey itself; black-and-white 1-bit rasters are not taken, since
     // they would reach it unmarked among the grey ones.

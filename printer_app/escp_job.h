@@ -15,7 +15,7 @@ struct RasterPageFormat {
     int xDpi = 0;
     int yDpi = 0;
     uint32_t bitsPerPixel = 0;
-    bool blackIsHigh = false;  // the K colour space; sGray and W have 0 for black
+    bool blackIsHigh = false;     // the K colour space; sGray and W have 0 for black
     bool grayColorSpace = false;  // K, W or sGray: the only ones a black-only printer can take
 };
 

@@ -50,7 +50,8 @@ bool ReadGray(pappl_job_t* job, std::FILE* file, std::vector<unsigned char>& pix
     // Nothing that needs destroying is made between here and the reads: a libpng error jumps
     // back here, and the reader's destructor runs when the function returns.
     if (setjmp(png_jmpbuf(png)))
-        return Refuse(job, PAPPL_JREASON_DOCUMENT_FORMAT_ERROR, "The PNG image is damaged or cut short.");
+        return Refuse(job, PAPPL_JREASON_DOCUMENT_FORMAT_ERROR,
+                      "The PNG image is damaged or cut short.");
     png_init_io(png, file);
     png_read_info(png, reader.info);
     width = static_cast<int>(png_get_image_width(png, reader.info));
@@ -61,7 +62,8 @@ bool ReadGray(pappl_job_t* job, std::FILE* file, std::vector<unsigned char>& pix
         papplPrinterGetSystem(papplJobGetPrinter(job)), &maxWidth, &maxHeight);
     if (width < 1 || height < 1 || width > maxWidth || height > maxHeight ||
         static_cast<size_t>(width) * static_cast<size_t>(height) > maxSize)
-        return Refuse(job, PAPPL_JREASON_DOCUMENT_UNPRINTABLE_ERROR, "The PNG image is too large to print.");
+        return Refuse(job, PAPPL_JREASON_DOCUMENT_UNPRINTABLE_ERROR,
+                      "The PNG image is too large to print.");
     ppi = static_cast<int>(png_get_x_pixels_per_inch(png, reader.info));
     png_set_expand(png);
     png_set_strip_16(png);

@@ -105,8 +105,8 @@ pappl_system_t* CPrinterApplication::CreateSystem(int numOptions, cups_option_t*
     (void)numOptions;
     (void)options;
     pappl_system_t* system =
-        papplSystemCreate(PAPPL_SOPTIONS_MULTI_QUEUE, kName, 0, nullptr, papplGetTempDir(),
-                          "-", PAPPL_LOGLEVEL_ERROR, nullptr, false);
+        papplSystemCreate(PAPPL_SOPTIONS_MULTI_QUEUE, kName, 0, nullptr, papplGetTempDir(), "-",
+                          PAPPL_LOGLEVEL_ERROR, nullptr, false);
     if (system != nullptr)
         papplSystemSetPrinterDrivers(system, 2, g_escpDrivers, AutoAddCallback, nullptr,
                                      DriverCallback, this);
@@ -142,10 +142,9 @@ pappl_system_t* CPrinterApplication::CreateServer(int count, cups_option_t* opti
         return nullptr;
     }
     m_fileDevices = Option("file-devices", count, options, "no") == "yes";
-    m_stateFile = Option("state-directory", count, options, kDefaultStateDirectory) + "/" +
-                  kName + ".state";
-    const std::string spool =
-        Option("spool-directory", count, options, kDefaultSpoolDirectory);
+    m_stateFile =
+        Option("state-directory", count, options, kDefaultStateDirectory) + "/" + kName + ".state";
+    const std::string spool = Option("spool-directory", count, options, kDefaultSpoolDirectory);
     const std::string log = Option("log-file", count, options, "-");
     pappl_system_t* system = papplSystemCreate(
         static_cast<pappl_soptions_t>(PAPPL_SOPTIONS_MULTI_QUEUE | PAPPL_SOPTIONS_NO_TLS), kName,
@@ -161,8 +160,8 @@ pappl_system_t* CPrinterApplication::CreateServer(int count, cups_option_t* opti
     papplSystemAddMIMEFilter(system, "image/png", kEscpMimeType, FilterPng, nullptr);
     papplSystemAddMIMEFilter(system, "application/octet-stream", kEscpMimeType, RefuseUntypedData,
                              nullptr);
-    papplSystemSetPrinterDrivers(system, 2, g_escpDrivers, AutoAddCallback, nullptr,
-                                 DriverCallback, this);
+    papplSystemSetPrinterDrivers(system, 2, g_escpDrivers, AutoAddCallback, nullptr, DriverCallback,
+                                 this);
     if (!papplSystemAddListeners(system, host.c_str())) {
         Complain("cannot listen on " + host + ":" + std::to_string(port));
         papplSystemDelete(system);
@@ -192,8 +191,7 @@ http_status_t CPrinterApplication::AuthCallback(pappl_client_t* client, const ch
 
 bool CPrinterApplication::DriverCallback(pappl_system_t* system, const char* driverName,
                                          const char* deviceUri, const char*,
-                                         pappl_pr_driver_data_t* driverData, ipp_t**,
-                                         void* data) {
+                                         pappl_pr_driver_data_t* driverData, ipp_t**, void* data) {
     auto* self = static_cast<CPrinterApplication*>(data);
     // PAPPL's file device appends to any path the server's account may write: only a server
     // started for tests, by someone who has that account's rights anyway, takes one.
@@ -221,5 +219,6 @@ const char* CPrinterApplication::AutoAddCallback(const char*, const char* device
 }
 
 bool CPrinterApplication::SaveCallback(pappl_system_t* system, void* data) {
-    return papplSystemSaveState(system, static_cast<CPrinterApplication*>(data)->m_stateFile.c_str());
+    return papplSystemSaveState(system,
+                                static_cast<CPrinterApplication*>(data)->m_stateFile.c_str());
 }

@@ -19,8 +19,7 @@ class CPrinterApplication {
     static pappl_system_t* SystemCallback(int numOptions, cups_option_t* options, void* data);
     static bool DriverCallback(pappl_system_t* system, const char* driverName,
                                const char* deviceUri, const char* deviceId,
-                               pappl_pr_driver_data_t* driverData, ipp_t** driverAttrs,
-                               void* data);
+                               pappl_pr_driver_data_t* driverData, ipp_t** driverAttrs, void* data);
     static const char* AutoAddCallback(const char* deviceInfo, const char* deviceUri,
                                        const char* deviceId, void* data);
     static bool SaveCallback(pappl_system_t* system, void* data);

@@ -67,8 +67,9 @@ TEST(PrinterAppCupsTest, AnEverywhereQueuePrintsThroughTheApplication) {
     const std::string before = ReadFile(OutputOf("p24pin"));
     const std::string document =
         WriteDocument("cups.pwg", PwgRaster(gray, width, height, 180, 180));
-    ASSERT_EQ(std::system(("lp -h " + cups.Server() + " -d korvel " + document + " >/dev/null").c_str()),
-              0);
+    ASSERT_EQ(
+        std::system(("lp -h " + cups.Server() + " -d korvel " + document + " >/dev/null").c_str()),
+        0);
     DecodedJob job;
     for (int i = 0; i < 300 && !job.endsWithReset; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));

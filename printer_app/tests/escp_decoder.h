@@ -10,16 +10,18 @@ struct DotPage {
     uint32_t height = 0;
     std::vector<uint8_t> dots;
 
-    uint8_t At(uint32_t x, uint32_t y) const { return x < width && y < height ? dots[y * width + x] : 0; }
+    uint8_t At(uint32_t x, uint32_t y) const {
+        return x < width && y < height ? dots[y * width + x] : 0;
+    }
 };
 
 // What the decoder makes of a printer's bytes: the pages, and how the job was framed.
 struct DecodedJob {
     std::vector<DotPage> pages;
-    int resets = 0;            // ESC @ seen
+    int resets = 0;  // ESC @ seen
     bool startsWithReset = false;
     bool endsWithReset = false;
-    std::string error;         // the first byte sequence outside the subset, empty when none
+    std::string error;  // the first byte sequence outside the subset, empty when none
 };
 
 // Decodes the ESC/P subset the drivers send (ESC @, ESC * m nL nH, ESC J n, CR, FF) into the

@@ -27,8 +27,7 @@ RasterPageFormat GrayPage(uint32_t width, uint32_t height, int xDpi, int yDpi) {
 }
 
 // Prints `pages` copies of the known page in one job; `rows` of each page are sent.
-std::string PrintJob(const char* driver, const RasterPageFormat& format, int pages,
-                     uint32_t rows) {
+std::string PrintJob(const char* driver, const RasterPageFormat& format, int pages, uint32_t rows) {
     const std::vector<uint8_t> gray = KnownGrayPage(format.width, format.height);
     CEscpJob job(driver);
     std::string out;
@@ -108,7 +107,8 @@ TEST(ModelTableTest, DeviceIdsOfSetupModelsGetTheirFamilysDriver) {
     CStandInProfileService profile;
     CScopedServices services{{&profile, nullptr}};
     SetupContext setup;
-    CopyText(setup.setupFolder, SetupContext::kPathWidth, (SourcePath("sample-setup") + L"\\").c_str());
+    CopyText(setup.setupFolder, SetupContext::kPathWidth,
+             (SourcePath("sample-setup") + L"\\").c_str());
     setup.ResolveInfoFilePath();
     CModelTable table;
     table.Load(setup);

@@ -28,8 +28,8 @@ uint32_t Crc32(const std::string& bytes) {
 
 }  // namespace
 
-std::string PwgRaster(const std::vector<uint8_t>& pixels, uint32_t width, uint32_t height,
-                      int xDpi, int yDpi, const char* type, int pages) {
+std::string PwgRaster(const std::vector<uint8_t>& pixels, uint32_t width, uint32_t height, int xDpi,
+                      int yDpi, const char* type, int pages) {
     std::string out;
     cups_raster_t* raster = cupsRasterOpenIO(AppendTo, &out, CUPS_RASTER_WRITE_PWG);
     cups_page_header2_t header;

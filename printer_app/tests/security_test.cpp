@@ -23,8 +23,7 @@ std::string Output(const std::string& command, int& status) {
 std::string CreatePrinter(const std::string& uri, const std::string& name, const char* testFile,
                           const std::string& account) {
     return IppTool(uri, testFile,
-                   "-d name=" + name + " -d device=file://" +
-                       Server().OutputFile(name + ".prn"),
+                   "-d name=" + name + " -d device=file://" + Server().OutputFile(name + ".prn"),
                    account);
 }
 
@@ -37,10 +36,10 @@ TEST(PrinterAppSecurityTest, AnAccountOutsideLpadminCannotCreateAPrinter) {
     EXPECT_EQ(CreatePrinter(socket, "control", "create-printer.test", "nobody"), "");
     EXPECT_NE(CreatePrinter(socket, "intruder1", "create-printer.test", "daemon"), "");
     for (const char* account : {"daemon", "nobody"}) {
-        EXPECT_NE(CreatePrinter(tcp, std::string("intruder-") + account, "create-printer.test",
-                                account)
-                      .find("client-error-forbidden"),
-                  std::string::npos)
+        EXPECT_NE(
+            CreatePrinter(tcp, std::string("intruder-") + account, "create-printer.test", account)
+                .find("client-error-forbidden"),
+            std::string::npos)
             << account;
     }
     int status = 0;
@@ -56,8 +55,8 @@ TEST(PrinterAppSecurityTest, AnAccountOutsideLpadminCannotCreateAPrinter) {
 TEST(PrinterAppSecurityTest, ThePackagedServerRefusesFileDevicesAndRoot) {
     CTestServer packaged({});
     ASSERT_TRUE(packaged.Started());
-    EXPECT_NE(packaged.Run("nobody", "add -d p -m korvel_24pin -v file://" +
-                                         packaged.OutputFile("p.prn")),
+    EXPECT_NE(packaged.Run("nobody",
+                           "add -d p -m korvel_24pin -v file://" + packaged.OutputFile("p.prn")),
               0);
     int status = 0;
     const std::string refusal = Output(KORVEL_PRINTER_APP " server -o server-port=1", status);

@@ -31,8 +31,7 @@ std::string NewestJobEnd(const std::string& printer) {
         std::string state;
         std::string end;
         // One group of attributes a job; the reasons come after the job's id and state.
-        for (ipp_attribute_t* a = ippFirstAttribute(response); a;
-             a = ippNextAttribute(response)) {
+        for (ipp_attribute_t* a = ippFirstAttribute(response); a; a = ippNextAttribute(response)) {
             const std::string name = ippGetName(a) != nullptr ? ippGetName(a) : "";
             char value[256] = "";
             ippAttributeString(a, value, sizeof value);
@@ -90,9 +89,9 @@ TEST_P(PrinterAppPageTest, RasterPagesDecodeToTheirInput) {
     const uint32_t width = 240;
     const uint32_t height = 150;
     const std::vector<uint8_t> gray = KnownGrayPage(width, height);
-    const DecodedJob job = DecodeEscp(Print(c.printer, "image/pwg-raster",
-                                            PwgRaster(gray, width, height, c.xDpi, c.yDpi, "sgray_8", 2),
-                                            9, "job-completed-successfully"));
+    const DecodedJob job = DecodeEscp(Print(
+        c.printer, "image/pwg-raster", PwgRaster(gray, width, height, c.xDpi, c.yDpi, "sgray_8", 2),
+        9, "job-completed-successfully"));
     ASSERT_EQ(job.error, "");
     EXPECT_TRUE(job.startsWithReset && job.endsWithReset);
     ASSERT_EQ(job.pages.size(), 2u);
@@ -117,7 +116,11 @@ TEST(PrinterAppTest, PrintsAPng) {
 // Jobs already in the printer's language reach it byte for byte, typed or told by their first
 // byte; untyped data that is not ESC/P is refused.
 TEST(PrinterAppTest, RawJobsGoThroughUnchanged) {
-    const std::string raw("\x1b@\x1b" "E Invoice 42\r\n\x1b" "F\f\x1b@", 21);
+    const std::string raw(
+        "\x1b@\x1b"
+        "E Invoice 42\r\n\x1b"
+        "F\f\x1b@",
+        21);
     EXPECT_EQ(Print("p24pin", "application/vnd.escp", raw, 9, "job-completed-successfully"), raw);
     EXPECT_EQ(Print("p9pin", "application/octet-stream", raw, 9, "job-completed-successfully"),
               raw);

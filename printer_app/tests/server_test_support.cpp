@@ -9,7 +9,6 @@
 #include <sstream>
 #include <vector>
 
-
 namespace {
 
 const std::string kIppFolder = KORVEL_SOURCE_DIR "/printer_app/tests/ipp/";
@@ -67,8 +66,8 @@ std::string WriteDocument(const std::string& name, const std::string& bytes) {
 std::string IppTool(const std::string& uri, const std::string& testFile,
                     const std::string& variables, const std::string& account) {
     const std::string command =
-        AsAccount(account, "", "ipptool -t -T 30 " + variables + " '" + uri + "' " +
-                                   kIppFolder + testFile) +
+        AsAccount(account, "",
+                  "ipptool -t -T 30 " + variables + " '" + uri + "' " + kIppFolder + testFile) +
         " </dev/null 2>&1";
     std::string report;
     FILE* pipe = popen(command.c_str(), "r");
@@ -77,10 +76,9 @@ std::string IppTool(const std::string& uri, const std::string& testFile,
     while (pipe != nullptr && (count = fread(buffer, 1, sizeof buffer, pipe)) > 0)
         report.append(buffer, count);
     // ipptool ends with 0 on a test file it cannot parse too: passing tests say so.
-    const bool passed = pipe != nullptr && pclose(pipe) == 0 &&
-                        report.find("[PASS]") != std::string::npos &&
-                        report.find("[FAIL]") == std::string::npos &&
-                        report.find("ipptool:") == std::string::npos;
+    const bool passed =
+        pipe != nullptr && pclose(pipe) == 0 && report.find("[PASS]") != std::string::npos &&
+        report.find("[FAIL]") == std::string::npos && report.find("ipptool:") == std::string::npos;
     return passed ? std::string() : "ipptool failed:\n" + report;
 }
 
@@ -97,4 +95,3 @@ std::string Print(const std::string& printer, const std::string& format,
         << Server().Log();
     return ReadFile(OutputOf(printer)).substr(before.size());
 }
-

@@ -41,7 +41,8 @@ bool Answers(int port) {
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     address.sin_port = htons(static_cast<uint16_t>(port));
-    const bool answered = connect(client, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    const bool answered =
+        connect(client, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
     close(client);
     return answered;
 }
@@ -58,9 +59,9 @@ void GiveTo(const std::string& path, const char* groupName, mode_t mode) {
 std::string AsAccount(const std::string& account, const std::string& environment,
                       const std::string& command) {
     const passwd* user = getpwnam(account.c_str());
-    return "setpriv --reuid=" + std::to_string(user->pw_uid) + " --regid=" +
-           std::to_string(user->pw_gid) + " --clear-groups env -i PATH=/usr/bin:/bin " +
-           environment + " " + command;
+    return "setpriv --reuid=" + std::to_string(user->pw_uid) +
+           " --regid=" + std::to_string(user->pw_gid) +
+           " --clear-groups env -i PATH=/usr/bin:/bin " + environment + " " + command;
 }
 
 CTestServer::CTestServer(std::vector<std::string> extraOptions) {
@@ -75,10 +76,19 @@ CTestServer::CTestServer(std::vector<std::string> extraOptions) {
     std::ofstream(m_folder + "/server.log").close();
     GiveTo(m_folder + "/server.log", "nogroup", 0644);
     m_port = FreePort();
-    std::vector<std::string> arguments = {
-        "server", "-o", "server-port=" + std::to_string(m_port), "-o", "listen-hostname=localhost",
-        "-o", "spool-directory=" + m_folder + "/spool", "-o", "state-directory=" + m_folder + "/state",
-        "-o", "log-file=" + m_folder + "/server.log", "-o", "log-level=info"};
+    std::vector<std::string> arguments = {"server",
+                                          "-o",
+                                          "server-port=" + std::to_string(m_port),
+                                          "-o",
+                                          "listen-hostname=localhost",
+                                          "-o",
+                                          "spool-directory=" + m_folder + "/spool",
+                                          "-o",
+                                          "state-directory=" + m_folder + "/state",
+                                          "-o",
+                                          "log-file=" + m_folder + "/server.log",
+                                          "-o",
+                                          "log-level=info"};
     arguments.insert(arguments.end(), extraOptions.begin(), extraOptions.end());
     arguments.insert(arguments.begin(), KORVEL_PRINTER_APP);
     std::vector<char*> argv;

@@ -117,7 +117,9 @@ int Time(const char* path, int repetitions) {
     for (int i = 0; i < repetitions; ++i) {
         const auto start = std::chrono::steady_clock::now();
         bytes = PrintPage(page);
-        times.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+        times.push_back(
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                .count());
     }
     std::sort(times.begin(), times.end());
     std::printf("%.3f\n", times[times.size() / 2]);
