@@ -21,6 +21,9 @@
 namespace {
 
 constexpr char kAccount[] = "nobody";
+// For the sanitizer build: PAPPL's own leaks are not the program's.
+constexpr char kLeakSuppressions[] =
+    "LSAN_OPTIONS=suppressions=" KORVEL_SOURCE_DIR "/printer_app/tests/lsan.supp";
 
 // A loopback port that was free a moment ago, chosen by the system.
 int FreePort() {
@@ -61,7 +64,8 @@ std::string AsAccount(const std::string& account, const std::string& environment
     const passwd* user = getpwnam(account.c_str());
     return "setpriv --reuid=" + std::to_string(user->pw_uid) +
            " --regid=" + std::to_string(user->pw_gid) +
-           " --clear-groups env -i PATH=/usr/bin:/bin " + environment + " " + command;
+           " --clear-groups env -i PATH=/usr/bin:/bin " + kLeakSuppressions + " " + environment +
+           " " + command;
 }
 
 CTestServer::CTestServer(std::vector<std::string> extraOptions) {
@@ -97,7 +101,8 @@ CTestServer::CTestServer(std::vector<std::string> extraOptions) {
     argv.push_back(nullptr);
     std::string runtime = "XDG_RUNTIME_DIR=" + m_folder + "/run";
     std::string path = "PATH=/usr/bin:/bin";
-    char* environment[] = {runtime.data(), path.data(), nullptr};
+    std::string leaks = kLeakSuppressions;
+    char* environment[] = {runtime.data(), path.data(), leaks.data(), nullptr};
     const passwd* user = getpwnam(kAccount);
     const uid_t uid = user->pw_uid;
     const gid_t gid = user->pw_gid;
