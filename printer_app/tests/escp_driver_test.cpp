@@ -69,7 +69,12 @@ TEST_P(EscpPageTest, PagesDecodeToTheirDitheredInput) {
 INSTANTIATE_TEST_SUITE_P(Modes, EscpPageTest,
                          ::testing::Values(PageCase{"korvel_24pin", 180, 180},
                                            PageCase{"korvel_9pin", 120, 72},
-                                           PageCase{"korvel_9pin", 240, 72}));
+                                           PageCase{"korvel_9pin", 240, 72}),
+                         [](const ::testing::TestParamInfo<PageCase>& info) {
+                             return std::string(info.param.driver) + "_" +
+                                    std::to_string(info.param.xDpi) + "x" +
+                                    std::to_string(info.param.yDpi);
+                         });
 
 // A page cut short is dropped whole, and a job with no whole page sends nothing at all.
 TEST(EscpJobTest, APageCutShortSendsNothing) {

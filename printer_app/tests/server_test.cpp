@@ -101,7 +101,12 @@ TEST_P(PrinterAppPageTest, RasterPagesDecodeToTheirInput) {
 
 INSTANTIATE_TEST_SUITE_P(Printers, PrinterAppPageTest,
                          ::testing::Values(PageCase{"p24pin", 180, 180}, PageCase{"p9pin", 120, 72},
-                                           PageCase{"p9pin", 240, 72}));
+                                           PageCase{"p9pin", 240, 72}),
+                         [](const ::testing::TestParamInfo<PageCase>& info) {
+                             return std::string(info.param.printer) + "_" +
+                                    std::to_string(info.param.xDpi) + "x" +
+                                    std::to_string(info.param.yDpi);
+                         });
 
 TEST(PrinterAppTest, PrintsAPng) {
     const std::string png = Server().Folder() + "/page.png";
