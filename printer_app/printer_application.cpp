@@ -70,7 +70,7 @@ bool IsJobOperation(ipp_op_t operation) {
 
 bool IsServerCommand(int argc, char** argv) {
     // The sub-command is the first argument that is neither an option nor an option's value.
-    static const char kOptionsWithValue[] = "adjmnotuv";
+    static const char kOptionsWithValue[] = "dhjmnotuv";
     for (int i = 1; i < argc; ++i) {
         const char* argument = argv[i];
         if (argument[0] != '-')
