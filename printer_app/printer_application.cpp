@@ -113,9 +113,9 @@ pappl_system_t* CPrinterApplication::CreateSystem(int numOptions, cups_option_t*
     return system;
 }
 
-// The server. Safe by construction: never as root, on the loopback only unless told otherwise
-// (never on every address), system changes over TCP only for authenticated administrators,
-// no file devices unless asked for, and its state in a folder of its own.
+// The server. Safe by construction: never as root, on one address (the loopback unless told
+// otherwise, never every address), no system changes over TCP (see AuthCallback), no file
+// devices unless asked for, and its state in a folder of its own.
 pappl_system_t* CPrinterApplication::CreateServer(int count, cups_option_t* options) {
     if (getuid() == 0 || geteuid() == 0) {
         Complain("the server does not run as root: run it as the service account " +
