@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Makes korvel-printer-app_<version>_<arch>.deb of a built program:
 #   make-deb.sh PROGRAM VERSION OUT-FOLDER "MAINTAINER"
-# The package holds the program, its systemd unit, the sysusers.d entry of its account and the
-# tmpfiles.d entry of its folders; its maintainer scripts make both and start the service. It
+# The package holds the program, its systemd unit, the sysusers.d entry of its account, the
+# tmpfiles.d entry of its folders and the udev rule that gives USB printers to the group lp; its maintainer scripts make both and start the service. It
 # depends on korvel-setup of the same version, whose setup folder gives the model table. Prints
 # the package's file name. SOURCE_DATE_EPOCH, when set, dates every file.
 set -euo pipefail
@@ -20,7 +20,8 @@ trap 'rm -rf "$work"' EXIT
 # debian/<package>/.
 pkg=$work/debian/korvel-printer-app
 install -d -m 0755 "$pkg/DEBIAN" "$pkg/usr/bin" "$pkg/usr/lib/systemd/system" \
-  "$pkg/usr/lib/sysusers.d" "$pkg/usr/lib/tmpfiles.d" "$pkg/usr/share/doc/korvel-printer-app"
+  "$pkg/usr/lib/sysusers.d" "$pkg/usr/lib/tmpfiles.d" "$pkg/usr/lib/udev/rules.d" \
+  "$pkg/usr/share/doc/korvel-printer-app"
 printf 'Source: korvel-printer-app\n\nPackage: korvel-printer-app\nArchitecture: any\n' \
   >"$work/debian/control"
 install -m 0755 "$program" "$pkg/usr/bin/korvel-printer-app"
@@ -28,6 +29,8 @@ strip --remove-section=.comment --remove-section=.note "$pkg/usr/bin/korvel-prin
 install -m 0644 "$here/korvel-printer-app.service" "$pkg/usr/lib/systemd/system/"
 install -m 0644 "$here/korvel-printer-app.sysusers" "$pkg/usr/lib/sysusers.d/korvel-printer-app.conf"
 install -m 0644 "$here/korvel-printer-app.tmpfiles" "$pkg/usr/lib/tmpfiles.d/korvel-printer-app.conf"
+install -m 0644 "$here/korvel-printer-app.udev" \
+  "$pkg/usr/lib/udev/rules.d/70-korvel-printer-app.rules"
 install -m 0644 "$here/../../packaging/debian/copyright" "$pkg/usr/share/doc/korvel-printer-app/"
 install -m 0755 "$here/postinst" "$here/prerm" "$here/postrm" "$pkg/DEBIAN/"
 date=$(date -R -d "@${SOURCE_DATE_EPOCH:-$(date +%s)}")
