@@ -3,7 +3,6 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <thread>
@@ -16,17 +15,6 @@
 
 namespace {
 
-// The first line a command writes; empty when it fails.
-std::string FirstLine(const std::string& command) {
-    std::string line(256, '\0');
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr || fgets(line.data(), static_cast<int>(line.size()), pipe) == nullptr)
-        line.clear();
-    if (pipe != nullptr && pclose(pipe) != 0)
-        line.clear();
-    return line.substr(0, line.find_first_of(std::string("\n\0", 2)));
-}
-
 // The private scheduler of the CUPS tests (tests/cups/start-scheduler.sh), with CUPS's ipp
 // backend beside its own, so that a queue can print to the application.
 class CPrivateScheduler {
@@ -34,7 +22,11 @@ class CPrivateScheduler {
     CPrivateScheduler() {
         char folder[] = "/tmp/korvel-cups-XXXXXX";
         m_folder = mkdtemp(folder);
-        m_server = FirstLine(KORVEL_SOURCE_DIR "/tests/cups/start-scheduler.sh " + m_folder);
+        int status = 0;
+        m_server =
+            CommandOutput(KORVEL_SOURCE_DIR "/tests/cups/start-scheduler.sh " + m_folder, status);
+        // Its first line is the scheduler's address; nothing when it did not start.
+        m_server = status == 0 ? m_server.substr(0, m_server.find('\n')) : std::string();
         symlink("/usr/lib/cups/backend/ipp", (m_folder + "/bin/backend/ipp").c_str());
     }
     ~CPrivateScheduler() {

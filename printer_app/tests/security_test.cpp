@@ -1,23 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 
 #include "printer_app/tests/server_test_support.h"
 #include "printer_app/tests/test_server.h"
 
 namespace {
-
-std::string Output(const std::string& command, int& status) {
-    std::string text;
-    FILE* pipe = popen((command + " 2>&1 </dev/null").c_str(), "r");
-    char buffer[1024];
-    size_t count = 0;
-    while ((count = fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        text.append(buffer, count);
-    status = pclose(pipe);
-    return text;
-}
 
 // `testFile` expects success or a refusal.
 std::string CreatePrinter(const std::string& uri, const std::string& name, const char* testFile,
@@ -44,9 +32,9 @@ TEST(PrinterAppSecurityTest, AnAccountOutsideLpadminCannotCreateAPrinter) {
     }
     int status = 0;
     const std::string printers =
-        Output(AsAccount("nobody", "XDG_RUNTIME_DIR=" + Server().Folder() + "/run",
-                         KORVEL_PRINTER_APP " printers"),
-               status);
+        CommandOutput(AsAccount("nobody", "XDG_RUNTIME_DIR=" + Server().Folder() + "/run",
+                                KORVEL_PRINTER_APP " printers"),
+                      status);
     EXPECT_NE(printers.find("control"), std::string::npos) << printers;
     EXPECT_EQ(printers.find("intruder"), std::string::npos) << printers;
 }
@@ -59,7 +47,8 @@ TEST(PrinterAppSecurityTest, ThePackagedServerRefusesFileDevicesAndRoot) {
                            "add -d p -m korvel_24pin -v file://" + packaged.OutputFile("p.prn")),
               0);
     int status = 0;
-    const std::string refusal = Output(KORVEL_PRINTER_APP " server -o server-port=1", status);
+    const std::string refusal =
+        CommandOutput(KORVEL_PRINTER_APP " server -o server-port=1", status);
     EXPECT_NE(status, 0);
     EXPECT_NE(refusal.find("as the service account korvel-printer-app"), std::string::npos)
         << refusal;

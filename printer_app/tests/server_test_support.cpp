@@ -15,6 +15,17 @@ const std::string kIppFolder = KORVEL_SOURCE_DIR "/printer_app/tests/ipp/";
 
 }  // namespace
 
+std::string CommandOutput(const std::string& command, int& status) {
+    std::string output;
+    FILE* pipe = popen((command + " </dev/null 2>&1").c_str(), "r");
+    char buffer[4096];
+    size_t count = 0;
+    while (pipe != nullptr && (count = fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        output.append(buffer, count);
+    status = pipe != nullptr ? pclose(pipe) : -1;
+    return output;
+}
+
 std::string ReadFile(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
     std::stringstream bytes;
@@ -65,20 +76,15 @@ std::string WriteDocument(const std::string& name, const std::string& bytes) {
 // passed, else its report.
 std::string IppTool(const std::string& uri, const std::string& testFile,
                     const std::string& variables, const std::string& account) {
-    const std::string command =
+    int status = 0;
+    const std::string report = CommandOutput(
         AsAccount(account, "",
-                  "ipptool -t -T 30 " + variables + " '" + uri + "' " + kIppFolder + testFile) +
-        " </dev/null 2>&1";
-    std::string report;
-    FILE* pipe = popen(command.c_str(), "r");
-    char buffer[4096];
-    size_t count = 0;
-    while (pipe != nullptr && (count = fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        report.append(buffer, count);
+                  "ipptool -t -T 30 " + variables + " '" + uri + "' " + kIppFolder + testFile),
+        status);
     // ipptool ends with 0 on a test file it cannot parse too: passing tests say so.
-    const bool passed =
-        pipe != nullptr && pclose(pipe) == 0 && report.find("[PASS]") != std::string::npos &&
-        report.find("[FAIL]") == std::string::npos && report.find("ipptool:") == std::string::npos;
+    const bool passed = status == 0 && report.find("[PASS]") != std::string::npos &&
+                        report.find("[FAIL]") == std::string::npos &&
+                        report.find("ipptool:") == std::string::npos;
     return passed ? std::string() : "ipptool failed:\n" + report;
 }
 

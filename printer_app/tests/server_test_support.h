@@ -8,6 +8,8 @@
 // and the printers p24pin and p9pin (one of each driver) on files of its folder.
 CTestServer& Server();
 
+// What a shell command line writes on standard output and error, and its exit status.
+std::string CommandOutput(const std::string& command, int& status);
 std::string ReadFile(const std::string& path);
 // The file a printer of the shared server prints to.
 std::string OutputOf(const std::string& printer);
