@@ -58,15 +58,32 @@ void CEscpBandEncoder::FlushPass(std::string& out) {
     if (lastColumn > 0) {
         Feed(m_pendingFeed, out);
         m_pendingFeed = 0;
-        const char header[] = {kEsc, '*', static_cast<char>(m_mode.bitImageMode),
-                               static_cast<char>(lastColumn & 0xff),
-                               static_cast<char>(lastColumn >> 8)};
-        out += '\r';
-        out.append(header, sizeof header);
-        out.append(m_columns, 0, static_cast<size_t>(lastColumn) * bytesPerColumn);
+        if (m_mode.adjacentDots) {
+            SendLine(m_columns, lastColumn, out);
+        } else {
+            // A pin cannot fire in two adjacent columns of this density: the even columns go in
+            // one line, the odd ones in a second line over the same paper.
+            std::string half(m_columns);
+            for (size_t x = 1; x < lastColumn; x += 2)
+                std::fill_n(half.begin() + x * bytesPerColumn, bytesPerColumn, '\0');
+            SendLine(half, lastColumn, out);
+            for (size_t x = 0; x < lastColumn; ++x) {
+                if (x % 2 == 0)
+                    std::fill_n(m_columns.begin() + x * bytesPerColumn, bytesPerColumn, '\0');
+            }
+            SendLine(m_columns, lastColumn, out);
+        }
     }
     m_pendingFeed += pins * m_mode.feedUnitsPerRow;
     m_rowsInPass = 0;
+}
+
+void CEscpBandEncoder::SendLine(const std::string& columns, uint32_t count, std::string& out) {
+    const char header[] = {kEsc, '*', static_cast<char>(m_mode.bitImageMode),
+                           static_cast<char>(count & 0xff), static_cast<char>(count >> 8)};
+    out += '\r';
+    out.append(header, sizeof header);
+    out.append(columns, 0, static_cast<size_t>(count) * (m_mode.pinsPerPass / 8));
 }
 
 void CEscpBandEncoder::Feed(uint32_t units, std::string& out) {

@@ -24,6 +24,8 @@ class CEscpBandEncoder {
 
   private:
     void FlushPass(std::string& out);
+    // One ESC * line of the first `count` columns, from the left margin.
+    void SendLine(const std::string& columns, uint32_t count, std::string& out);
     void Feed(uint32_t units, std::string& out);
 
     const EscpMode& m_mode;

@@ -12,6 +12,7 @@ struct EscpMode {
     uint16_t yDpi;            // rows per inch down
     uint8_t pinsPerPass;      // rows printed by one pass: 24 or 8
     uint8_t feedUnitsPerRow;  // ESC J units between two rows: 1 at 180 dpi, 3 at 72 dpi
+    bool adjacentDots;        // whether a pin may fire in two adjacent columns (not at 240 dpi)
 };
 
 // The widest form either family takes (10 inch tractor paper); wider pages are refused rather

@@ -34,9 +34,11 @@ class CPageCanvas {
 struct ModeShape {
     uint32_t pins;
     uint32_t feedUnitsPerRow;
+    bool adjacentDots;  // quadruple density cannot fire a pin in two adjacent columns
 };
 
-const std::map<uint8_t, ModeShape> kModes = {{39, {24, 1}}, {1, {8, 3}}, {3, {8, 3}}};
+const std::map<uint8_t, ModeShape> kModes = {
+    {39, {24, 1, true}}, {1, {8, 3, true}}, {3, {8, 3, false}}};
 
 }  // namespace
 
@@ -87,6 +89,9 @@ DecodedJob DecodeEscp(const std::string& bytes) {
                 job.error = "an advance between two rows";
             const uint32_t top = feedUnits / unitsPerRow;
             for (uint32_t x = 0; x < columns; ++x) {
+                const size_t at = i + static_cast<size_t>(x) * bytesPerColumn;
+                if (!shape.adjacentDots && x > 0 && (byteAt(at) & byteAt(at - 1)) != 0)
+                    job.error = "a pin fired in adjacent columns at quadruple density";
                 for (uint32_t pin = 0; pin < shape.pins; ++pin) {
                     if (byteAt(i + x * bytesPerColumn + pin / 8) & (0x80 >> (pin % 8)))
                         canvas.Set(x, top + pin);

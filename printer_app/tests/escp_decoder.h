@@ -27,5 +27,7 @@ struct DecodedJob {
 // Decodes the ESC/P subset the drivers send (ESC @, ESC * m nL nH, ESC J n, CR, FF) into the
 // pages of dots the printer would print, each as high as its last printed row and as wide as its
 // widest pass. ESC J counts in rows: 1/180 inch on 24-pin (mode 39), 1/216 inch on 9-pin
-// (modes 1 and 3), whose rows are 1/72 inch apart.
+// (modes 1 and 3), whose rows are 1/72 inch apart. Lines over the same paper add their dots; a
+// quadruple-density line (mode 3) with a pin fired in two adjacent columns is an error, as the
+// printer would not print it.
 DecodedJob DecodeEscp(const std::string& bytes);
