@@ -11,6 +11,7 @@ packages=(
   cups cups-daemon cups-client cups-filters libcups2-dev
   osslsigncode openssl zip unzip dpkg-dev lintian wixl msitools
   ansible-core python3-apt yamllint
+  libpappl-dev libpng-dev pkg-config cups-ipp-utils
 )
 
 missing=()

@@ -11,7 +11,10 @@
 #   korvel_printer-<version>.tar.gz   the Ansible role korvel_printer/ with its README, and the
 #                                     Ansible section of docs/rollout.md as
 #                                     korvel_printer/ROLLOUT.md
-#   SHA256SUMS                        of the four
+#   korvel-printer-app_<version>_<arch>.deb
+#                                     the printer application and its service
+#                                     (printer_app/packaging/make-deb.sh)
+#   SHA256SUMS                        of the five
 # The version is the project's (CMakeLists.txt). A setup folder that `pavonis validate` finds
 # faults in is refused, with the findings, before anything is packed; its warnings are shown, and
 # with --strict (release.sh --strict [SETUP_FOLDER]) refused too.
@@ -61,7 +64,7 @@ export DEB_BUILD_MAINT_OPTIONS=hardening=+all
 cmake --preset release \
   -DCMAKE_CXX_FLAGS="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)" \
   -DCMAKE_EXE_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)" >/dev/null
-cmake --build --preset release -j "$(nproc)" --target pavonis
+cmake --build --preset release -j "$(nproc)" --target pavonis korvel-printer-app
 pavonis=$root/build/release/console/pavonis
 version=$(sed -n 's/^#define KORVEL_VERSION "\(.*\)"$/\1/p' build/release/generated/korvel_version.h)
 [ -n "$version" ] || die "no version in build/release/generated/korvel_version.h"
@@ -188,6 +191,10 @@ EOF
 chmod 0644 "$pkg/DEBIAN/control" "$pkg/DEBIAN/md5sums"
 dpkg-deb --root-owner-group -Zxz --build "$pkg" "$out_dir/$deb_name" >/dev/null
 
+echo "== the printer application's package"
+printer_app_deb=$(printer_app/packaging/make-deb.sh build/release/printer_app/korvel-printer-app \
+  "$version" "$out_dir" "$maintainer")
+
 role_name=korvel_printer-$version.tar.gz
 echo "== $role_name"
 role_tree=$stage/korvel_printer
@@ -207,9 +214,11 @@ find "$role_tree" -type f -exec chmod 0644 {} +
   tar --sort=name --mtime="@$SOURCE_DATE_EPOCH" --owner=0 --group=0 --numeric-owner \
     --format=gnu -cf - korvel_printer) | gzip -9n >"$out_dir/$role_name"
 
-(cd "$out_dir" && sha256sum "$zip_name" "$msi_name" "$deb_name" "$role_name" >SHA256SUMS)
+(cd "$out_dir" &&
+  sha256sum "$zip_name" "$msi_name" "$deb_name" "$role_name" "$printer_app_deb" >SHA256SUMS)
 mkdir -p "$dist"
 mv -f "$out_dir/$zip_name" "$out_dir/$msi_name" "$out_dir/$deb_name" "$out_dir/$role_name" \
-  "$out_dir/SHA256SUMS" "$dist/"
+  "$out_dir/$printer_app_deb" "$out_dir/SHA256SUMS" "$dist/"
 echo "== release $version in $dist"
-(cd "$dist" && stat -c '%n: %s bytes' "$zip_name" "$msi_name" "$deb_name" "$role_name" SHA256SUMS)
+(cd "$dist" && stat -c '%n: %s bytes' "$zip_name" "$msi_name" "$deb_name" "$role_name" \
+  "$printer_app_deb" SHA256SUMS)

@@ -35,6 +35,7 @@ zip=KorvelSetup-$version-win64.zip
 msi=KorvelSetup-$version-x64.msi
 deb=korvel-setup_${version}_$(dpkg --print-architecture).deb
 role=korvel_printer-$version.tar.gz
+printer_app_deb=korvel-printer-app_${version}_$(dpkg --print-architecture).deb
 
 echo "== the release, signed with a throwaway certificate"
 openssl req -x509 -newkey rsa:3072 -nodes -sha256 -days 2 -subj "/CN=Korvel release test" \
@@ -43,7 +44,8 @@ openssl req -x509 -newkey rsa:3072 -nodes -sha256 -days 2 -subj "/CN=Korvel rele
 KORVEL_SIGN_CERT=$work/cert.pem KORVEL_SIGN_KEY=$work/key.pem KORVEL_DIST_DIR=$dist \
   scripts/release.sh
 (cd "$dist" && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS does not match"
-[ "$(cut -d' ' -f3 "$dist/SHA256SUMS" | sort | tr '\n' ' ')" = "$zip $msi $deb $role " ] ||
+[ "$(cut -d' ' -f3 "$dist/SHA256SUMS" | sort | tr '\n' ' ')" = \
+  "$(printf '%s\n' "$zip" "$msi" "$deb" "$role" "$printer_app_deb" | sort | tr '\n' ' ')" ] ||
   fail "SHA256SUMS lists $(cut -d' ' -f3 "$dist/SHA256SUMS" | tr '\n' ' ')"
 
 echo "== the zip"
@@ -137,6 +139,21 @@ grep -qF "kept in /var/lib/korvel-setup" "$work/purge.log" ||
   fail "the purge did not say where the backups are"
 grep -F "korvel-setup:" "$work/purge.log"
 echo "ok: logs and lock folder gone, backups kept"
+
+echo "== the printer application's package"
+if ! lintian --fail-on error "$dist/$printer_app_deb" >"$work/lintian-app.log" 2>&1; then
+  cat "$work/lintian-app.log" >&2
+  fail "lintian found errors in $printer_app_deb"
+fi
+dpkg -x "$dist/$printer_app_deb" "$work/app-root"
+said=$("$work/app-root/usr/bin/korvel-printer-app" --version)
+[ "$said" = "$version" ] || fail "korvel-printer-app --version says $said"
+drivers=$("$work/app-root/usr/bin/korvel-printer-app" drivers)
+grep -q '^korvel_24pin ' <<<"$drivers" && grep -q '^korvel_9pin ' <<<"$drivers" ||
+  fail "korvel-printer-app drivers lists: $drivers"
+printer_app/tests/unit_sandbox_test.sh \
+  "$work/app-root/usr/lib/systemd/system/korvel-printer-app.service"
+echo "ok: version $said, both drivers, the unit's sandbox"
 
 echo "== the role's tarball"
 mkdir "$work/role"
