@@ -4,8 +4,9 @@
 // written here apart from the code: which queues exist with which settings, which is the
 // default, what each journal says, and what the run reports of it.
 //
-// A failing sequence is shrunk to the fewest steps that still fail and printed with its seed.
-// KORVEL_MODEL_SEED=N replays the one sequence of that seed; KORVEL_MODEL_SEQUENCES=N runs more.
+// Each sequence has a number, from which its steps are drawn. A failing sequence is shrunk to the
+// fewest steps that still fail and printed with its number. KORVEL_MODEL_SEQUENCE=N replays the
+// one sequence of that number; KORVEL_MODEL_SEQUENCES=N runs more.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -512,8 +513,8 @@ std::vector<Op> Shrink(std::vector<Op> ops) {
     return ops;
 }
 
-std::vector<Op> Sequence(unsigned seed) {
-    std::mt19937 random(seed);
+std::vector<Op> Sequence(unsigned number) {
+    std::mt19937 random(number);
     std::vector<Op> ops(4 + random() % 9);
     for (Op& op : ops)
         op = RandomOp(random);
@@ -521,15 +522,15 @@ std::vector<Op> Sequence(unsigned seed) {
 }
 
 TEST(JournalRepairModelTest, EveryRepairInRandomRunsKillsOutagesAndOutsideChangesIsAsTheRulesSay) {
-    const char* only = std::getenv("KORVEL_MODEL_SEED");
+    const char* only = std::getenv("KORVEL_MODEL_SEQUENCE");
     const char* count = std::getenv("KORVEL_MODEL_SEQUENCES");
     const unsigned first = only ? static_cast<unsigned>(std::strtoul(only, nullptr, 10)) : 1;
     const unsigned sequences = only    ? 1
                                : count ? static_cast<unsigned>(std::strtoul(count, nullptr, 10))
                                        : 2000;
     unsigned runs = 0;
-    for (unsigned seed = first; seed < first + sequences; ++seed) {
-        const std::vector<Op> ops = Sequence(seed);
+    for (unsigned number = first; number < first + sequences; ++number) {
+        const std::vector<Op> ops = Sequence(number);
         runs += static_cast<unsigned>(ops.size());
         if (Replay(ops).empty())
             continue;
@@ -537,8 +538,8 @@ TEST(JournalRepairModelTest, EveryRepairInRandomRunsKillsOutagesAndOutsideChange
         std::string steps;
         for (const Op& op : shrunk)
             steps += "\n  " + Describe(op);
-        FAIL() << "seed " << seed << " (KORVEL_MODEL_SEED=" << seed << " replays it), shrunk to "
-               << shrunk.size() << " steps:" << steps << "\n"
+        FAIL() << "sequence " << number << " (KORVEL_MODEL_SEQUENCE=" << number
+               << " replays it), shrunk to " << shrunk.size() << " steps:" << steps << "\n"
                << Replay(shrunk);
     }
     std::printf("model sequences: %u, steps: %u\n", sequences, runs);
