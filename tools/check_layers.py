@@ -3,7 +3,8 @@
 
 The layers, from the top; each part may include itself and what stands under it, nothing else:
   app/ (the wizard, over framework/) and console/ stand side by side: neither includes the other.
-  msi_action/ (the installer package's custom action) stands beside them, on platform/win32/ only.
+  msi_action/ (the installer package's custom action) stands beside them: its rules on nothing,
+  its Windows side, msi_action/win32/, on them and platform/win32/.
   printer_app/ (the printer application on PAPPL) stands on setupdata/, for the model table.
   framework/ stands on the platform core alone: it is the GUI, and knows nothing of the engine.
   install/ stands on detect/, detect/ on setupdata/, setupdata/ on platform/standin/.
@@ -33,7 +34,8 @@ import tempfile
 UNDER = {
     "app": {"framework", "install", "platform/win32"},
     "console": {"install", "platform/win32", "platform/cups"},
-    "msi_action": {"platform/win32"},
+    "msi_action/win32": {"msi_action", "platform/win32"},
+    "msi_action": set(),
     "printer_app": {"setupdata"},
     "framework": {"platform"},
     "install": {"detect"},

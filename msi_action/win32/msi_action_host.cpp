@@ -1,4 +1,4 @@
-#include "msi_action/msi_action_host.h"
+#include "msi_action/win32/msi_action_host.h"
 
 #include <msiquery.h>
 

@@ -2,7 +2,7 @@
 
 #include <msi.h>
 
-#include "msi_action/msi_action_host.h"
+#include "msi_action/win32/msi_action_host.h"
 #include "msi_action/printer_action.h"
 
 // The entry points the package's CustomAction table names (DllEntry). msiexec calls them on a
