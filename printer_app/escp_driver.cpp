@@ -51,19 +51,8 @@ bool StartJob(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*) {
 }
 
 bool StartPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*, unsigned) {
-    const auto& header = options->header;
-    RasterPageFormat format;
-    format.width = header.cupsWidth;
-    format.height = header.cupsHeight;
-    format.xDpi = static_cast<int>(header.HWResolution[0]);
-    format.yDpi = static_cast<int>(header.HWResolution[1]);
-    format.bitsPerPixel = header.cupsBitsPerPixel;
-    format.blackIsHigh = header.cupsColorSpace == CUPS_CSPACE_K;
-    format.grayColorSpace = header.cupsColorSpace == CUPS_CSPACE_K ||
-                            header.cupsColorSpace == CUPS_CSPACE_W ||
-                            header.cupsColorSpace == CUPS_CSPACE_SW;
     std::string problem;
-    if (!JobOf(job)->StartPage(format, problem))
+    if (!JobOf(job)->StartPage(PageFormatOf(options->header), problem))
         return Refuse(job, PAPPL_JREASON_DOCUMENT_UNPRINTABLE_ERROR, "Cannot print " + problem);
     return true;
 }

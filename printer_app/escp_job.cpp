@@ -67,3 +67,17 @@ void CEscpJob::EndJob(std::string& out) {
     if (m_sentAnyPage)
         out += kReset;
 }
+
+RasterPageFormat PageFormatOf(const cups_page_header2_t& header) {
+    RasterPageFormat format;
+    format.width = header.cupsWidth;
+    format.height = header.cupsHeight;
+    format.xDpi = static_cast<int>(header.HWResolution[0]);
+    format.yDpi = static_cast<int>(header.HWResolution[1]);
+    format.bitsPerPixel = header.cupsBitsPerPixel;
+    format.blackIsHigh = header.cupsColorSpace == CUPS_CSPACE_K;
+    format.grayColorSpace = header.cupsColorSpace == CUPS_CSPACE_K ||
+                            header.cupsColorSpace == CUPS_CSPACE_W ||
+                            header.cupsColorSpace == CUPS_CSPACE_SW;
+    return format;
+}

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cups/raster.h>
+
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -18,6 +20,9 @@ struct RasterPageFormat {
     bool blackIsHigh = false;     // the K colour space; sGray and W have 0 for black
     bool grayColorSpace = false;  // K, W or sGray: the only ones a black-only printer can take
 };
+
+// The format of a page as a CUPS raster header gives it.
+RasterPageFormat PageFormatOf(const cups_page_header2_t& header);
 
 // One job of a driver, from raster rows to the printer's bytes, apart from any print framework
 // so that it can be tested and measured alone. A page reaches the output only once it is whole:

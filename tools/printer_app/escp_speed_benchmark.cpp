@@ -94,15 +94,8 @@ size_t PrintPage(const Page& page) {
         return out.size();
     }
     CEscpJob job(kMode24Pin.driverName);
-    RasterPageFormat format;
-    format.width = h.cupsWidth;
-    format.height = h.cupsHeight;
-    format.xDpi = static_cast<int>(h.HWResolution[0]);
-    format.yDpi = static_cast<int>(h.HWResolution[1]);
-    format.bitsPerPixel = h.cupsBitsPerPixel;
-    format.grayColorSpace = true;
     std::string problem;
-    job.StartPage(format, problem);
+    job.StartPage(PageFormatOf(h), problem);
     for (uint32_t y = 0; y < h.cupsHeight; ++y)
         job.WriteRow(y, &page.pixels[y * h.cupsBytesPerLine]);
     job.EndPage(out, problem);
