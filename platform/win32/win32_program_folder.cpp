@@ -219,25 +219,18 @@ std::wstring CProgramFolderGuard::NameFor(const std::wstring& root) {
 
 namespace {
 
-// The system, the administrators and the installer service.
-bool IsAdministration(PSID sid) {
-    static const std::wstring kInstaller =
-        L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";
-    if (IsWellKnownSid(sid, WinLocalSystemSid) || IsWellKnownSid(sid, WinBuiltinAdministratorsSid))
-        return true;
-    wchar_t* text = nullptr;
-    if (!ConvertSidToStringSidW(sid, &text))
-        return false;
-    const UniqueLocal<wchar_t> owned(text);
-    return kInstaller == text;
-}
-
 std::wstring SidText(PSID sid) {
     wchar_t* text = nullptr;
     if (!ConvertSidToStringSidW(sid, &text))
         return L"another account";
     const UniqueLocal<wchar_t> owned(text);
     return text;
+}
+
+// The system, the administrators and the installer service.
+bool IsAdministration(PSID sid) {
+    return IsWellKnownSid(sid, WinLocalSystemSid) ||
+           IsWellKnownSid(sid, WinBuiltinAdministratorsSid) || SidText(sid) == kTrustedInstaller;
 }
 
 }  // namespace
