@@ -4,7 +4,7 @@
 #include <memory>
 
 #include "console/console_context.h"
-#include "install/check/setup_folder_check.h"
+#include "install/check/info_file_reading.h"
 #include "install/cups/queue_install.h"
 #include "platform/native_path.h"
 #include "platform/services.h"
